@@ -1,0 +1,56 @@
+# The project's commands. See README.md.
+#   make test   install what is missing, build, run every test (plain, ASan+UBSan, TSan)
+#   make run    install what is missing, build, run the program against the local tile server
+#   make bench  install what is missing, build optimised, run the benchmarks
+
+JOBS ?= $(shell nproc)
+CTEST_FLAGS = --output-on-failure --timeout 600 -j $(JOBS)
+
+.PHONY: all setup build build-asan build-tsan test test-plain test-asan test-tsan run bench clean
+
+all: build
+
+setup:
+	@scripts/setup.sh
+
+build/build.ninja:
+	cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+build-asan/build.ninja:
+	cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DORVAN_SANITIZE=address -DORVAN_BUILD_BENCH=OFF
+
+build-tsan/build.ninja:
+	cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVAN_SANITIZE=thread -DORVAN_BUILD_BENCH=OFF
+
+build: setup build/build.ninja
+	cmake --build build -j $(JOBS)
+
+build-asan: setup build-asan/build.ninja
+	cmake --build build-asan -j $(JOBS)
+
+build-tsan: setup build-tsan/build.ninja
+	cmake --build build-tsan -j $(JOBS)
+
+test-plain: build
+	cd build && ctest $(CTEST_FLAGS)
+
+test-asan: build-asan
+	cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:halt_on_error=1 \
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest $(CTEST_FLAGS)
+
+# The threaded suites carry the label "threaded".
+test-tsan: build-tsan
+	cd build-tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest $(CTEST_FLAGS) -L threaded
+
+test: test-plain test-asan test-tsan
+	@echo "make test: all suites passed (plain, ASan+UBSan, TSan)"
+
+run: build
+	@if [ -x build/app/ambrel ]; then scripts/run-ambrel.sh; \
+	else echo "run: everything is built; the Ambrel application is not built yet."; fi
+
+bench: build
+	@scripts/run-bench.sh build
+
+clean:
+	rm -rf build build-asan build-tsan

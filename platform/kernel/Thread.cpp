@@ -1,0 +1,156 @@
+#include "platform/kernel/Thread.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <unordered_map>
+
+namespace {
+
+// The kernel object behind a thread handle.
+struct ThreadObject {
+  std::mutex mutex;
+  std::condition_variable ended;
+  bool finished = false;
+  bool handleOpen = true;
+  DWORD exitCode = STILL_ACTIVE;
+};
+
+// Open handles and running threads. An entry stays while its handle is open or its thread runs;
+// waiters hold their own reference, so a handle closed during a wait stays usable by the waiter.
+class ThreadTable {
+ public:
+  static ThreadTable& Get() {
+    static ThreadTable* table = new ThreadTable();  // never destroyed: threads may outlive main
+    return *table;
+  }
+
+  HANDLE Add(const std::shared_ptr<ThreadObject>& object) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    const uintptr_t key = nextKey_++;
+    objects_.emplace(key, object);
+    return reinterpret_cast<HANDLE>(key);
+  }
+
+  std::shared_ptr<ThreadObject> Find(HANDLE handle) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    auto it = objects_.find(reinterpret_cast<uintptr_t>(handle));
+    return it == objects_.end() ? nullptr : it->second;
+  }
+
+  // Drops the entry once its handle is closed and its thread has finished.
+  void DropIfUnused(HANDLE handle) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    auto it = objects_.find(reinterpret_cast<uintptr_t>(handle));
+    if (it == objects_.end()) return;
+    std::lock_guard<std::mutex> objectGuard(it->second->mutex);
+    if (!it->second->handleOpen && it->second->finished) objects_.erase(it);
+  }
+
+  size_t Count() {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return objects_.size();
+  }
+
+ private:
+  std::mutex mutex_;
+  // Keys start high and only grow, so a handle value is never null and never reused.
+  uintptr_t nextKey_ = 0x10000;
+  std::unordered_map<uintptr_t, std::shared_ptr<ThreadObject>> objects_;
+};
+
+std::atomic<DWORD> nextThreadId{1};
+thread_local DWORD currentThreadId = 0;
+
+}  // namespace
+
+HANDLE CreateThread(void* attributes, size_t /*stackSize*/, LPTHREAD_START_ROUTINE start, LPVOID parameter,
+                    DWORD flags, DWORD* threadId) {
+  if (attributes != nullptr || start == nullptr || flags != 0) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  auto object = std::make_shared<ThreadObject>();
+  const DWORD id = nextThreadId.fetch_add(1);
+  HANDLE handle = ThreadTable::Get().Add(object);
+  try {
+    std::thread([object, handle, start, parameter, id] {
+      currentThreadId = id;
+      const DWORD code = start(parameter);
+      {
+        std::lock_guard<std::mutex> guard(object->mutex);
+        object->exitCode = code;
+        object->finished = true;
+      }
+      object->ended.notify_all();
+      ThreadTable::Get().DropIfUnused(handle);
+    }).detach();
+  } catch (const std::system_error&) {
+    {
+      std::lock_guard<std::mutex> guard(object->mutex);
+      object->finished = true;
+      object->handleOpen = false;
+    }
+    ThreadTable::Get().DropIfUnused(handle);
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
+  if (threadId != nullptr) *threadId = id;
+  return handle;
+}
+
+DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
+  std::shared_ptr<ThreadObject> object = ThreadTable::Get().Find(handle);
+  if (object == nullptr) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return WAIT_FAILED;
+  }
+  std::unique_lock<std::mutex> lock(object->mutex);
+  if (milliseconds == INFINITE) {
+    object->ended.wait(lock, [&] { return object->finished; });
+    return WAIT_OBJECT_0;
+  }
+  const bool done =
+      object->ended.wait_for(lock, std::chrono::milliseconds(milliseconds), [&] { return object->finished; });
+  return done ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
+}
+
+BOOL GetExitCodeThread(HANDLE handle, DWORD* exitCode) {
+  std::shared_ptr<ThreadObject> object = ThreadTable::Get().Find(handle);
+  if (object == nullptr || exitCode == nullptr) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  std::lock_guard<std::mutex> guard(object->mutex);
+  *exitCode = object->exitCode;
+  return TRUE;
+}
+
+BOOL CloseHandle(HANDLE handle) {
+  std::shared_ptr<ThreadObject> object = ThreadTable::Get().Find(handle);
+  if (object == nullptr) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  {
+    std::lock_guard<std::mutex> guard(object->mutex);
+    if (!object->handleOpen) {
+      SetLastError(ERROR_INVALID_HANDLE);
+      return FALSE;
+    }
+    object->handleOpen = false;
+  }
+  ThreadTable::Get().DropIfUnused(handle);
+  return TRUE;
+}
+
+DWORD GetCurrentThreadId() {
+  if (currentThreadId == 0) currentThreadId = nextThreadId.fetch_add(1);
+  return currentThreadId;
+}
+
+size_t LiveThreadObjectCount() { return ThreadTable::Get().Count(); }

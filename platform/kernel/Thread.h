@@ -1,0 +1,40 @@
+// Threads and waits of the platform kernel, on std::thread.
+//
+// A thread handle names a kernel object that stays alive while the handle is open, while the
+// thread runs, and while anyone waits on it: a thread may close its own handle as its very last
+// step while another thread waits on that handle. Handle values are never reused, so a closed
+// handle can never name a different, later thread.
+#pragma once
+
+#include "platform/kernel/PlatformTypes.h"
+
+using LPTHREAD_START_ROUTINE = DWORD (*)(LPVOID parameter);
+
+constexpr DWORD INFINITE = 0xFFFFFFFFu;
+constexpr DWORD WAIT_OBJECT_0 = 0;
+constexpr DWORD WAIT_TIMEOUT = 258;
+constexpr DWORD WAIT_FAILED = 0xFFFFFFFFu;
+constexpr DWORD STILL_ACTIVE = 259;
+
+// Starts `start(parameter)` at once on a new thread with the default stack size. `attributes`
+// must be null, `stackSize` is ignored (the default is used), `flags` must be 0. Returns the
+// thread's handle and writes its identifier to `threadId` when given; null when the thread
+// cannot be created.
+HANDLE CreateThread(void* attributes, size_t stackSize, LPTHREAD_START_ROUTINE start, LPVOID parameter,
+                    DWORD flags, DWORD* threadId);
+
+// Waits until the thread has ended or `milliseconds` have passed (INFINITE: no limit).
+// WAIT_OBJECT_0 when it has ended, WAIT_TIMEOUT, or WAIT_FAILED for a handle that is not open.
+DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
+
+// The thread's exit code, or STILL_ACTIVE while it runs.
+BOOL GetExitCodeThread(HANDLE handle, DWORD* exitCode);
+
+// Closes a handle. Closing does not end the thread; its kernel object lives on while the thread
+// runs or a waiter uses it.
+BOOL CloseHandle(HANDLE handle);
+
+DWORD GetCurrentThreadId();
+
+// Number of thread kernel objects still alive (open handles, running threads); for leak checks.
+size_t LiveThreadObjectCount();
