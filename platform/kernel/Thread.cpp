@@ -64,6 +64,8 @@ class ThreadTable {
 };
 
 std::atomic<DWORD> nextThreadId{1};
+std::atomic<size_t> runningThreads{0};
+std::atomic<size_t> threadLimit{SIZE_MAX};
 thread_local DWORD currentThreadId = 0;
 
 }  // namespace
@@ -72,6 +74,12 @@ HANDLE CreateThread(void* attributes, size_t /*stackSize*/, LPTHREAD_START_ROUTI
                     DWORD flags, DWORD* threadId) {
   if (attributes != nullptr || start == nullptr || flags != 0) {
     SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  // Count the new thread before it exists so that two creators cannot both pass the limit.
+  if (runningThreads.fetch_add(1) >= threadLimit.load()) {
+    runningThreads.fetch_sub(1);
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return nullptr;
   }
   auto object = std::make_shared<ThreadObject>();
@@ -86,10 +94,12 @@ HANDLE CreateThread(void* attributes, size_t /*stackSize*/, LPTHREAD_START_ROUTI
         object->exitCode = code;
         object->finished = true;
       }
+      runningThreads.fetch_sub(1);
       object->ended.notify_all();
       ThreadTable::Get().DropIfUnused(handle);
     }).detach();
   } catch (const std::system_error&) {
+    runningThreads.fetch_sub(1);
     {
       std::lock_guard<std::mutex> guard(object->mutex);
       object->finished = true;
@@ -152,5 +162,9 @@ DWORD GetCurrentThreadId() {
   if (currentThreadId == 0) currentThreadId = nextThreadId.fetch_add(1);
   return currentThreadId;
 }
+
+void SetThreadLimit(size_t maxRunning) { threadLimit.store(maxRunning); }
+
+size_t RunningThreadCount() { return runningThreads.load(); }
 
 size_t LiveThreadObjectCount() { return ThreadTable::Get().Count(); }

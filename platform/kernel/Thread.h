@@ -36,5 +36,11 @@ BOOL CloseHandle(HANDLE handle);
 
 DWORD GetCurrentThreadId();
 
+// The emulated device's limit on threads running at once in the process: CreateThread fails (null,
+// ERROR_NOT_ENOUGH_MEMORY) while that many run. The default is no limit; tests lower it to exercise
+// the paths where a thread cannot be created.
+void SetThreadLimit(size_t maxRunning);
+size_t RunningThreadCount();
+
 // Number of thread kernel objects still alive (open handles, running threads); for leak checks.
 size_t LiveThreadObjectCount();

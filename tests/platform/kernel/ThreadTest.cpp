@@ -83,3 +83,33 @@ TEST(Thread, RejectsANullStartRoutine) {
 }
 
 }  // namespace
+
+namespace {
+
+DWORD WaitForFlag(LPVOID p) {
+  auto* flag = static_cast<std::atomic<bool>*>(p);
+  while (!*flag) Sleep(1);
+  return 0;
+}
+
+TEST(Thread, TheDeviceThreadLimitRefusesNewThreadsWhileThatManyRun) {
+  std::atomic<bool> release{false};
+  const size_t running = RunningThreadCount();
+  SetThreadLimit(running + 1);
+  HANDLE first = CreateThread(nullptr, 0, WaitForFlag, &release, 0, nullptr);
+  ASSERT_NE(first, nullptr);
+  SetLastError(0);
+  EXPECT_EQ(CreateThread(nullptr, 0, WaitForFlag, &release, 0, nullptr), nullptr);
+  EXPECT_EQ(GetLastError(), ERROR_NOT_ENOUGH_MEMORY);
+  release = true;
+  EXPECT_EQ(WaitForSingleObject(first, INFINITE), WAIT_OBJECT_0);
+  CloseHandle(first);
+  // Once the first has ended there is room again.
+  HANDLE second = CreateThread(nullptr, 0, WaitForFlag, &release, 0, nullptr);
+  EXPECT_NE(second, nullptr);
+  SetThreadLimit(SIZE_MAX);
+  WaitForSingleObject(second, INFINITE);
+  CloseHandle(second);
+}
+
+}  // namespace
