@@ -1,0 +1,32 @@
+#include "platform/net/CurlErrors.h"
+
+#include "platform/net/WinInet.h"
+
+DWORD InternetErrorFromCurl(CURLcode code) {
+  switch (code) {
+    case CURLE_OK:
+      return ERROR_SUCCESS;
+    case CURLE_UNSUPPORTED_PROTOCOL:
+    case CURLE_URL_MALFORMAT:
+      return ERROR_INTERNET_INVALID_URL;
+    case CURLE_COULDNT_RESOLVE_PROXY:
+    case CURLE_COULDNT_RESOLVE_HOST:
+      return ERROR_INTERNET_NAME_NOT_RESOLVED;
+    case CURLE_COULDNT_CONNECT:
+      return ERROR_INTERNET_CANNOT_CONNECT;
+    case CURLE_OPERATION_TIMEDOUT:
+      return ERROR_INTERNET_TIMEOUT;
+    case CURLE_WEIRD_SERVER_REPLY:
+      return ERROR_HTTP_INVALID_SERVER_RESPONSE;
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+      return ERROR_INTERNET_CONNECTION_RESET;
+    case CURLE_PARTIAL_FILE:
+    case CURLE_GOT_NOTHING:
+      return ERROR_INTERNET_CONNECTION_ABORTED;
+    case CURLE_OUT_OF_MEMORY:
+      return ERROR_NOT_ENOUGH_MEMORY;
+    default:
+      return ERROR_INTERNET_INTERNAL_ERROR;
+  }
+}

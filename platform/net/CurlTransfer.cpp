@@ -1,0 +1,253 @@
+#include "platform/net/CurlTransfer.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/net/CurlErrors.h"
+#include "platform/net/CurlGlobal.h"
+#include "platform/net/WinInet.h"
+
+namespace {
+
+constexpr const char* kAllowedProtocols = "http,https";
+
+}  // namespace
+
+std::unique_ptr<CurlTransfer> CurlTransfer::Start(const TransferSettings& settings, DWORD* error) {
+  if (!CurlGlobal::Ready()) {
+    *error = ERROR_INTERNET_INTERNAL_ERROR;
+    return nullptr;
+  }
+  std::unique_ptr<CurlTransfer> transfer(new CurlTransfer());
+  transfer->easy_ = curl_easy_init();
+  transfer->multi_ = curl_multi_init();
+  if (transfer->easy_ == nullptr || transfer->multi_ == nullptr) {
+    *error = ERROR_NOT_ENOUGH_MEMORY;
+    return nullptr;
+  }
+  transfer->receiveTimeoutMs_ = settings.receiveTimeoutMs;
+
+  CURL* easy = transfer->easy_;
+  bool ok = curl_easy_setopt(easy, CURLOPT_URL, settings.url.c_str()) == CURLE_OK;
+  ok = ok && curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, kAllowedProtocols) == CURLE_OK;
+  // Never signals: transfers run on many threads at once.
+  ok = ok && curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L) == CURLE_OK;
+  ok = ok && curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1)) == CURLE_OK;
+  // The body's length is judged here (BodyFraming): libcurl drops a head it finds malformed, and the
+  // caller must still be able to read it. Redirects are followed by the request, one transfer each.
+  ok = ok && curl_easy_setopt(easy, CURLOPT_IGNORE_CONTENT_LENGTH, 1L) == CURLE_OK;
+  ok = ok && curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L) == CURLE_OK;
+  // The body is handed over as sent; only the chunked transfer coding is undone.
+  ok = ok && curl_easy_setopt(easy, CURLOPT_HTTP_CONTENT_DECODING, 0L) == CURLE_OK;
+  ok = ok && curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(settings.connectTimeoutMs)) == CURLE_OK;
+  if (!settings.userAgent.empty()) {
+    ok = ok && curl_easy_setopt(easy, CURLOPT_USERAGENT, settings.userAgent.c_str()) == CURLE_OK;
+  }
+  // Left unset, libcurl takes the proxy from http_proxy / no_proxy itself; an empty proxy disables that.
+  if (settings.direct) ok = ok && curl_easy_setopt(easy, CURLOPT_PROXY, "") == CURLE_OK;
+  if (settings.sendCredentials) {
+    ok = ok && curl_easy_setopt(easy, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC)) == CURLE_OK;
+    ok = ok && curl_easy_setopt(easy, CURLOPT_USERNAME, settings.userName.c_str()) == CURLE_OK;
+    ok = ok && curl_easy_setopt(easy, CURLOPT_PASSWORD, settings.password.c_str()) == CURLE_OK;
+  }
+  ok = ok && curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &CurlTransfer::OnHeader) == CURLE_OK;
+  ok = ok && curl_easy_setopt(easy, CURLOPT_HEADERDATA, transfer.get()) == CURLE_OK;
+  ok = ok && curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &CurlTransfer::OnBody) == CURLE_OK;
+  ok = ok && curl_easy_setopt(easy, CURLOPT_WRITEDATA, transfer.get()) == CURLE_OK;
+  if (!ok) {
+    *error = ERROR_INTERNET_INTERNAL_ERROR;
+    return nullptr;
+  }
+  if (curl_multi_add_handle(transfer->multi_, easy) != CURLM_OK) {
+    *error = ERROR_INTERNET_INTERNAL_ERROR;
+    return nullptr;
+  }
+  transfer->added_ = true;
+  *error = ERROR_SUCCESS;
+  return transfer;
+}
+
+CurlTransfer::~CurlTransfer() {
+  if (added_) curl_multi_remove_handle(multi_, easy_);
+  if (easy_ != nullptr) curl_easy_cleanup(easy_);
+  if (multi_ != nullptr) curl_multi_cleanup(multi_);
+}
+
+void CurlTransfer::Wake() { curl_multi_wakeup(multi_); }
+
+size_t CurlTransfer::OnHeader(char* data, size_t size, size_t count, void* self) {
+  auto* transfer = static_cast<CurlTransfer*>(self);
+  const size_t bytes = size * count;
+  transfer->lastProgress_ = Clock::now();
+  if (transfer->head_.AddLine(std::string_view(data, bytes))) {
+    transfer->framing_ = BodyFraming::FromHead(transfer->head_);
+  }
+  return bytes;
+}
+
+size_t CurlTransfer::OnBody(char* data, size_t size, size_t count, void* self) {
+  return static_cast<CurlTransfer*>(self)->TakeBody(reinterpret_cast<const uint8_t*>(data), size * count);
+}
+
+size_t CurlTransfer::TakeBody(const uint8_t* data, size_t count) {
+  lastProgress_ = Clock::now();
+  if (!framing_) return count;  // no final head yet: nothing here belongs to the body
+  size_t usable = 0;
+  switch (framing_->GetKind()) {
+    case BodyFraming::Kind::kEmpty:
+    case BodyFraming::Kind::kInvalid:
+      return count;  // not part of any readable body
+    case BodyFraming::Kind::kDeclaredLength:
+      // Bytes past the declared length are not part of the body.
+      usable = static_cast<size_t>(std::min<uint64_t>(count, framing_->Length() - acceptedBytes_));
+      break;
+    case BodyFraming::Kind::kUntilTransferEnds:
+      usable = count;
+      break;
+  }
+  const size_t readerRoom = reader_ != nullptr ? readerCapacity_ - readerFilled_ : 0;
+  if (usable > readerRoom + overflow_.Free()) {
+    // libcurl keeps the whole delivery and hands it over again once resumed.
+    paused_ = true;
+    return CURL_WRITEFUNC_PAUSE;
+  }
+  const size_t toReader = std::min(usable, readerRoom);
+  if (toReader > 0) {
+    std::memcpy(reader_ + readerFilled_, data, toReader);
+    readerFilled_ += toReader;
+  }
+  overflow_.Push(data + toReader, usable - toReader);
+  acceptedBytes_ += usable;
+  return count;
+}
+
+void CurlTransfer::CollectDone() {
+  int left = 0;
+  while (CURLMsg* message = curl_multi_info_read(multi_, &left)) {
+    if (message->msg == CURLMSG_DONE && message->easy_handle == easy_) {
+      done_ = true;
+      result_ = message->data.result;
+    }
+  }
+}
+
+void CurlTransfer::ResumeIfRoom() {
+  if (!paused_ || overflow_.Free() < kResumeRoom) return;
+  paused_ = false;
+  // May deliver the held bytes at once, through TakeBody, which can pause again.
+  if (curl_easy_pause(easy_, CURLPAUSE_CONT) != CURLE_OK) failure_ = ERROR_INTERNET_INTERNAL_ERROR;
+}
+
+DWORD CurlTransfer::Drive(const std::function<bool()>& satisfied, const std::atomic<bool>& cancelled) {
+  // Only time spent waiting inside a call counts towards the receive time-out.
+  lastProgress_ = Clock::now();
+  for (;;) {
+    if (cancelled.load()) return ERROR_INTERNET_OPERATION_CANCELLED;
+    int running = 0;
+    if (curl_multi_perform(multi_, &running) != CURLM_OK) return ERROR_INTERNET_INTERNAL_ERROR;
+    CollectDone();
+    if (satisfied() || done_) return ERROR_SUCCESS;
+
+    int waitMs = kLongestPollMs;
+    if (!requestSent_) {
+      // Until the request is out, only the connect time-out (libcurl's own) applies.
+      long sent = 0;
+      if (curl_easy_getinfo(easy_, CURLINFO_REQUEST_SIZE, &sent) == CURLE_OK && sent > 0) {
+        requestSent_ = true;
+        lastProgress_ = Clock::now();
+      }
+    }
+    if (requestSent_ && !paused_) {
+      const auto idle = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - lastProgress_).count();
+      if (idle >= static_cast<long long>(receiveTimeoutMs_)) return ERROR_INTERNET_TIMEOUT;
+      waitMs = static_cast<int>(std::min<long long>(waitMs, receiveTimeoutMs_ - idle));
+    }
+    if (curl_multi_poll(multi_, nullptr, 0, waitMs, nullptr) != CURLM_OK) return ERROR_INTERNET_INTERNAL_ERROR;
+  }
+}
+
+DWORD CurlTransfer::WaitForHead(const std::atomic<bool>& cancelled) {
+  const DWORD error = Drive([this] { return head_.Complete(); }, cancelled);
+  if (error != ERROR_SUCCESS) return error;
+  if (head_.Complete()) return ERROR_SUCCESS;
+  // The transfer ended without a complete head.
+  if (result_ != CURLE_OK) return InternetErrorFromCurl(result_);
+  return ERROR_HTTP_INVALID_SERVER_RESPONSE;
+}
+
+bool CurlTransfer::NetworkBodyComplete() const {
+  if (!framing_) return false;
+  switch (framing_->GetKind()) {
+    case BodyFraming::Kind::kEmpty:
+      return true;
+    case BodyFraming::Kind::kDeclaredLength:
+      return acceptedBytes_ == framing_->Length();
+    case BodyFraming::Kind::kUntilTransferEnds:
+      return done_ && result_ == CURLE_OK;
+    case BodyFraming::Kind::kInvalid:
+      return false;
+  }
+  return false;
+}
+
+DWORD CurlTransfer::BodyFailure() const {
+  if (failure_ != ERROR_SUCCESS) return failure_;
+  if (!framing_) return ERROR_INTERNET_INCORRECT_HANDLE_STATE;
+  if (framing_->GetKind() == BodyFraming::Kind::kInvalid) return ERROR_HTTP_INVALID_SERVER_RESPONSE;
+  if (NetworkBodyComplete() || !done_) return ERROR_SUCCESS;
+  // Done, but the body is not complete: a broken transfer, or a clean close before the declared length.
+  if (result_ != CURLE_OK) return InternetErrorFromCurl(result_);
+  return ERROR_INTERNET_CONNECTION_ABORTED;
+}
+
+DWORD CurlTransfer::Read(uint8_t* out, size_t capacity, size_t* count, const std::atomic<bool>& cancelled) {
+  *count = 0;
+  if (capacity == 0) return failure_;
+  // Bytes received before a failure are still delivered; the failure comes after them.
+  if (const size_t taken = overflow_.Pop(out, capacity); taken > 0) {
+    *count = taken;
+    ResumeIfRoom();
+    return ERROR_SUCCESS;
+  }
+  if (BodyEnded()) return ERROR_SUCCESS;
+  if (const DWORD failure = BodyFailure(); failure != ERROR_SUCCESS) return failure_ = failure;
+
+  ResumeIfRoom();
+  reader_ = out;
+  readerCapacity_ = capacity;
+  readerFilled_ = 0;
+  DWORD error = ERROR_SUCCESS;
+  if (overflow_.Size() == 0) error = Drive([this] { return readerFilled_ > 0; }, cancelled);
+  const size_t filled = readerFilled_;
+  reader_ = nullptr;
+  readerCapacity_ = readerFilled_ = 0;
+
+  if (filled > 0) {
+    *count = filled;
+    return ERROR_SUCCESS;
+  }
+  // A resume may have refilled the overflow without driving.
+  if (const size_t taken = overflow_.Pop(out, capacity); taken > 0) {
+    *count = taken;
+    return ERROR_SUCCESS;
+  }
+  if (error != ERROR_SUCCESS) return failure_ = error;
+  if (BodyEnded()) return ERROR_SUCCESS;
+  const DWORD failure = BodyFailure();
+  return failure_ = (failure != ERROR_SUCCESS ? failure : ERROR_INTERNET_INTERNAL_ERROR);
+}
+
+DWORD CurlTransfer::Available(size_t* count, const std::atomic<bool>& cancelled) {
+  *count = overflow_.Size();
+  if (*count > 0 || failure_ != ERROR_SUCCESS || BodyEnded()) return ERROR_SUCCESS;
+  if (const DWORD failure = BodyFailure(); failure != ERROR_SUCCESS) {
+    failure_ = failure;
+    return ERROR_SUCCESS;
+  }
+  ResumeIfRoom();
+  const DWORD error = Drive([this] { return overflow_.Size() > 0; }, cancelled);
+  *count = overflow_.Size();
+  if (error == ERROR_INTERNET_OPERATION_CANCELLED) return error;
+  if (error != ERROR_SUCCESS) failure_ = error;
+  return ERROR_SUCCESS;
+}

@@ -1,0 +1,51 @@
+#include "platform/net/DeviceTimeouts.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/net/WinInet.h"
+
+namespace {
+
+constexpr const char* kConnectVariable = "ORVAN_NET_CONNECT_TIMEOUT_MS";
+constexpr const char* kReceiveVariable = "ORVAN_NET_RECEIVE_TIMEOUT_MS";
+constexpr unsigned long kLargestTimeoutMs = 0x7FFFFFFFul;
+
+// A positive decimal number of milliseconds from the environment, or `fallback`.
+DWORD FromEnvironment(const char* name, DWORD fallback) {
+  const char* text = std::getenv(name);
+  if (text == nullptr || *text == '\0') return fallback;
+  char* end = nullptr;
+  const unsigned long value = std::strtoul(text, &end, 10);
+  if (*end != '\0' || value == 0 || value > kLargestTimeoutMs || std::strchr(text, '-') != nullptr) return fallback;
+  return static_cast<DWORD>(value);
+}
+
+struct Defaults {
+  DWORD connectMs = FromEnvironment(kConnectVariable, kInternetDefaultConnectTimeoutMs);
+  DWORD receiveMs = FromEnvironment(kReceiveVariable, kInternetDefaultReceiveTimeoutMs);
+};
+
+const Defaults& EnvironmentDefaults() {
+  static const Defaults defaults;  // read once, thread-safe
+  return defaults;
+}
+
+// 0 means "not overridden".
+std::atomic<DWORD> connectOverride{0};
+std::atomic<DWORD> receiveOverride{0};
+
+}  // namespace
+
+DeviceTimeouts DeviceTimeouts::Current() {
+  const Defaults& defaults = EnvironmentDefaults();
+  const DWORD connect = connectOverride.load();
+  const DWORD receive = receiveOverride.load();
+  return {connect != 0 ? connect : defaults.connectMs, receive != 0 ? receive : defaults.receiveMs};
+}
+
+void DeviceTimeouts::Set(DWORD connectMs, DWORD receiveMs) {
+  connectOverride.store(connectMs);
+  receiveOverride.store(receiveMs);
+}
