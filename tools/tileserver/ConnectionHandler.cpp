@@ -1,0 +1,67 @@
+#include "tools/tileserver/ConnectionHandler.h"
+
+#include "tools/tileserver/HttpRequestReader.h"
+#include "tools/tileserver/ResponseWriter.h"
+
+namespace tileserver {
+namespace {
+
+int StatusFor(ReadStatus status) {
+  switch (status) {
+    case ReadStatus::HeadTooLarge: return 431;
+    case ReadStatus::BodyTooLarge: return 413;
+    case ReadStatus::Unsupported: return 501;
+    default: return 400;
+  }
+}
+
+ResponsePlan TextPlan(int status, const std::string& what, const std::string& body, bool keepAlive) {
+  ResponsePlan plan;
+  plan.status = status;
+  plan.what = what;
+  plan.contentType = "text/plain";
+  plan.body = std::make_shared<const std::string>(body);
+  plan.clientKeepsAlive = keepAlive;
+  return plan;
+}
+
+}  // namespace
+
+void ConnectionHandler::Serve(int fd) {
+  SocketStream socket(fd);
+  HttpRequestReader reader(socket);
+  bool counted = false;  // connections are counted when they carry a tile request
+  for (;;) {
+    HttpRequest request;
+    const ReadStatus status = reader.Next(request);
+    const int64_t arrivedMs = log_.NowMs();
+    if (status == ReadStatus::Closed) return;
+    if (status != ReadStatus::Ok) {
+      InFlightRequest inFlight(log_);
+      const ResponsePlan plan = TextPlan(StatusFor(status), "bad-request", "bad request\n", false);
+      const SendOutcome outcome = ResponseWriter::Send(socket, plan);
+      inFlight.Finish(LogEntry{arrivedMs, "-", "", request.target, "", outcome.text});
+      return;
+    }
+    const RequestTarget target = ResolveTarget(request);
+    if (ControlApi::IsControlPath(target.path)) {
+      const ControlAnswer answer = control_.Handle(request, target.path);
+      const SendOutcome outcome =
+          ResponseWriter::Send(socket, TextPlan(answer.status, "control", answer.body, request.KeepAlive()));
+      if (!outcome.keepOpen) return;
+      continue;
+    }
+    if (!counted) {
+      log_.ConnectionOpened();
+      counted = true;
+    }
+    InFlightRequest inFlight(log_);
+    const ResponsePlan plan = responder_.Plan(request, target);
+    const SendOutcome outcome = ResponseWriter::Send(socket, plan);
+    inFlight.Finish(LogEntry{arrivedMs, target.absolute ? "absolute" : "origin", target.host, target.path,
+                             request.Header("User-Agent").value_or(""), outcome.text});
+    if (!outcome.keepOpen) return;
+  }
+}
+
+}  // namespace tileserver
