@@ -2,7 +2,9 @@
 
 #include <spng.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <iterator>
 #include <new>
 
 #include "platform/imaging/ImageLimits.h"
@@ -33,6 +35,17 @@ void* CountedCalloc(size_t count, size_t size) {
 void CountedFree(void* block) { std::free(block); }
 
 spng_alloc gCountedAlloc = {CountedMalloc, CountedRealloc, CountedCalloc, CountedFree};
+
+// The end marker is always the same twelve bytes: length 0, "IEND", and its CRC.
+constexpr uint8_t kEndChunk[] = {0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xAE, 0x42, 0x60, 0x82};
+
+// libspng stops at the end marker's type without reading its CRC, so a stream cut inside those
+// last four bytes would pass; the whole marker must be present.
+bool HasEndChunk(const void* bytes, size_t size) {
+  const auto* data = static_cast<const uint8_t*>(bytes);
+  const auto* end = data + size;
+  return std::find_end(data, end, std::begin(kEndChunk), std::end(kEndChunk)) != end;  // searches from the back
+}
 
 ImageError FromSpng(int code) {
   switch (code) {
@@ -107,6 +120,7 @@ ImageError PngDecoder::Decode(const void* bytes, size_t size, DecodedImage* out,
   // The chunks after the image data, through IEND: a stream cut after its last row is still cut.
   error = FromSpng(spng_decode_chunks(reader.ctx()));
   if (error != ImageError::None) return error;
+  if (!HasEndChunk(bytes, size)) return ImageError::Truncated;
 
   spng_trns trns{};
   const bool colourHasAlpha = (ihdr.color_type & 4) != 0;  // gray + alpha, RGBA

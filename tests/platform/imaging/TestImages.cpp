@@ -90,6 +90,9 @@ Bytes EncodePng(const PngSpec& spec) {
       png_set_tRNS(png, info, nullptr, 0, &color);
     }
     png_write_info(png, info);
+    for (const auto& [type, contents] : spec.extraChunks) {
+      png_write_chunk(png, reinterpret_cast<png_const_bytep>(type.c_str()), contents.data(), contents.size());
+    }
     std::vector<std::vector<png_byte>> rows;
     std::vector<png_bytep> pointers;
     for (int y = 0; y < spec.height; ++y) rows.push_back(PackRow(spec, y));

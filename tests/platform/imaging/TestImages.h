@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/gfx/Gdi.h"
@@ -33,6 +35,8 @@ struct PngSpec {
   bool hasTransparentColor = false;    // tRNS for gray / RGB images
   uint16_t transparentGray = 0;
   uint16_t transparentRgb[3] = {0, 0, 0};
+  // Chunks written between the header and the image data: four-letter type, contents.
+  std::vector<std::pair<std::string, std::vector<uint8_t>>> extraChunks;
 };
 
 int ChannelsOf(int colorType);
