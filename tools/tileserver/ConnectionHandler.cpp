@@ -37,10 +37,9 @@ void ConnectionHandler::Serve(int fd) {
     const int64_t arrivedMs = log_.NowMs();
     if (status == ReadStatus::Closed) return;
     if (status != ReadStatus::Ok) {
-      InFlightRequest inFlight(log_);
+      const uint64_t id = log_.RequestBegan(LogEntry{arrivedMs, "-", "", request.target, "", ""});
       const ResponsePlan plan = TextPlan(StatusFor(status), "bad-request", "bad request\n", false);
-      const SendOutcome outcome = ResponseWriter::Send(socket, plan);
-      inFlight.Finish(LogEntry{arrivedMs, "-", "", request.target, "", outcome.text});
+      ResponseWriter::Send(socket, plan, [&](const std::string& outcome) { log_.RequestFinished(id, outcome); });
       return;
     }
     const RequestTarget target = ResolveTarget(request);
@@ -55,11 +54,11 @@ void ConnectionHandler::Serve(int fd) {
       log_.ConnectionOpened();
       counted = true;
     }
-    InFlightRequest inFlight(log_);
+    const uint64_t id = log_.RequestBegan(LogEntry{arrivedMs, target.absolute ? "absolute" : "origin", target.host,
+                                                   target.path, request.Header("User-Agent").value_or(""), ""});
     const ResponsePlan plan = responder_.Plan(request, target);
-    const SendOutcome outcome = ResponseWriter::Send(socket, plan);
-    inFlight.Finish(LogEntry{arrivedMs, target.absolute ? "absolute" : "origin", target.host, target.path,
-                             request.Header("User-Agent").value_or(""), outcome.text});
+    const SendOutcome outcome =
+        ResponseWriter::Send(socket, plan, [&](const std::string& text) { log_.RequestFinished(id, text); });
     if (!outcome.keepOpen) return;
   }
 }

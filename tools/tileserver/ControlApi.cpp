@@ -11,7 +11,8 @@ const char* ControlApi::Help() {
                            milliseconds since start, form (absolute|origin), host, path,
                            user agent, outcome ("200 tile", "404 rule", "302 redirect",
                            "200 garbage", "reset after N bytes", "stall after N bytes",
-                           "... client-closed" when the client went away first)
+                           "... client-closed" when the client went away first,
+                           "pending" until just before the answer's last bytes go out)
   GET  /_control/counters  "requests N", "inFlight N", "maxInFlight N", "connections N" (those
                            that carried a tile request), "cacheEntries N", "cacheHits N",
                            "cacheMisses N", one per line

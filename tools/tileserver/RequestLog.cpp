@@ -25,27 +25,37 @@ void RequestLog::ConnectionOpened() {
   ++connections_;
 }
 
-void RequestLog::RequestBegan() {
+uint64_t RequestLog::RequestBegan(LogEntry entry) {
   std::lock_guard<std::mutex> lock(mutex_);
+  const uint64_t id = nextId_++;
+  entry.outcome = kPendingOutcome;
+  entries_.push_back(std::move(entry));
+  if (entries_.size() > kMaxEntries) {
+    entries_.pop_front();
+    ++firstId_;
+  }
   ++requests_;
-  ++inFlight_;
-  maxInFlight_ = std::max(maxInFlight_, inFlight_);
+  inFlightIds_.insert(id);
+  maxInFlight_ = std::max<uint64_t>(maxInFlight_, inFlightIds_.size());
+  return id;
 }
 
-void RequestLog::RequestEnded(LogEntry entry) {
+void RequestLog::RequestFinished(uint64_t id, const std::string& outcome) {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (inFlight_ > 0) --inFlight_;
+  inFlightIds_.erase(id);
+  if (id < firstId_ || id - firstId_ >= entries_.size()) return;  // dropped or reset meanwhile
+  LogEntry& entry = entries_[id - firstId_];
+  entry.outcome = outcome;
   if (echo_) std::fputs(Line(entry).c_str(), stderr);
-  entries_.push_back(std::move(entry));
-  if (entries_.size() > kMaxEntries) entries_.pop_front();
 }
 
 void RequestLog::Reset() {
   std::lock_guard<std::mutex> lock(mutex_);
   entries_.clear();
+  firstId_ = nextId_;
   requests_ = 0;
   connections_ = 0;
-  maxInFlight_ = inFlight_;
+  maxInFlight_ = inFlightIds_.size();
 }
 
 std::string RequestLog::Line(const LogEntry& e) {
@@ -62,8 +72,8 @@ std::string RequestLog::Text() const {
 
 std::string RequestLog::CountersText() const {
   std::lock_guard<std::mutex> lock(mutex_);
-  return "requests " + std::to_string(requests_) + "\ninFlight " + std::to_string(inFlight_) + "\nmaxInFlight " +
-         std::to_string(maxInFlight_) + "\nconnections " + std::to_string(connections_) + "\n";
+  return "requests " + std::to_string(requests_) + "\ninFlight " + std::to_string(inFlightIds_.size()) +
+         "\nmaxInFlight " + std::to_string(maxInFlight_) + "\nconnections " + std::to_string(connections_) + "\n";
 }
 
 }  // namespace tileserver

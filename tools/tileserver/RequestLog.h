@@ -1,6 +1,8 @@
-// The request log (one entry per tile request, written when its answer is finished) and the
-// counters (requests, requests in flight now, the most in flight at once, connections).
-// Control requests are neither logged nor counted. Thread-safe.
+// The request log (one entry per tile request) and the counters (requests, requests in flight
+// now, the most in flight at once, connections). Control requests are neither logged nor
+// counted. An entry is made when a request arrives, with the outcome "pending"; its outcome is
+// set, and the request stops counting as in flight, just before the answer's last bytes are
+// written, so a client that has read a whole answer always finds it logged. Thread-safe.
 #pragma once
 
 #include <chrono>
@@ -8,6 +10,7 @@
 #include <deque>
 #include <mutex>
 #include <string>
+#include <unordered_set>
 
 namespace tileserver {
 
@@ -20,6 +23,8 @@ struct LogEntry {
   std::string outcome;    // e.g. "200 tile", "404 rule", "reset after 0 bytes"
 };
 
+inline constexpr const char* kPendingOutcome = "pending";
+
 class RequestLog {
  public:
   static constexpr size_t kMaxEntries = 200000;  // beyond this the oldest entries are dropped
@@ -27,12 +32,16 @@ class RequestLog {
   RequestLog() : start_(std::chrono::steady_clock::now()) {}
 
   int64_t NowMs() const;
-  void SetEcho(bool echo) { echo_ = echo; }  // also print each entry to stderr (set before serving)
+  void SetEcho(bool echo) { echo_ = echo; }  // also print each outcome to stderr (set before serving)
 
   void ConnectionOpened();
-  void RequestBegan();
-  void RequestEnded(LogEntry entry);
-  void Reset();  // clears entries and counts; requests still in flight stay counted as such
+  // Logs a new request (its outcome pending) and counts it in flight. Returns its id.
+  uint64_t RequestBegan(LogEntry entry);
+  // Sets the request's outcome; the first call also ends its time in flight. A later call
+  // corrects the outcome (e.g. when the last write failed after all).
+  void RequestFinished(uint64_t id, const std::string& outcome);
+  // Clears entries and counts; requests still in flight stay counted as such.
+  void Reset();
 
   // One line per entry: time, form, host, path, user agent, outcome, separated by tabs.
   // Tabs and control characters inside a field become '?'; an empty field is "-".
@@ -45,24 +54,13 @@ class RequestLog {
   const std::chrono::steady_clock::time_point start_;
   mutable std::mutex mutex_;
   std::deque<LogEntry> entries_;
+  uint64_t firstId_ = 0;  // id of entries_.front()
+  uint64_t nextId_ = 0;
+  std::unordered_set<uint64_t> inFlightIds_;
   uint64_t requests_ = 0;
-  uint64_t inFlight_ = 0;
   uint64_t maxInFlight_ = 0;
   uint64_t connections_ = 0;
   bool echo_ = false;
-};
-
-// Counts a request in flight for its lifetime.
-class InFlightRequest {
- public:
-  explicit InFlightRequest(RequestLog& log) : log_(log) { log_.RequestBegan(); }
-  ~InFlightRequest() = default;
-  InFlightRequest(const InFlightRequest&) = delete;
-  InFlightRequest& operator=(const InFlightRequest&) = delete;
-  void Finish(LogEntry entry) { log_.RequestEnded(std::move(entry)); }
-
- private:
-  RequestLog& log_;
 };
 
 }  // namespace tileserver

@@ -49,23 +49,20 @@ std::string ResponseWriter::Head(const ResponsePlan& plan, bool closeAfter) {
   return head;
 }
 
-SendOutcome ResponseWriter::Send(SocketStream& socket, const ResponsePlan& plan) {
+SendOutcome ResponseWriter::Send(SocketStream& socket, const ResponsePlan& plan, const OutcomeReport& report) {
   const FaultRule& f = plan.fault;
   const std::string status = std::to_string(plan.status) + " " + plan.what;
+  auto tell = [&report](const std::string& outcome) {
+    if (report) report(outcome);
+  };
+  auto abandon = [&](const std::string& outcome) -> SendOutcome {
+    tell(outcome);
+    socket.Reset();
+    return {outcome, false};
+  };
+
   SleepMs(plan.delayMs);
-  if (f.reset == ResetPoint::BeforeHead) {
-    socket.Reset();
-    return {"reset after 0 bytes", false};
-  }
-  const bool closeAfter = ClosesAfter(plan);
-  if (!socket.SendAll(Head(plan, closeAfter))) {
-    socket.Reset();
-    return {status + " client-closed", false};
-  }
-  if (f.reset == ResetPoint::BeforeBody) {
-    socket.Reset();
-    return {"reset after 0 bytes", false};
-  }
+  if (f.reset == ResetPoint::BeforeHead) return abandon("reset after 0 bytes");
 
   const std::string_view body = plan.body ? std::string_view(*plan.body) : std::string_view();
   size_t limit = body.size();
@@ -74,33 +71,39 @@ SendOutcome ResponseWriter::Send(SocketStream& socket, const ResponsePlan& plan)
   const bool chunked = f.length == LengthMode::Chunked;
   const bool paced = f.chunkDelayMs > 0 || f.chunkSize > 0 || chunked;
   const size_t piece = f.chunkSize > 0 ? f.chunkSize : paced ? kDefaultChunkSize : std::max<size_t>(limit, 1);
+  // The answer ends normally, rather than in a reset or a stall.
+  const bool normalEnd = f.reset == ResetPoint::None && !f.stallAfter;
+  const bool closeAfter = ClosesAfter(plan);
+  const std::string clientClosed = status + " client-closed";
+
+  if (normalEnd && limit == 0 && !chunked) tell(status);
+  if (!socket.SendAll(Head(plan, closeAfter))) return abandon(clientClosed);
+  if (f.reset == ResetPoint::BeforeBody) return abandon("reset after 0 bytes");
 
   size_t sent = 0;
   while (sent < limit) {
     if (sent > 0) SleepMs(f.chunkDelayMs);
     const size_t n = std::min(piece, limit - sent);
     const std::string_view part = body.substr(sent, n);
+    if (normalEnd && !chunked && sent + n == limit) tell(status);
     const bool ok = chunked ? socket.SendAll(ChunkHead(n) + std::string(part) + "\r\n") : socket.SendAll(part);
-    if (!ok) {
-      socket.Reset();
-      return {status + " client-closed", false};
-    }
+    if (!ok) return abandon(clientClosed);
     sent += n;
   }
 
   const std::string after = " after " + std::to_string(sent) + " bytes";
-  if (f.reset == ResetPoint::AfterBytes) {
-    socket.Reset();
-    return {"reset" + after, false};
-  }
+  if (f.reset == ResetPoint::AfterBytes) return abandon("reset" + after);
   if (f.stallAfter) {
+    tell("stall" + after);
     const bool peerClosed = socket.WaitForPeerClose(f.stallMs);
+    const std::string outcome = "stall" + after + (peerClosed ? " client-closed" : "");
+    if (peerClosed) tell(outcome);
     socket.CloseGracefully();
-    return {"stall" + after + (peerClosed ? " client-closed" : ""), false};
+    return {outcome, false};
   }
-  if (chunked && !socket.SendAll("0\r\n\r\n")) {
-    socket.Reset();
-    return {status + " client-closed", false};
+  if (chunked) {
+    tell(status);
+    if (!socket.SendAll("0\r\n\r\n")) return abandon(clientClosed);
   }
   if (closeAfter) {
     socket.CloseGracefully();

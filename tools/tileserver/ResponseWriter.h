@@ -3,6 +3,7 @@
 // leaves it unusable for another request.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "tools/tileserver/ResponsePlan.h"
@@ -15,9 +16,13 @@ struct SendOutcome {
   bool keepOpen = false;  // the connection may carry another request
 };
 
+// Told the outcome just before the answer's last bytes are written (so that whoever has read the
+// whole answer finds it reported), and told again if the outcome changes after all.
+using OutcomeReport = std::function<void(const std::string& outcome)>;
+
 class ResponseWriter {
  public:
-  static SendOutcome Send(SocketStream& socket, const ResponsePlan& plan);
+  static SendOutcome Send(SocketStream& socket, const ResponsePlan& plan, const OutcomeReport& report = {});
 
   // The head, without the body. Exposed for tests.
   static std::string Head(const ResponsePlan& plan, bool closeAfter);
