@@ -1,0 +1,74 @@
+#include "bench/net/PlainCurlBaseline.h"
+
+#include <curl/curl.h>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <thread>
+
+namespace bench {
+namespace {
+
+size_t CountBytes(char* /*data*/, size_t size, size_t count, void* total) {
+  *static_cast<size_t*>(total) += size * count;
+  return size * count;
+}
+
+// Fetches urls[i] for every i taken from `next`, with one easy handle; adds to `run`.
+void FetchWithOneHandle(const std::vector<std::string>& urls, std::atomic<size_t>& next, DownloadRun& run) {
+  CURL* easy = curl_easy_init();
+  if (easy == nullptr) return;
+  size_t bytes = 0;
+  curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &CountBytes);
+  curl_easy_setopt(easy, CURLOPT_WRITEDATA, &bytes);
+  for (size_t i = next++; i < urls.size(); i = next++) {
+    curl_easy_setopt(easy, CURLOPT_URL, urls[i].c_str());
+    const size_t before = bytes;
+    long status = 0;
+    const bool ok = curl_easy_perform(easy) == CURLE_OK &&
+                    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status) == CURLE_OK && status == 200 &&
+                    bytes > before;
+    ++(ok ? run.downloads : run.failures);
+  }
+  run.bytes += bytes;
+  curl_easy_cleanup(easy);
+}
+
+}  // namespace
+
+void PlainCurlInit() {
+  static const bool ready = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+  (void)ready;
+}
+
+DownloadRun PlainCurlSequential(const std::vector<std::string>& urls) {
+  PlainCurlInit();
+  DownloadRun run;
+  std::atomic<size_t> next{0};
+  const auto start = std::chrono::steady_clock::now();
+  FetchWithOneHandle(urls, next, run);
+  run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  return run;
+}
+
+DownloadRun PlainCurlThreads(const std::vector<std::string>& urls, int threads) {
+  PlainCurlInit();
+  std::vector<DownloadRun> runs(static_cast<size_t>(threads > 0 ? threads : 1));
+  std::atomic<size_t> next{0};
+  const auto start = std::chrono::steady_clock::now();
+  std::vector<std::thread> workers;
+  for (DownloadRun& run : runs) workers.emplace_back([&urls, &next, &run] { FetchWithOneHandle(urls, next, run); });
+  for (std::thread& worker : workers) worker.join();
+  DownloadRun total;
+  total.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  for (const DownloadRun& run : runs) {
+    total.downloads += run.downloads;
+    total.failures += run.failures;
+    total.bytes += run.bytes;
+  }
+  return total;
+}
+
+}  // namespace bench
