@@ -139,6 +139,8 @@ void TileServer::Stop() {
   pid_ = -1;
 }
 
+const char* TileServer::ExecutablePath() { return ORVAN_TILESERVER_PATH; }
+
 std::string TileServer::HostPort() const { return "127.0.0.1:" + std::to_string(port_); }
 
 std::string TileServer::Control(const std::string& method, const std::string& path, const std::string& body) {

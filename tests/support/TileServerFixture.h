@@ -39,6 +39,9 @@ class TileServer {
   TileServer(const TileServer&) = delete;
   TileServer& operator=(const TileServer&) = delete;
 
+  // The server program's path (for tests that run it themselves).
+  static const char* ExecutablePath();
+
   uint16_t Port() const { return port_; }
   std::string HostPort() const;  // "127.0.0.1:PORT"
 
