@@ -4,7 +4,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <mutex>
 #include <thread>
 
 namespace bench {
@@ -15,8 +14,10 @@ size_t CountBytes(char* /*data*/, size_t size, size_t count, void* total) {
   return size * count;
 }
 
-// Fetches urls[i] for every i taken from `next`, with one easy handle; adds to `run`.
-void FetchWithOneHandle(const std::vector<std::string>& urls, std::atomic<size_t>& next, DownloadRun& run) {
+// Fetches urls[i] for every i taken from `next`, with one easy handle (a new one per URL when
+// `fresh`); adds to `run`.
+void FetchWithOneHandle(const std::vector<std::string>& urls, std::atomic<size_t>& next, DownloadRun& run,
+                        bool fresh = false) {
   CURL* easy = curl_easy_init();
   if (easy == nullptr) return;
   size_t bytes = 0;
@@ -24,6 +25,14 @@ void FetchWithOneHandle(const std::vector<std::string>& urls, std::atomic<size_t
   curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &CountBytes);
   curl_easy_setopt(easy, CURLOPT_WRITEDATA, &bytes);
   for (size_t i = next++; i < urls.size(); i = next++) {
+    if (fresh && i != 0) {
+      curl_easy_cleanup(easy);
+      easy = curl_easy_init();
+      if (easy == nullptr) break;
+      curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+      curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &CountBytes);
+      curl_easy_setopt(easy, CURLOPT_WRITEDATA, &bytes);
+    }
     curl_easy_setopt(easy, CURLOPT_URL, urls[i].c_str());
     const size_t before = bytes;
     long status = 0;
@@ -33,7 +42,7 @@ void FetchWithOneHandle(const std::vector<std::string>& urls, std::atomic<size_t
     ++(ok ? run.downloads : run.failures);
   }
   run.bytes += bytes;
-  curl_easy_cleanup(easy);
+  if (easy != nullptr) curl_easy_cleanup(easy);
 }
 
 }  // namespace
@@ -49,6 +58,16 @@ DownloadRun PlainCurlSequential(const std::vector<std::string>& urls) {
   std::atomic<size_t> next{0};
   const auto start = std::chrono::steady_clock::now();
   FetchWithOneHandle(urls, next, run);
+  run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  return run;
+}
+
+DownloadRun PlainCurlFreshHandles(const std::vector<std::string>& urls) {
+  PlainCurlInit();
+  DownloadRun run;
+  std::atomic<size_t> next{0};
+  const auto start = std::chrono::steady_clock::now();
+  FetchWithOneHandle(urls, next, run, /*fresh=*/true);
   run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   return run;
 }

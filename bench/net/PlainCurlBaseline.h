@@ -1,6 +1,7 @@
 // The baseline for download benchmarks: the same URLs fetched with plain libcurl easy handles, no
 // client layer around them. Sequential: one easy handle reused for every URL (libcurl keeps the
-// connection). Threaded: K threads, each with its own easy handle, taking the URLs in turn.
+// connection). Threaded: K threads, each with its own easy handle, taking the URLs in turn. Fresh
+// handles: sequential, a new easy handle (and so a new connection) for every URL.
 #pragma once
 
 #include <cstddef>
@@ -22,5 +23,6 @@ void PlainCurlInit();
 
 DownloadRun PlainCurlSequential(const std::vector<std::string>& urls);
 DownloadRun PlainCurlThreads(const std::vector<std::string>& urls, int threads);
+DownloadRun PlainCurlFreshHandles(const std::vector<std::string>& urls);
 
 }  // namespace bench
