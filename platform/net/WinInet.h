@@ -108,8 +108,11 @@ BOOL HttpSendRequestW(HINTERNET request, LPCWSTR headers, DWORD headersLength, L
 // name and is advanced on success.
 BOOL HttpQueryInfoW(HINTERNET request, DWORD infoLevel, LPVOID buffer, DWORD* bufferLength, DWORD* index);
 
-// The number of body bytes that can be read at once without waiting. Waits until some are there, the
-// body has ended (0) or it has failed (FALSE).
+// The number of body bytes that can be read at once without waiting; waits until there are some or the
+// body can give no more. 0 means the next InternetReadFile will not wait: it reports the end of the
+// body, or the body's failure (a broken or timed-out body is reported by that read, not here, so a
+// caller that reads after every successful query never loops on a dead body). Fails only for the
+// handle's own errors and when the handle is closed during the wait.
 BOOL InternetQueryDataAvailable(HINTERNET file, DWORD* bytesAvailable, DWORD flags, DWORD_PTR context);
 
 // Reads at most `bytesToRead` body bytes, blocking until some arrive or the body ends. Success with

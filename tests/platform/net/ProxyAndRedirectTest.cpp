@@ -90,18 +90,6 @@ TEST(WinInetRedirect, RedirectIsFollowedAndTheFinalAnswerIsReported) {
   }
 }
 
-TEST(WinInetRedirect, RedirectThroughTheProxyStaysOnTheProxy) {
-  TileServer server;
-  ProxyEnvironment proxy(server);
-  server.AddRule("redirect times=1");
-  OpenRequest open(kWorldHost, INTERNET_DEFAULT_HTTP_PORT, kTile, INTERNET_OPEN_TYPE_PRECONFIG);
-  ASSERT_TRUE(FetchOk(open)) << GetLastError();
-  const std::vector<TileServerLogEntry> log = WaitForLog(server, 2);
-  ASSERT_EQ(log.size(), 2u);
-  EXPECT_EQ(log[1].form, "absolute");
-  EXPECT_EQ(log[1].host, "mt1.world-tiles.orvanmap.test");
-}
-
 TEST(WinInetRedirect, EndlessRedirectsFailAfterTheLimit) {
   TileServer server;
   server.AddRule("redirect location=http://" + server.HostPort() + kTileText);
