@@ -1,0 +1,142 @@
+// HttpFetcher downloading 2,000 synthetic tiles from the local tile server, one fetcher at a time and
+// 16 at once, beside plain libcurl easy-handle loops over the same URLs in the same run; then the
+// resident memory that 1,000 stored tiles cost beside their sizes rounded up to whole pages.
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "bench/net/PlainCurlBaseline.h"
+#include "net/HttpFetcher.h"
+#include "platform/kernel/VirtualMemory.h"
+#include "tests/support/TileServerFixture.h"
+
+namespace {
+
+constexpr int kTiles = 2000;
+constexpr int kParallel = 16;
+constexpr int kStoredTiles = 1000;
+constexpr int kLevel = 12;
+constexpr int kTilesPerRow = 50;
+constexpr double kRateTarget = 0.7;
+constexpr double kMemoryTarget = 1.1;
+
+std::string TilePath(int index, int firstRow) {
+  return "/mt?v=w2.92&hl=ko&x=" + std::to_string(1000 + index % kTilesPerRow) +
+         "&y=" + std::to_string(firstRow + index / kTilesPerRow) + "&z=" + std::to_string(kLevel);
+}
+
+struct Outcome {
+  std::atomic<int> successes{0};
+  std::atomic<int> failures{0};
+};
+
+void Succeeded(const uint8_t*, uint32_t, void* context) { static_cast<Outcome*>(context)->successes++; }
+void Failed(const uint8_t*, uint32_t, void* context) { static_cast<Outcome*>(context)->failures++; }
+
+// Downloads every URL with `parallel` fetchers. With as many buffers as URLs each URL keeps its own;
+// otherwise each fetcher reuses the buffer of its own index. Returns tiles per second.
+double FetchAll(const std::vector<std::u16string>& urls, uint16_t port, int parallel,
+                std::vector<ReceiveBuffer>& buffers, Outcome& outcome) {
+  std::vector<std::unique_ptr<HttpFetcher>> fetchers;
+  for (int i = 0; i < parallel; ++i) fetchers.push_back(std::make_unique<HttpFetcher>());
+  const auto start = std::chrono::steady_clock::now();
+  size_t next = 0;
+  while (next < urls.size()) {
+    bool started = false;
+    for (size_t i = 0; i < fetchers.size(); ++i) {
+      HttpFetcher& f = *fetchers[i];
+      if (next < urls.size() && !f.HasWorker()) {
+        ReceiveBuffer& buffer = buffers.size() == urls.size() ? buffers[next] : buffers[i];
+        f.Fetch(urls[next].c_str(), &buffer, Succeeded, Failed, &outcome, nullptr, nullptr, port);
+        ++next;
+        started = true;
+      }
+    }
+    if (!started) std::this_thread::sleep_for(std::chrono::microseconds(50));
+  }
+  for (auto& f : fetchers) {
+    while (f->HasWorker()) std::this_thread::sleep_for(std::chrono::microseconds(50));
+  }
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  return static_cast<double>(urls.size()) / seconds;
+}
+
+size_t ResidentBytes() {
+  std::ifstream statm("/proc/self/statm");
+  size_t total = 0, resident = 0;
+  statm >> total >> resident;
+  return resident * static_cast<size_t>(sysconf(_SC_PAGESIZE));
+}
+
+void Print(const char* what, double measured, double baseline, double target, bool higherIsBetter) {
+  const double ratio = measured / baseline;
+  const bool met = higherIsBetter ? ratio >= target : ratio <= target;
+  std::printf("%-58s %10.1f %10.1f %7.3f  target %s%.2f %s\n", what, measured, baseline, ratio,
+              higherIsBetter ? ">=" : "<=", target, met ? "met" : "NOT MET");
+}
+
+}  // namespace
+
+int main() {
+  bench::PlainCurlInit();
+  TileServer server;
+  const uint16_t port = server.Port();
+  std::vector<std::u16string> fetcherUrls;
+  std::vector<std::string> curlUrls;
+  for (int i = 0; i < kTiles; ++i) {
+    const std::string path = TilePath(i, 1000);
+    fetcherUrls.push_back(u"127.0.0.1" + std::u16string(path.begin(), path.end()));
+    curlUrls.push_back("http://" + server.HostPort() + path);
+  }
+  // Warm the server's tile cache so that both sides download the same ready bytes.
+  bench::PlainCurlThreads(curlUrls, kParallel);
+
+  std::printf("%-58s %10s %10s %7s\n", "tiles per second", "fetcher", "baseline", "ratio");
+  {
+    std::vector<ReceiveBuffer> buffers(kParallel);
+    Outcome outcome;
+    const double fetcher = FetchAll(fetcherUrls, port, 1, buffers, outcome);
+    const bench::DownloadRun plain = bench::PlainCurlSequential(curlUrls);
+    const bench::DownloadRun fresh = bench::PlainCurlFreshHandles(curlUrls);
+    Print("one at a time vs one reused easy handle", fetcher, plain.TilesPerSecond(), kRateTarget, true);
+    Print("one at a time vs a fresh easy handle per tile", fetcher, fresh.TilesPerSecond(), kRateTarget, true);
+    if (outcome.successes != kTiles) std::printf("  fetcher failures: %d\n", outcome.failures.load());
+  }
+  {
+    std::vector<ReceiveBuffer> buffers(kParallel);
+    Outcome outcome;
+    const double fetcher = FetchAll(fetcherUrls, port, kParallel, buffers, outcome);
+    const bench::DownloadRun plain = bench::PlainCurlThreads(curlUrls, kParallel);
+    Print("16 at once vs 16 threads with their own easy handles", fetcher, plain.TilesPerSecond(), kRateTarget, true);
+    if (outcome.successes != kTiles) std::printf("  fetcher failures: %d\n", outcome.failures.load());
+  }
+  {
+    // 1,000 tiles kept, each in its own buffer, as the tile cache keeps them.
+    std::vector<std::u16string> urls;
+    for (int i = 0; i < kStoredTiles; ++i) {
+      const std::string path = TilePath(i, 3000);
+      urls.push_back(u"127.0.0.1" + std::u16string(path.begin(), path.end()));
+    }
+    std::vector<ReceiveBuffer> buffers(kStoredTiles);
+    Outcome outcome;
+    FetchAll(urls, port, kParallel, buffers, outcome);  // warm-up: threads, connections, allocator
+    for (auto& b : buffers) b.Release();
+    const size_t before = ResidentBytes();
+    FetchAll(urls, port, kParallel, buffers, outcome);
+    const size_t after = ResidentBytes();
+    const size_t page = VirtualPageSize();
+    double pages = 0;
+    for (const auto& b : buffers) pages += static_cast<double>((b.usedSize + page - 1) / page * page);
+    std::printf("\n%-58s %10s %10s %7s\n", "bytes per stored tile", "resident", "pages", "ratio");
+    Print("resident growth per tile vs its bytes in whole pages", static_cast<double>(after - before) / kStoredTiles,
+          pages / kStoredTiles, kMemoryTarget, false);
+  }
+  return 0;
+}
