@@ -1,0 +1,180 @@
+// Decoding: PNGs of every colour type and depth decode exactly, JPEGs closely; bytes that are not
+// a whole, sound image fail with a clear error, and oversized headers fail before allocating.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+#include <tuple>
+
+#include "platform/imaging/DecodedImage.h"
+#include "platform/imaging/ImageLimits.h"
+#include "tests/platform/imaging/TestImages.h"
+
+using namespace imaging_test;
+using namespace imaging;
+
+namespace {
+
+// Odd sizes: packed rows end mid-byte and every interlace pass has a ragged edge.
+constexpr int kW = 37, kH = 23;
+
+// Samples sweeping each channel; 16-bit ones have a low byte unlike the high byte, so taking the
+// wrong byte shows.
+PngSpec Sweep(int colorType, int depth, bool interlaced) {
+  PngSpec spec{kW, kH, colorType, depth, interlaced};
+  const int levels = colorType == kPalette && depth == 8 ? 200 : 1 << (depth == 16 ? 8 : depth);
+  for (int i = 0; i < kW * kH * ChannelsOf(colorType); ++i) {
+    const int v = (i * 7 + i / kW * 13) % levels;
+    spec.samples.push_back(depth == 16 ? uint16_t(v << 8 | 0x7F) : uint16_t(v));
+  }
+  for (int i = 0; colorType == kPalette && i < levels; ++i) spec.palette.push_back(uint32_t(i * 0x010305 + 0x204060));
+  for (int i = 0; colorType == kPalette && i <= levels / 2; ++i) spec.paletteAlpha.push_back(uint8_t(i * 37));
+  return spec;
+}
+
+::testing::AssertionResult DecodesTo(const Bytes& png, const std::vector<uint8_t>& expected) {
+  DecodedImage image;
+  const ImageError error = DecodeImage(png.data(), png.size(), &image);
+  if (error != ImageError::None) return ::testing::AssertionFailure() << ImageErrorName(error);
+  if (size_t(image.width) * image.height * 4 != expected.size()) return ::testing::AssertionFailure() << "size";
+  for (size_t i = 0; i < expected.size(); ++i) {
+    if (image.rgba[i] != expected[i]) {
+      return ::testing::AssertionFailure() << "byte " << i << ": " << int(image.rgba[i]) << " not " << int(expected[i]);
+    }
+  }
+  return ::testing::AssertionSuccess();
+}
+
+using Format = std::tuple<int, int, bool>;  // colour type, depth, interlaced
+class PngFormats : public ::testing::TestWithParam<Format> {};
+
+TEST_P(PngFormats, DecodeExactly) {
+  const PngSpec spec = Sweep(std::get<0>(GetParam()), std::get<1>(GetParam()), std::get<2>(GetParam()));
+  EXPECT_TRUE(DecodesTo(EncodePng(spec), ExpectedRgba(spec)));
+}
+
+std::vector<Format> AllFormats() {
+  std::vector<Format> out;
+  for (const auto& [type, depths] : std::vector<std::pair<int, std::vector<int>>>{
+           {kGray, {1, 2, 4, 8, 16}}, {kRgb, {8, 16}}, {kPalette, {1, 2, 4, 8}}, {kGrayAlpha, {8, 16}}, {kRgba, {8, 16}}}) {
+    for (int depth : depths) out.insert(out.end(), {Format{type, depth, false}, Format{type, depth, true}});
+  }
+  return out;
+}
+INSTANTIATE_TEST_SUITE_P(AllTypesAndDepths, PngFormats, ::testing::ValuesIn(AllFormats()), [](const auto& info) {
+  return "Type" + std::to_string(std::get<0>(info.param)) + "Depth" + std::to_string(std::get<1>(info.param)) +
+         (std::get<2>(info.param) ? "Interlaced" : "");
+});
+
+// tRNS on gray and RGB makes exactly one colour transparent; at 16 bits the whole sample counts.
+TEST(PngDecode, TransparentColourKeyOnGrayAndRgb) {
+  for (const auto& [type, depth] : {std::pair{kGray, 2}, {kGray, 16}, {kRgb, 8}, {kRgb, 16}}) {
+    PngSpec spec = Sweep(type, depth, false);
+    const int n = ChannelsOf(type);
+    spec.keyed = true;
+    for (int k = 0; k < n; ++k) spec.key[k] = spec.samples[5 * n + k];
+    if (depth == 16) {  // pixel 6 differs from the key in its low byte only
+      for (int k = 0; k < n; ++k) spec.samples[6 * n + k] = spec.samples[5 * n + k] ^ (k == 0);
+    }
+    const std::vector<uint8_t> expected = ExpectedRgba(spec);
+    ASSERT_TRUE(expected[5 * 4 + 3] == 0 && expected[6 * 4 + 3] == 255);
+    EXPECT_TRUE(DecodesTo(EncodePng(spec), expected)) << "type " << type << " depth " << depth;
+  }
+}
+
+// Quality 95 on a smooth image: small errors, grayscale spread to equal channels, alpha 255.
+TEST(JpegDecode, BaselineAndProgressiveColourAndGray) {
+  constexpr int w = 61, h = 45;  // not whole blocks
+  for (const bool gray : {false, true}) {
+    for (const bool progressive : {false, true}) {
+      std::vector<uint8_t> samples;
+      for (int i = 0; i < w * h; ++i) {
+        const int x = i % w, y = i / w;
+        if (gray) samples.push_back(uint8_t(x * 4 + y));
+        else samples.insert(samples.end(), {uint8_t(x * 4), uint8_t(y * 5), uint8_t(200 - x - y)});
+      }
+      const Bytes jpeg = EncodeJpeg(w, h, gray, progressive, samples);
+      DecodedImage image;
+      ASSERT_EQ(DecodeImage(jpeg.data(), jpeg.size(), &image), ImageError::None);
+      ASSERT_TRUE(image.width == w && image.height == h && !image.hasAlpha);
+      int worst = 0;
+      for (int i = 0; i < w * h; ++i) {
+        ASSERT_EQ(image.rgba[i * 4 + 3], 255);
+        for (int c = 0; c < 3; ++c) worst = std::max(worst, std::abs(image.rgba[i * 4 + c] - samples[gray ? i : i * 3 + c]));
+      }
+      EXPECT_LE(worst, 12) << "gray " << gray << " progressive " << progressive;
+    }
+  }
+}
+
+ImageError Decode(const Bytes& bytes, DecodeStats* stats = nullptr) {
+  DecodedImage image;
+  const ImageError error = DecodeImage(bytes.data(), bytes.size(), &image, stats);
+  EXPECT_TRUE(error == ImageError::None || image.rgba == nullptr);
+  return error;
+}
+
+Bytes SmallPng() { return EncodeRgbPng(64, 64, std::vector<uint32_t>(64 * 64, 0x00336699)); }
+Bytes SmallJpeg() { return EncodeJpeg(16, 16, false, false, std::vector<uint8_t>(16 * 16 * 3, 0x80)); }
+
+TEST(ImageRejection, EmptyOrNotAnImage) {
+  DecodedImage image;
+  EXPECT_EQ(DecodeImage(nullptr, 0, &image), ImageError::Empty);
+  EXPECT_EQ(Decode(Bytes{}), ImageError::Empty);
+  const std::string html = "<html>502 Bad Gateway</html>";
+  EXPECT_EQ(Decode(Bytes(html.begin(), html.end())), ImageError::UnknownFormat);
+  EXPECT_EQ(Decode(Bytes{0x89, 'P', 'N'}), ImageError::UnknownFormat);
+}
+
+TEST(ImageRejection, FlippedBitsFailTheirChecksum) {
+  Bytes png = SmallPng();
+  png[33 + 8 + 20] ^= 0x10;  // inside the first IDAT's data (signature 8 + IHDR 25 + length and type 8)
+  EXPECT_EQ(Decode(png), ImageError::Corrupt);
+  png = SmallPng();
+  png[16 + 3] ^= 0x01;  // IHDR width
+  EXPECT_EQ(Decode(png), ImageError::Corrupt);
+  Bytes jpeg = SmallJpeg();
+  for (size_t i = 0; i + 9 < jpeg.size(); ++i) {
+    if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC0) jpeg[i + 9] = 0;  // a frame of no components
+  }
+  EXPECT_EQ(Decode(jpeg), ImageError::Corrupt);
+}
+
+TEST(ImageRejection, ImagesCutAnywhereFail) {
+  const Bytes png = SmallPng();
+  // Header, image data, its middle, the end marker, the end marker's CRC, the last byte.
+  for (size_t cut : {size_t(20), size_t(37), png.size() / 2, png.size() - 12, png.size() - 4, png.size() - 1}) {
+    EXPECT_EQ(Decode(Bytes(png.begin(), png.begin() + long(cut))), ImageError::Truncated) << "PNG cut at " << cut;
+  }
+  const Bytes jpeg = SmallJpeg();
+  for (size_t cut : {size_t(10), size_t(200), jpeg.size() / 2, jpeg.size() - 2}) {
+    EXPECT_EQ(Decode(Bytes(jpeg.begin(), jpeg.begin() + long(cut))), ImageError::Truncated) << "JPEG cut at " << cut;
+  }
+}
+
+// The declared size is refused from the header; the largest block the decode asked for shows
+// that neither the pixels nor libspng's row buffers were allocated.
+TEST(ImageRejection, HugeDeclaredSizesFailBeforeAllocating) {
+  constexpr size_t kHeaderWork = size_t(256) << 10;
+  for (const auto& [w, h, type] : {std::tuple{100000u, 100000u, kRgb}, {kMaxImageSide + 1, 1u, kGray},
+                                   {1u, kMaxImageSide + 1, kGray}, {4000u, 4000u, kRgba} /* 64 MB decoded */}) {
+    DecodeStats stats;
+    EXPECT_EQ(Decode(PngHeaderOnly(w, h, type), &stats), ImageError::TooLarge) << w << " x " << h;
+    EXPECT_LT(stats.largestAllocation, kHeaderWork);
+  }
+  // At the limits the header passes; only the missing image data fails.
+  EXPECT_EQ(Decode(PngHeaderOnly(kMaxImageSide, 2048, kRgba)), ImageError::Truncated);
+
+  Bytes jpeg = SmallJpeg();
+  for (size_t i = 0; i + 9 < jpeg.size(); ++i) {
+    if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC0) {
+      for (int k = 5; k <= 8; ++k) jpeg[i + k] = k % 2 ? 0xEA : 0x60;  // height and width 60000
+    }
+  }
+  DecodeStats stats;
+  EXPECT_EQ(Decode(jpeg, &stats), ImageError::TooLarge);
+  EXPECT_EQ(stats.largestAllocation, 0u);
+}
+
+}  // namespace
