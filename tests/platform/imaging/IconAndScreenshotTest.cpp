@@ -24,12 +24,12 @@ constexpr uint32_t kRed = 0x00FF0000;
 
 // 4 x 4: an opaque red ring around a transparent centre.
 Bytes RingIcon() {
-  PngSpec spec{4, 4, kRgba};
+  PngRecipe recipe{4, 4, kRgba};
   for (int i = 0; i < 16; ++i) {
     const bool ring = i % 4 == 0 || i % 4 == 3 || i < 4 || i >= 12;
-    spec.samples.insert(spec.samples.end(), {255, 0, 0, uint16_t(ring ? 255 : 0)});
+    recipe.samples.insert(recipe.samples.end(), {255, 0, 0, uint16_t(ring ? 255 : 0)});
   }
-  return EncodePng(spec);
+  return EncodePng(recipe);
 }
 
 TEST(Icon, DrawsWithTransparencyAtItsOwnSizeOrScaled) {

@@ -21,16 +21,16 @@ constexpr int kW = 37, kH = 23;
 
 // Samples sweeping each channel; 16-bit ones have a low byte unlike the high byte, so taking the
 // wrong byte shows.
-PngSpec Sweep(int colorType, int depth, bool interlaced) {
-  PngSpec spec{kW, kH, colorType, depth, interlaced};
+PngRecipe Sweep(int colorType, int depth, bool interlaced) {
+  PngRecipe recipe{kW, kH, colorType, depth, interlaced};
   const int levels = colorType == kPalette && depth == 8 ? 200 : 1 << (depth == 16 ? 8 : depth);
   for (int i = 0; i < kW * kH * ChannelsOf(colorType); ++i) {
     const int v = (i * 7 + i / kW * 13) % levels;
-    spec.samples.push_back(depth == 16 ? uint16_t(v << 8 | 0x7F) : uint16_t(v));
+    recipe.samples.push_back(depth == 16 ? uint16_t(v << 8 | 0x7F) : uint16_t(v));
   }
-  for (int i = 0; colorType == kPalette && i < levels; ++i) spec.palette.push_back(uint32_t(i * 0x010305 + 0x204060));
-  for (int i = 0; colorType == kPalette && i <= levels / 2; ++i) spec.paletteAlpha.push_back(uint8_t(i * 37));
-  return spec;
+  for (int i = 0; colorType == kPalette && i < levels; ++i) recipe.palette.push_back(uint32_t(i * 0x010305 + 0x204060));
+  for (int i = 0; colorType == kPalette && i <= levels / 2; ++i) recipe.paletteAlpha.push_back(uint8_t(i * 37));
+  return recipe;
 }
 
 ::testing::AssertionResult DecodesTo(const Bytes& png, const std::vector<uint8_t>& expected) {
@@ -50,8 +50,8 @@ using Format = std::tuple<int, int, bool>;  // colour type, depth, interlaced
 class PngFormats : public ::testing::TestWithParam<Format> {};
 
 TEST_P(PngFormats, DecodeExactly) {
-  const PngSpec spec = Sweep(std::get<0>(GetParam()), std::get<1>(GetParam()), std::get<2>(GetParam()));
-  EXPECT_TRUE(DecodesTo(EncodePng(spec), ExpectedRgba(spec)));
+  const PngRecipe recipe = Sweep(std::get<0>(GetParam()), std::get<1>(GetParam()), std::get<2>(GetParam()));
+  EXPECT_TRUE(DecodesTo(EncodePng(recipe), ExpectedRgba(recipe)));
 }
 
 std::vector<Format> AllFormats() {
@@ -70,16 +70,16 @@ INSTANTIATE_TEST_SUITE_P(AllTypesAndDepths, PngFormats, ::testing::ValuesIn(AllF
 // tRNS on gray and RGB makes exactly one colour transparent; at 16 bits the whole sample counts.
 TEST(PngDecode, TransparentColourKeyOnGrayAndRgb) {
   for (const auto& [type, depth] : {std::pair{kGray, 2}, {kGray, 16}, {kRgb, 8}, {kRgb, 16}}) {
-    PngSpec spec = Sweep(type, depth, false);
+    PngRecipe recipe = Sweep(type, depth, false);
     const int n = ChannelsOf(type);
-    spec.keyed = true;
-    for (int k = 0; k < n; ++k) spec.key[k] = spec.samples[5 * n + k];
+    recipe.keyed = true;
+    for (int k = 0; k < n; ++k) recipe.key[k] = recipe.samples[5 * n + k];
     if (depth == 16) {  // pixel 6 differs from the key in its low byte only
-      for (int k = 0; k < n; ++k) spec.samples[6 * n + k] = spec.samples[5 * n + k] ^ (k == 0);
+      for (int k = 0; k < n; ++k) recipe.samples[6 * n + k] = recipe.samples[5 * n + k] ^ (k == 0);
     }
-    const std::vector<uint8_t> expected = ExpectedRgba(spec);
+    const std::vector<uint8_t> expected = ExpectedRgba(recipe);
     ASSERT_TRUE(expected[5 * 4 + 3] == 0 && expected[6 * 4 + 3] == 255);
-    EXPECT_TRUE(DecodesTo(EncodePng(spec), expected)) << "type " << type << " depth " << depth;
+    EXPECT_TRUE(DecodesTo(EncodePng(recipe), expected)) << "type " << type << " depth " << depth;
   }
 }
 

@@ -135,11 +135,11 @@ TEST(ImageDraw, ClippedDrawsMatchTheUncutDraw) {
 // Palette with tRNS: transparent entries keep the surface, opaque ones replace it exactly, partial
 // ones blend; a fully transparent image scaled leaves every pixel alone.
 TEST(ImageDraw, AlphaBlendsOverTheSurface) {
-  PngSpec spec{4, 1, kPalette, 2};
-  spec.palette = {0x00FF0000, 0x0000FF00, 0x000000FF, kWhite};
-  spec.paletteAlpha = {0, 128, 255};  // entry 3 opaque by omission
-  spec.samples = {0, 1, 2, 3};
-  FactoryImage image(EncodePng(spec));
+  PngRecipe recipe{4, 1, kPalette, 2};
+  recipe.palette = {0x00FF0000, 0x0000FF00, 0x000000FF, kWhite};
+  recipe.paletteAlpha = {0, 128, 255};  // entry 3 opaque by omission
+  recipe.samples = {0, 1, 2, 3};
+  FactoryImage image(EncodePng(recipe));
   TestSurface surface(4, 1, kBackground);
   ASSERT_EQ(image.Draw(surface.dc(), {0, 0, 4, 1}), S_OK);
   EXPECT_EQ(surface.At(0, 0), kBackground);
@@ -150,7 +150,7 @@ TEST(ImageDraw, AlphaBlendsOverTheSurface) {
   EXPECT_EQ(surface.At(2, 0), 0x000000FFu);
   EXPECT_EQ(surface.At(3, 0), kWhite);
 
-  PngSpec clear{8, 8, kRgba};
+  PngRecipe clear{8, 8, kRgba};
   for (int i = 0; i < 64; ++i) clear.samples.insert(clear.samples.end(), {255, 255, 255, 0});
   FactoryImage invisible(EncodePng(clear));
   TestSurface untouched(40, 40, kBackground);

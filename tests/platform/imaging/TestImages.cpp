@@ -22,10 +22,10 @@ void Append(png_structp png, png_bytep data, png_size_t length) {
 [[noreturn]] void Throw(png_structp, png_const_charp message) { throw std::runtime_error(message); }
 
 // One row as PNG stores it: 16-bit big-endian, or several samples a byte, the first highest.
-std::vector<png_byte> PackRow(const PngSpec& spec, int y) {
-  const int count = spec.width * ChannelsOf(spec.colorType);
-  const uint16_t* row = spec.samples.data() + size_t(y) * count;
-  const int depth = spec.bitDepth;
+std::vector<png_byte> PackRow(const PngRecipe& recipe, int y) {
+  const int count = recipe.width * ChannelsOf(recipe.colorType);
+  const uint16_t* row = recipe.samples.data() + size_t(y) * count;
+  const int depth = recipe.bitDepth;
   std::vector<png_byte> out((count * depth + 7) / 8, 0);
   for (int i = 0; i < count; ++i) {
     if (depth == 16) {
@@ -57,18 +57,18 @@ Bytes WritePng(uint32_t width, uint32_t height, int colorType, int depth, bool i
 
 int ChannelsOf(int colorType) { return colorType == kRgb ? 3 : colorType == kGrayAlpha ? 2 : colorType == kRgba ? 4 : 1; }
 
-Bytes EncodePng(const PngSpec& spec) {
-  return WritePng(spec.width, spec.height, spec.colorType, spec.bitDepth, spec.interlaced, [&](png_structp png, png_infop info) {
+Bytes EncodePng(const PngRecipe& recipe) {
+  return WritePng(recipe.width, recipe.height, recipe.colorType, recipe.bitDepth, recipe.interlaced, [&](png_structp png, png_infop info) {
     std::vector<png_color> palette;
-    for (uint32_t c : spec.palette) palette.push_back(png_color{png_byte(c >> 16), png_byte(c >> 8), png_byte(c)});
+    for (uint32_t c : recipe.palette) palette.push_back(png_color{png_byte(c >> 16), png_byte(c >> 8), png_byte(c)});
     if (!palette.empty()) png_set_PLTE(png, info, palette.data(), int(palette.size()));
-    png_color_16 key{0, spec.key[0], spec.key[1], spec.key[2], spec.key[0]};
-    if (!spec.paletteAlpha.empty()) png_set_tRNS(png, info, spec.paletteAlpha.data(), int(spec.paletteAlpha.size()), nullptr);
-    if (spec.keyed) png_set_tRNS(png, info, nullptr, 0, &key);
+    png_color_16 key{0, recipe.key[0], recipe.key[1], recipe.key[2], recipe.key[0]};
+    if (!recipe.paletteAlpha.empty()) png_set_tRNS(png, info, recipe.paletteAlpha.data(), int(recipe.paletteAlpha.size()), nullptr);
+    if (recipe.keyed) png_set_tRNS(png, info, nullptr, 0, &key);
     png_write_info(png, info);
     std::vector<std::vector<png_byte>> rows;
     std::vector<png_bytep> pointers;
-    for (int y = 0; y < spec.height; ++y) rows.push_back(PackRow(spec, y));
+    for (int y = 0; y < recipe.height; ++y) rows.push_back(PackRow(recipe, y));
     for (auto& row : rows) pointers.push_back(row.data());
     png_set_interlace_handling(png);
     png_write_image(png, pointers.data());
@@ -80,31 +80,31 @@ Bytes PngHeaderOnly(uint32_t width, uint32_t height, int colorType) {
   return WritePng(width, height, colorType, 8, false, [](png_structp png, png_infop info) { png_write_info(png, info); });
 }
 
-std::vector<uint8_t> ExpectedRgba(const PngSpec& spec) {
-  const int channels = ChannelsOf(spec.colorType);
-  const int depth = spec.bitDepth;
+std::vector<uint8_t> ExpectedRgba(const PngRecipe& recipe) {
+  const int channels = ChannelsOf(recipe.colorType);
+  const int depth = recipe.bitDepth;
   std::vector<uint8_t> out;
-  for (int i = 0; i < spec.width * spec.height; ++i) {
-    const uint16_t* s = spec.samples.data() + size_t(i) * channels;
+  for (int i = 0; i < recipe.width * recipe.height; ++i) {
+    const uint16_t* s = recipe.samples.data() + size_t(i) * channels;
     uint8_t a = 255;
-    if (spec.colorType == kPalette) {
-      const uint32_t c = spec.palette.at(s[0]);
-      if (s[0] < spec.paletteAlpha.size()) a = spec.paletteAlpha[s[0]];
+    if (recipe.colorType == kPalette) {
+      const uint32_t c = recipe.palette.at(s[0]);
+      if (s[0] < recipe.paletteAlpha.size()) a = recipe.paletteAlpha[s[0]];
       out.insert(out.end(), {uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c), a});
       continue;
     }
     const bool gray = channels < 3;
     if (channels == 2 || channels == 4) a = To8(s[channels - 1], depth);
-    if (spec.keyed && s[0] == spec.key[0] && (gray || (s[1] == spec.key[1] && s[2] == spec.key[2]))) a = 0;
+    if (recipe.keyed && s[0] == recipe.key[0] && (gray || (s[1] == recipe.key[1] && s[2] == recipe.key[2]))) a = 0;
     out.insert(out.end(), {To8(s[0], depth), To8(s[gray ? 0 : 1], depth), To8(s[gray ? 0 : 2], depth), a});
   }
   return out;
 }
 
 Bytes EncodeRgbPng(int width, int height, const std::vector<uint32_t>& pixels) {
-  PngSpec spec{width, height};
-  for (uint32_t p : pixels) spec.samples.insert(spec.samples.end(), {uint16_t(p >> 16 & 0xFF), uint16_t(p >> 8 & 0xFF), uint16_t(p & 0xFF)});
-  return EncodePng(spec);
+  PngRecipe recipe{width, height};
+  for (uint32_t p : pixels) recipe.samples.insert(recipe.samples.end(), {uint16_t(p >> 16 & 0xFF), uint16_t(p >> 8 & 0xFF), uint16_t(p & 0xFF)});
+  return EncodePng(recipe);
 }
 
 Bytes EncodeJpeg(int width, int height, bool gray, bool progressive, const std::vector<uint8_t>& samples) {

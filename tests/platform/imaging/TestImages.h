@@ -14,7 +14,7 @@ using Bytes = std::vector<uint8_t>;
 
 enum ColourType { kGray = 0, kRgb = 2, kPalette = 3, kGrayAlpha = 4, kRgba = 6 };
 
-struct PngSpec {
+struct PngRecipe {
   int width = 0, height = 0;
   int colorType = kRgb;
   int bitDepth = 8;
@@ -27,11 +27,11 @@ struct PngSpec {
 };
 
 int ChannelsOf(int colorType);
-Bytes EncodePng(const PngSpec& spec);
+Bytes EncodePng(const PngRecipe& recipe);
 // Signature and header only, declaring any size.
 Bytes PngHeaderOnly(uint32_t width, uint32_t height, int colorType);
-// The straight RGBA8 bytes a decoder must produce for `spec`.
-std::vector<uint8_t> ExpectedRgba(const PngSpec& spec);
+// The straight RGBA8 bytes a decoder must produce for `recipe`.
+std::vector<uint8_t> ExpectedRgba(const PngRecipe& recipe);
 Bytes EncodeRgbPng(int width, int height, const std::vector<uint32_t>& pixels);  // 0x00RRGGBB
 // `samples` holds width * height * (gray ? 1 : 3) bytes.
 Bytes EncodeJpeg(int width, int height, bool gray, bool progressive, const std::vector<uint8_t>& samples);
