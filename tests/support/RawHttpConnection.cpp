@@ -158,26 +158,38 @@ RawReadEnd RawHttpConnection::ReadAtLeast(size_t count, int timeoutMs) {
 
 RawReadEnd RawHttpConnection::ReadOneResponse(int timeoutMs, RawHttpReply& reply) {
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  size_t headSize = std::string::npos;
+  size_t total = std::string::npos;  // head and body, once known
+  size_t searched = 0;               // chunked: how far the terminator has been looked for
+  bool chunked = false;
   for (;;) {
-    reply = ParseRawReply(received_);
-    if (reply.headComplete) {
-      const size_t headSize = received_.size() - reply.body.size();
-      const std::optional<std::string> length = reply.Header("Content-Length");
-      const std::optional<std::string> coding = reply.Header("Transfer-Encoding");
-      size_t total = std::string::npos;
-      if (length) {
-        total = headSize + std::strtoull(length->c_str(), nullptr, 10);
-      } else if (coding && SameText(*coding, "chunked")) {
-        const size_t last = reply.body.find("\r\n0\r\n\r\n");
-        const size_t onlyLast = reply.body.rfind("0\r\n\r\n", 0);
-        if (onlyLast == 0) total = headSize + 5;
-        else if (last != std::string::npos) total = headSize + last + 7;
+    if (headSize == std::string::npos) {
+      const size_t end = received_.find("\r\n\r\n");
+      if (end != std::string::npos) {
+        headSize = end + 4;
+        reply = ParseRawReply(received_.substr(0, headSize));
+        const std::optional<std::string> length = reply.Header("Content-Length");
+        const std::optional<std::string> coding = reply.Header("Transfer-Encoding");
+        if (length) total = headSize + std::strtoull(length->c_str(), nullptr, 10);
+        else chunked = coding && SameText(*coding, "chunked");
+        searched = headSize;
       }
-      if (total != std::string::npos && received_.size() >= total) {
-        reply.body.resize(total - headSize);
-        received_.erase(0, total);
-        return RawReadEnd::Complete;
+    }
+    if (chunked && total == std::string::npos) {
+      // The last chunk is "0\r\n\r\n", either first or after another chunk's "\r\n".
+      if (received_.compare(headSize, 5, "0\r\n\r\n") == 0) {
+        total = headSize + 5;
+      } else {
+        const size_t from = searched > headSize + 7 ? searched - 7 : headSize;
+        const size_t last = received_.find("\r\n0\r\n\r\n", from);
+        if (last != std::string::npos) total = last + 7;
+        searched = received_.size();
       }
+    }
+    if (total != std::string::npos && received_.size() >= total) {
+      reply.body = received_.substr(headSize, total - headSize);
+      received_.erase(0, total);
+      return RawReadEnd::Complete;
     }
     const int left = MsLeft(deadline);
     if (left == 0) return RawReadEnd::TimedOut;

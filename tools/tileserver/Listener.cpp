@@ -3,16 +3,44 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <pthread.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <chrono>
-#include <system_error>
+#include <memory>
 #include <thread>
 
 namespace tileserver {
+namespace {
+
+struct ThreadStart {
+  std::function<void()> body;
+};
+
+void* RunThread(void* argument) {
+  std::unique_ptr<ThreadStart> start(static_cast<ThreadStart*>(argument));
+  start->body();
+  return nullptr;
+}
+
+// Starts `body` on a thread that is detached from its creation, so that no moment exists in
+// which a finished thread is neither joined nor detached.
+bool StartDetached(std::function<void()> body) {
+  pthread_attr_t attributes;
+  if (pthread_attr_init(&attributes) != 0) return false;
+  pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
+  auto* start = new ThreadStart{std::move(body)};
+  pthread_t thread;
+  const bool started = pthread_create(&thread, &attributes, RunThread, start) == 0;
+  pthread_attr_destroy(&attributes);
+  if (!started) delete start;
+  return started;
+}
+
+}  // namespace
 
 Listener::~Listener() {
   if (fd_ >= 0) ::close(fd_);
@@ -55,12 +83,11 @@ void Listener::Run(const std::function<void(int fd)>& serve) {
     const int on = 1;
     ::setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     open_.fetch_add(1);
-    try {
-      std::thread([this, client, serve] {
-        serve(client);
-        open_.fetch_sub(1);
-      }).detach();
-    } catch (const std::system_error&) {
+    const bool started = StartDetached([this, client, serve] {
+      serve(client);
+      open_.fetch_sub(1);
+    });
+    if (!started) {
       open_.fetch_sub(1);
       ::close(client);
     }
