@@ -72,13 +72,13 @@ DownloadRun PlainCurlFreshHandles(const std::vector<std::string>& urls) {
   return run;
 }
 
-DownloadRun PlainCurlThreads(const std::vector<std::string>& urls, int threads) {
+DownloadRun PlainCurlThreads(const std::vector<std::string>& urls, int threads, bool freshHandles) {
   PlainCurlInit();
   std::vector<DownloadRun> runs(static_cast<size_t>(threads > 0 ? threads : 1));
   std::atomic<size_t> next{0};
   const auto start = std::chrono::steady_clock::now();
   std::vector<std::thread> workers;
-  for (DownloadRun& run : runs) workers.emplace_back([&urls, &next, &run] { FetchWithOneHandle(urls, next, run); });
+  for (DownloadRun& run : runs) workers.emplace_back([&urls, &next, &run, freshHandles] { FetchWithOneHandle(urls, next, run, freshHandles); });
   for (std::thread& worker : workers) worker.join();
   DownloadRun total;
   total.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -22,7 +22,8 @@ struct DownloadRun {
 void PlainCurlInit();
 
 DownloadRun PlainCurlSequential(const std::vector<std::string>& urls);
-DownloadRun PlainCurlThreads(const std::vector<std::string>& urls, int threads);
+// With `freshHandles`, each thread opens a new easy handle (and connection) for every URL.
+DownloadRun PlainCurlThreads(const std::vector<std::string>& urls, int threads, bool freshHandles = false);
 DownloadRun PlainCurlFreshHandles(const std::vector<std::string>& urls);
 
 }  // namespace bench

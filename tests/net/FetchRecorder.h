@@ -10,6 +10,7 @@
 #include "net/HttpFetcher.h"
 #include "platform/kernel/Thread.h"
 #include "platform/kernel/Time.h"
+#include "platform/kernel/VirtualMemory.h"
 #include "projection/MercatorProjection.h"
 
 struct FetchRecorder {
@@ -59,6 +60,17 @@ inline bool WaitUntilIdle(HttpFetcher& fetcher, DWORD timeoutMs = 20000) {
   while (fetcher.HasWorker()) {
     if (GetTickCount() - start > timeoutMs) return false;
     Sleep(2);
+  }
+  return true;
+}
+
+// Waits until the first body bytes have arrived somewhere: received bytes commit pages, and the
+// committed total is safe to read while a worker writes its buffer. False after `timeoutMs`.
+inline bool WaitForFirstBodyBytes(size_t committedBefore, DWORD timeoutMs = 20000) {
+  const DWORD start = GetTickCount();
+  while (VirtualCommittedBytes() <= committedBefore) {
+    if (GetTickCount() - start > timeoutMs) return false;
+    Sleep(1);
   }
   return true;
 }

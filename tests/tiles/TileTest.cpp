@@ -126,7 +126,7 @@ TEST_F(TileTest, DestroyingADownloadingTileWaitsForItsWorkerAndNothingReportsAft
   {
     Tile tile(41, 2, 8.0, &projection);
     ASSERT_EQ(tile.Start(TileReports::Callback, &reports), 1);
-    while (tile.buffer.usedSize == 0 && tile.fetcher.HasWorker()) Sleep(2);
+    ASSERT_TRUE(WaitForFirstBodyBytes(committed));
   }  // destroy: cancel, wait, release
   reports.closed = true;
   const auto all = reports.All();
