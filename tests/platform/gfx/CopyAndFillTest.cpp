@@ -85,13 +85,6 @@ INSTANTIATE_TEST_SUITE_P(
                       CopyCase{0, 0, -5, 5, 0, 0},        // empty request
                       CopyCase{-2147483647, -2147483647, 2147483647, 2147483647, 0, 0}));  // no overflow
 
-TEST(Copies, OnlyThePlainCopyIsARasterOperation) {
-  Canvas a(4, 4), b(4, 4);
-  a.FillUniquePattern();
-  EXPECT_FALSE(BitBlt(b.dc(), 0, 0, 4, 4, a.dc(), 0, 0, 0x00EE0086));
-  EXPECT_EQ(gfxtest::CountInk(b, 0), 0);
-}
-
 TEST(KeyedCopy, TheKeyLetsTheLowerLayerThroughAndEveryOtherColourIsCopied) {
   Canvas lower(6, 1), upper(6, 1);
   for (int x = 0; x < 6; ++x) lower.Set(x, 0, 0x00112233);
