@@ -24,9 +24,11 @@ class CollectingReporter : public benchmark::ConsoleReporter {
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
       if (run.run_type != Run::RT_Iteration && run.aggregate_name != "mean") continue;
-      timeNs[run.benchmark_name()] = run.GetAdjustedRealTime();
+      // With repetitions, the mean stands for the benchmark under its plain name.
+      const std::string name = run.run_type == Run::RT_Aggregate ? run.run_name.str() : run.benchmark_name();
+      timeNs[name] = run.GetAdjustedRealTime();
       auto it = run.counters.find("items_per_second");
-      if (it != run.counters.end()) rate[run.benchmark_name()] = it->second.value;
+      if (it != run.counters.end()) rate[name] = it->second.value;
     }
     ConsoleReporter::ReportRuns(runs);
   }

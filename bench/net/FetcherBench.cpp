@@ -5,6 +5,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <cstdio>
 #include <fstream>
 #include <memory>
@@ -32,13 +34,29 @@ std::string TilePath(int index, int firstRow) {
          "&y=" + std::to_string(firstRow + index / kTilesPerRow) + "&z=" + std::to_string(kLevel);
 }
 
+// Counts the reports and wakes the driver at each one, so that it starts the next download as soon
+// as a fetcher is about to become idle.
 struct Outcome {
   std::atomic<int> successes{0};
   std::atomic<int> failures{0};
+  std::mutex mutex;
+  std::condition_variable reported;
+
+  void Count(std::atomic<int>& which) {
+    which++;
+    std::lock_guard<std::mutex> guard(mutex);
+    reported.notify_one();
+  }
 };
 
-void Succeeded(const uint8_t*, uint32_t, void* context) { static_cast<Outcome*>(context)->successes++; }
-void Failed(const uint8_t*, uint32_t, void* context) { static_cast<Outcome*>(context)->failures++; }
+void Succeeded(const uint8_t*, uint32_t, void* context) {
+  auto* o = static_cast<Outcome*>(context);
+  o->Count(o->successes);
+}
+void Failed(const uint8_t*, uint32_t, void* context) {
+  auto* o = static_cast<Outcome*>(context);
+  o->Count(o->failures);
+}
 
 // Downloads every URL with `parallel` fetchers. With as many buffers as URLs each URL keeps its own;
 // otherwise each fetcher reuses the buffer of its own index. Returns tiles per second.
@@ -59,10 +77,17 @@ double FetchAll(const std::vector<std::u16string>& urls, uint16_t port, int para
         started = true;
       }
     }
-    if (!started) std::this_thread::sleep_for(std::chrono::microseconds(50));
+    if (!started) {
+      // A fetcher turns idle just after its report; a download that ends without one (an error
+      // status) is caught by the short time-out.
+      std::unique_lock<std::mutex> lock(outcome.mutex);
+      outcome.reported.wait_for(lock, std::chrono::milliseconds(1));
+      lock.unlock();
+      std::this_thread::yield();
+    }
   }
   for (auto& f : fetchers) {
-    while (f->HasWorker()) std::this_thread::sleep_for(std::chrono::microseconds(50));
+    while (f->HasWorker()) std::this_thread::yield();
   }
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   return static_cast<double>(urls.size()) / seconds;
