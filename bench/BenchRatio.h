@@ -24,11 +24,12 @@ class CollectingReporter : public benchmark::ConsoleReporter {
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
       if (run.run_type != Run::RT_Iteration && run.aggregate_name != "mean") continue;
-      // With repetitions, the mean stands for the benchmark under its plain name.
-      const std::string name = run.run_type == Run::RT_Aggregate ? run.run_name.str() : run.benchmark_name();
-      timeNs[name] = run.GetAdjustedRealTime();
-      auto it = run.counters.find("items_per_second");
-      if (it != run.counters.end()) rate[name] = it->second.value;
+      // With repetitions, the mean is found under its own name ("..._mean") and under the plain one.
+      for (const std::string& name : {run.benchmark_name(), run.run_name.str()}) {
+        timeNs[name] = run.GetAdjustedRealTime();
+        auto it = run.counters.find("items_per_second");
+        if (it != run.counters.end()) rate[name] = it->second.value;
+      }
     }
     ConsoleReporter::ReportRuns(runs);
   }
