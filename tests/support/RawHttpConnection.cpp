@@ -170,7 +170,9 @@ RawReadEnd RawHttpConnection::ReadOneResponse(int timeoutMs, RawHttpReply& reply
         reply = ParseRawReply(received_.substr(0, headSize));
         const std::optional<std::string> length = reply.Header("Content-Length");
         const std::optional<std::string> coding = reply.Header("Transfer-Encoding");
-        if (length) total = headSize + std::strtoull(length->c_str(), nullptr, 10);
+        const bool bodiless = reply.status < 200 || reply.status == 204 || reply.status == 304;
+        if (bodiless) total = headSize;
+        else if (length) total = headSize + std::strtoull(length->c_str(), nullptr, 10);
         else chunked = coding && SameText(*coding, "chunked");
         searched = headSize;
       }

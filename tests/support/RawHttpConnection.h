@@ -45,7 +45,8 @@ class RawHttpConnection {
   RawReadEnd ReadUntilEnd(int timeoutMs);
   // Reads until at least `count` bytes have been received in all, or the end, or the time limit.
   RawReadEnd ReadAtLeast(size_t count, int timeoutMs);
-  // Reads exactly one response framed by Content-Length or chunked coding (Complete), leaving
+  // Reads exactly one response framed by Content-Length or chunked coding, or of a status that
+  // has no body (1xx, 204, 304) (Complete), leaving
   // any later bytes for the next call.
   RawReadEnd ReadOneResponse(int timeoutMs, RawHttpReply& reply);
 

@@ -77,6 +77,24 @@ TEST_F(TileServerFaults, StatusRulesMatchColumnRowLevelAndServerAndTheNewestWins
   EXPECT_EQ(log[2].outcome, "200 tile");
 }
 
+TEST_F(TileServerFaults, StatusesWithoutBodySendNoneAndKeepTheConnectionUsable) {
+  server_.AddRule("x=2 status=204");
+  server_.AddRule("x=3 status=304");
+  RawHttpConnection c(server_.Port());
+  c.Send(TileRequestText(World(2), 2, 0, 5, true) + TileRequestText(World(3), 3, 0, 5, true) +
+         TileRequestText(World(0), 4, 0, 5, true));
+  RawHttpReply noContent, notModified, tile;
+  ASSERT_EQ(c.ReadOneResponse(kTimeoutMs, noContent), RawReadEnd::Complete);
+  ASSERT_EQ(c.ReadOneResponse(kTimeoutMs, notModified), RawReadEnd::Complete);
+  ASSERT_EQ(c.ReadOneResponse(kTimeoutMs, tile), RawReadEnd::Complete);
+  EXPECT_EQ(noContent.status, 204);
+  EXPECT_FALSE(noContent.Header("Content-Length"));
+  EXPECT_EQ(notModified.status, 304);
+  EXPECT_EQ(notModified.Header("Content-Length"), "0");
+  EXPECT_EQ(tile.status, 200);  // no stray body bytes came in between
+  EXPECT_TRUE(DecodePng(tile.body).ok);
+}
+
 TEST_F(TileServerFaults, TimesLimitsARuleAndResetRemovesRunTimeRules) {
   server_.AddRule("x=7 times=2 status=500");
   std::vector<int> statuses;

@@ -24,4 +24,7 @@ struct ResponsePlan {
 
 const char* ReasonPhrase(int status);
 
+// Statuses whose answers never carry a body (informational, 204, 304).
+inline bool StatusForbidsBody(int status) { return status < 200 || status == 204 || status == 304; }
+
 }  // namespace tileserver

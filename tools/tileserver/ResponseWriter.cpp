@@ -36,7 +36,9 @@ std::string ResponseWriter::Head(const ResponsePlan& plan, bool closeAfter) {
   head += "Content-Type: " + plan.contentType + "\r\n";
   for (const auto& [name, value] : plan.headers) head += name + ": " + value + "\r\n";
   switch (f.length) {
-    case LengthMode::Actual: head += "Content-Length: " + std::to_string(size) + "\r\n"; break;
+    case LengthMode::Actual:
+      if (plan.status >= 200 && plan.status != 204) head += "Content-Length: " + std::to_string(size) + "\r\n";
+      break;
     case LengthMode::Literal: head += "Content-Length: " + f.lengthLiteral + "\r\n"; break;
     case LengthMode::Delta:
       head += "Content-Length: " + std::to_string(static_cast<int64_t>(size) + f.lengthDelta) + "\r\n";

@@ -56,7 +56,8 @@ ResponsePlan TileResponder::Plan(const HttpRequest& request, const RequestTarget
   plan.delayMs += fault.delayMs;
 
   if (fault.status != 0) {
-    Plain(plan, fault.status, "rule", std::to_string(fault.status) + " rule\n");
+    // A body after a status that forbids one would be read as the start of the next answer.
+    Plain(plan, fault.status, "rule", StatusForbidsBody(fault.status) ? "" : std::to_string(fault.status) + " rule\n");
   } else if (fault.redirect != 0) {
     Plain(plan, fault.redirect, "redirect", "redirect\n");
     plan.headers.emplace_back("Location", fault.location.empty() ? RedirectTarget(target) : fault.location);
