@@ -220,7 +220,8 @@ const char* FaultRuleHelp() {
   The newest matching rule wins. A request the server redirected to itself (its query carries
   "redirected=1") is never matched, so redirects do not loop.
   Answer:
-    status=CODE          answer CODE (100-599) with a short text body "CODE rule"
+    status=CODE          answer CODE (100-599) with a short text body "CODE rule" (no body
+                         for 1xx, 204 and 304)
     delay=MS             wait MS before the head (added to --latency)
     chunk-size=BYTES     send the body in pieces of BYTES (default 1024 when pacing)
     chunk-delay=MS       wait MS between body pieces
