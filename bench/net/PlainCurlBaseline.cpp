@@ -90,4 +90,32 @@ DownloadRun PlainCurlThreads(const std::vector<std::string>& urls, int threads, 
   return total;
 }
 
+DownloadRun PlainCurlThreadPerUrl(const std::vector<std::string>& urls, int parallel) {
+  PlainCurlInit();
+  const size_t slots = static_cast<size_t>(parallel > 0 ? parallel : 1);
+  std::vector<DownloadRun> runs(urls.size());
+  std::vector<std::thread> running;
+  const auto start = std::chrono::steady_clock::now();
+  for (size_t i = 0; i < urls.size(); ++i) {
+    if (running.size() == slots) {
+      running.front().join();
+      running.erase(running.begin());
+    }
+    running.emplace_back([&urls, &runs, i] {
+      const std::vector<std::string> one{urls[i]};
+      std::atomic<size_t> next{0};
+      FetchWithOneHandle(one, next, runs[i]);
+    });
+  }
+  for (std::thread& t : running) t.join();
+  DownloadRun total;
+  total.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  for (const DownloadRun& run : runs) {
+    total.downloads += run.downloads;
+    total.failures += run.failures;
+    total.bytes += run.bytes;
+  }
+  return total;
+}
+
 }  // namespace bench

@@ -26,4 +26,8 @@ DownloadRun PlainCurlSequential(const std::vector<std::string>& urls);
 DownloadRun PlainCurlThreads(const std::vector<std::string>& urls, int threads, bool freshHandles = false);
 DownloadRun PlainCurlFreshHandles(const std::vector<std::string>& urls);
 
+// A new thread and a fresh easy handle for every URL, at most `parallel` at once: the shape of the
+// tile fetcher's downloads (one worker thread and one connection each) with nothing else around it.
+DownloadRun PlainCurlThreadPerUrl(const std::vector<std::string>& urls, int parallel);
+
 }  // namespace bench
