@@ -3,28 +3,15 @@
 #include <algorithm>
 #include <new>
 
-namespace {
+#include "platform/kernel/CriticalSection.h"
 
-// Holds a critical section for one scope.
-class Locked {
- public:
-  explicit Locked(CRITICAL_SECTION* section) : section_(section) { EnterCriticalSection(section_); }
-  ~Locked() { LeaveCriticalSection(section_); }
-  Locked(const Locked&) = delete;
-  Locked& operator=(const Locked&) = delete;
-
- private:
-  CRITICAL_SECTION* section_;
-};
-
-}  // namespace
 
 TileCache::TileCache() { InitializeCriticalSection(&lock); }
 
 TileCache::~TileCache() { DeleteCriticalSection(&lock); }
 
 Tile* TileCache::Find(int32_t column, int32_t row) {
-  Locked held(&lock);
+  CriticalSectionLock held(&lock);
   auto c = index.find(column);
   if (c == index.end()) return nullptr;
   auto r = c->second.find(row);
@@ -45,14 +32,16 @@ int32_t TileCache::GetOrCreate(int32_t left, int32_t top, int32_t right, int32_t
 
   Tile* tile = new (std::nothrow) Tile(column, row, zoom, projection);
   if (tile == nullptr) return 0;
-  Locked held(&lock);
+  CriticalSectionLock held(&lock);
   try {
-    order.push_back(tile);
+    std::map<int32_t, Tile*>& rows = index[column];
     try {
-      index[column][row] = tile;
+      rows[row] = tile;
+      order.push_back(tile);
     } catch (const std::bad_alloc&) {
-      order.pop_back();
-      if (index.count(column) != 0 && index[column].empty()) index.erase(column);
+      // Store nothing for a tile that could not be stored whole.
+      rows.erase(row);
+      if (rows.empty()) index.erase(column);
       throw;
     }
   } catch (const std::bad_alloc&) {
@@ -63,7 +52,7 @@ int32_t TileCache::GetOrCreate(int32_t left, int32_t top, int32_t right, int32_t
 }
 
 int32_t TileCache::Remove(int32_t column, int32_t row) {
-  Locked held(&lock);
+  CriticalSectionLock held(&lock);
   auto c = index.find(column);
   if (c == index.end()) return 0;
   int32_t result = 0;
@@ -84,7 +73,7 @@ int32_t TileCache::EvictOneOutside(int32_t left, int32_t top, int32_t right, int
   bool found = false;
   int32_t column = 0, row = 0;
   {
-    Locked held(&lock);
+    CriticalSectionLock held(&lock);
     if (order.size() >= kEvictionThreshold) {
       for (Tile* tile : order) {
         if (tile->IsVisibleIn(left, top, right, bottom) == 0) {
@@ -100,7 +89,7 @@ int32_t TileCache::EvictOneOutside(int32_t left, int32_t top, int32_t right, int
 }
 
 int32_t TileCache::Clear() {
-  Locked held(&lock);
+  CriticalSectionLock held(&lock);
   for (auto& [column, rows] : index) {
     for (auto& [row, tile] : rows) delete tile;
   }
@@ -110,6 +99,6 @@ int32_t TileCache::Clear() {
 }
 
 size_t TileCache::Count() {
-  Locked held(&lock);
+  CriticalSectionLock held(&lock);
   return order.size();
 }
