@@ -45,6 +45,18 @@ void FetchWithOneHandle(const std::vector<std::string>& urls, std::atomic<size_t
   if (easy != nullptr) curl_easy_cleanup(easy);
 }
 
+// The sum of several threads' runs, timed from `start` until now.
+DownloadRun Combined(const std::vector<DownloadRun>& runs, std::chrono::steady_clock::time_point start) {
+  DownloadRun total;
+  total.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  for (const DownloadRun& run : runs) {
+    total.downloads += run.downloads;
+    total.failures += run.failures;
+    total.bytes += run.bytes;
+  }
+  return total;
+}
+
 }  // namespace
 
 void PlainCurlInit() {
@@ -80,14 +92,7 @@ DownloadRun PlainCurlThreads(const std::vector<std::string>& urls, int threads, 
   std::vector<std::thread> workers;
   for (DownloadRun& run : runs) workers.emplace_back([&urls, &next, &run, freshHandles] { FetchWithOneHandle(urls, next, run, freshHandles); });
   for (std::thread& worker : workers) worker.join();
-  DownloadRun total;
-  total.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  for (const DownloadRun& run : runs) {
-    total.downloads += run.downloads;
-    total.failures += run.failures;
-    total.bytes += run.bytes;
-  }
-  return total;
+  return Combined(runs, start);
 }
 
 DownloadRun PlainCurlThreadPerUrl(const std::vector<std::string>& urls, int parallel) {
@@ -108,14 +113,7 @@ DownloadRun PlainCurlThreadPerUrl(const std::vector<std::string>& urls, int para
     });
   }
   for (std::thread& t : running) t.join();
-  DownloadRun total;
-  total.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  for (const DownloadRun& run : runs) {
-    total.downloads += run.downloads;
-    total.failures += run.failures;
-    total.bytes += run.bytes;
-  }
-  return total;
+  return Combined(runs, start);
 }
 
 }  // namespace bench

@@ -127,29 +127,33 @@ int FillRect(HDC dc, const RECT* rect, HBRUSH brush) {
   return TRUE;
 }
 
-COLORREF SetPixel(HDC dc, int x, int y, COLORREF color) {
+namespace {
+
+// The pixel of the context's surface at (x, y), or null when the context is not valid or the point
+// lies outside its clip.
+uint32_t* PixelAt(HDC dc, int x, int y) {
   auto context = ObjectRegistry::Instance().Find(dc);
   if (!context) {
     SetLastError(ERROR_INVALID_HANDLE);
-    return CLR_INVALID;
+    return nullptr;
   }
   const DrawTarget t = gfx::TargetOf(*context);
   const int64_t sx = int64_t(x) + t.originX, sy = int64_t(y) + t.originY;
   const Box clip = SurfaceBox(t);
-  if (sx < clip.left || sx >= clip.right || sy < clip.top || sy >= clip.bottom) return CLR_INVALID;
-  t.surface.pixels[sy * t.surface.stride + sx] = PixelFromColor(color);
+  if (sx < clip.left || sx >= clip.right || sy < clip.top || sy >= clip.bottom) return nullptr;
+  return &t.surface.pixels[sy * t.surface.stride + sx];
+}
+
+}  // namespace
+
+COLORREF SetPixel(HDC dc, int x, int y, COLORREF color) {
+  uint32_t* pixel = PixelAt(dc, x, y);
+  if (pixel == nullptr) return CLR_INVALID;
+  *pixel = PixelFromColor(color);
   return color & 0x00FFFFFF;
 }
 
 COLORREF GetPixel(HDC dc, int x, int y) {
-  auto context = ObjectRegistry::Instance().Find(dc);
-  if (!context) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return CLR_INVALID;
-  }
-  const DrawTarget t = gfx::TargetOf(*context);
-  const int64_t sx = int64_t(x) + t.originX, sy = int64_t(y) + t.originY;
-  const Box clip = SurfaceBox(t);
-  if (sx < clip.left || sx >= clip.right || sy < clip.top || sy >= clip.bottom) return CLR_INVALID;
-  return ColorFromPixel(t.surface.pixels[sy * t.surface.stride + sx]);
+  const uint32_t* pixel = PixelAt(dc, x, y);
+  return pixel != nullptr ? ColorFromPixel(*pixel) : CLR_INVALID;
 }
