@@ -60,6 +60,9 @@ int32_t HttpFetcher::Cancel() {
   // The worker may close this handle as its last step while we wait; the wait still lasts until
   // the thread has ended (or fails at once when it already has).
   WaitForSingleObject(thread, INFINITE);
+  // A worker that was already past its own reset of the flag leaves it to us: an idle fetcher
+  // always rests at 0.
+  cancelRequested.store(0);
   CloseHandles();
   return 1;
 }
