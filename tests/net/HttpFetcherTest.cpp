@@ -263,6 +263,7 @@ TEST_F(Fetcher, CancellingRightAfterEachStartNeverLosesTheWorkerOrItsHandle) {
     if (i % 2 == 0) Sleep(i % 7);
     fetcher.Cancel();
     ASSERT_FALSE(fetcher.HasWorker()) << i;
+    ASSERT_EQ(fetcher.cancelRequested.load(), 0) << i;  // idle means the flag is at rest
     buffer.Release();
   }
   EXPECT_LE(recorder.Calls(), 60);
