@@ -8,6 +8,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <thread>
 
 #include "bench/BenchRatio.h"
 #include "projection/MercatorProjection.h"
@@ -88,7 +89,7 @@ void BM_ReRequestLoaded54(benchmark::State& state) {
     layer.RequestTiles(0, 0, 9 * 256 - 1, 6 * 256 - 1, 12.0, ReportCounter::Callback, &counter);
   }
   state.SetItemsProcessed(state.iterations() * 54);
-  state.counters["us_per_tile"] =
+  state.counters["time_per_tile"] =
       benchmark::Counter(54, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert,
                          benchmark::Counter::kIs1000);
 }
