@@ -5,6 +5,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <string>
 #include <vector>
@@ -37,6 +38,20 @@ class CollectingReporter : public benchmark::ConsoleReporter {
   std::map<std::string, double> rate;
 };
 
+// Appends one row to the run's summary table (the file named by ORVAN_BENCH_SUMMARY, which
+// scripts/run-bench.sh prints after every benchmark has run): what was measured, the figure, the
+// baseline, their ratio, the target and whether it was met. Tab-separated, one row per line.
+inline void AppendSummaryRow(const std::string& what, const std::string& measured, const std::string& baseline,
+                             double ratio, const std::string& target, const std::string& verdict) {
+  const char* path = std::getenv("ORVAN_BENCH_SUMMARY");
+  if (path == nullptr || *path == 0) return;
+  if (std::FILE* f = std::fopen(path, "a")) {
+    std::fprintf(f, "%s\t%s\t%s\t%.3f\t%s\t%s\n", what.c_str(), measured.c_str(), baseline.c_str(), ratio,
+                 target.c_str(), verdict.c_str());
+    std::fclose(f);
+  }
+}
+
 inline int RunAndCompare(int argc, char** argv, const std::vector<Comparison>& comparisons) {
   benchmark::Initialize(&argc, argv);
   CollectingReporter reporter;
@@ -54,6 +69,8 @@ inline int RunAndCompare(int argc, char** argv, const std::vector<Comparison>& c
     std::printf("%-44s %-36s %10.3f %8s %s\n", c.measured.c_str(), c.baseline.c_str(), ratio, target,
                 c.target > 0 ? (met ? "met" : "NOT MET") : "");
     if (!c.what.empty()) std::printf("    %s\n", c.what.c_str());
+    AppendSummaryRow(c.what.empty() ? c.measured : c.what, c.measured, c.baseline, ratio, target,
+                     c.target > 0 ? (met ? "met" : "NOT MET") : "-");
   }
   benchmark::Shutdown();
   return 0;
