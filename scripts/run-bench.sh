@@ -23,5 +23,5 @@ echo "== summary (ratio = measured / baseline; for rates, higher is better)"
 {
   printf 'what\tmeasured\tbaseline\tratio\ttarget\tmet\n'
   cat "$ORVAN_BENCH_SUMMARY"
-} | column -t -s $'\t'
+} | if command -v column >/dev/null; then column -t -s $'\t'; else cat; fi
 exit $status
