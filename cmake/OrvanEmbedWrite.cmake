@@ -1,0 +1,9 @@
+# Script mode: writes the bytes of IN as a C++ array named SYMBOL into OUT.
+file(READ "${IN}" hex HEX)
+string(LENGTH "${hex}" hexLength)
+math(EXPR size "${hexLength} / 2")
+string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
+string(REGEX REPLACE "(0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,)" "\\1\n" bytes "${bytes}")
+file(WRITE "${OUT}" "// Generated from ${IN}; do not edit.\n"
+  "extern \"C\" const unsigned char ${SYMBOL}[] = {\n${bytes}0};\n"
+  "extern \"C\" const unsigned int ${SYMBOL}_size = ${size};\n")
