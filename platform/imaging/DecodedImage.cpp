@@ -4,6 +4,7 @@
 
 #include "platform/imaging/JpegDecoder.h"
 #include "platform/imaging/PngDecoder.h"
+#include "platform/imaging/WebpDecoder.h"
 
 namespace imaging {
 
@@ -11,6 +12,13 @@ namespace {
 
 constexpr uint8_t kPngSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 constexpr uint8_t kJpegSignature[] = {0xFF, 0xD8, 0xFF};
+// "RIFF", four bytes of size, "WEBP".
+constexpr size_t kWebpSignatureBytes = 12;
+
+bool IsWebp(const void* bytes, size_t size) {
+  const auto* b = static_cast<const uint8_t*>(bytes);
+  return size >= kWebpSignatureBytes && std::memcmp(b, "RIFF", 4) == 0 && std::memcmp(b + 8, "WEBP", 4) == 0;
+}
 
 bool StartsWith(const void* bytes, size_t size, const uint8_t* signature, size_t signatureSize) {
   return size >= signatureSize && std::memcmp(bytes, signature, signatureSize) == 0;
@@ -35,6 +43,7 @@ ImageFormat SniffImageFormat(const void* bytes, size_t size) {
   if (bytes == nullptr) return ImageFormat::Unknown;
   if (StartsWith(bytes, size, kPngSignature, sizeof kPngSignature)) return ImageFormat::Png;
   if (StartsWith(bytes, size, kJpegSignature, sizeof kJpegSignature)) return ImageFormat::Jpeg;
+  if (IsWebp(bytes, size)) return ImageFormat::Webp;
   return ImageFormat::Unknown;
 }
 
@@ -48,6 +57,7 @@ ImageError DecodeImage(const void* bytes, size_t size, DecodedImage* out, Decode
   switch (SniffImageFormat(bytes, size)) {
     case ImageFormat::Png: error = PngDecoder::Decode(bytes, size, out, stats); break;
     case ImageFormat::Jpeg: error = JpegDecoder::Decode(bytes, size, out, stats); break;
+    case ImageFormat::Webp: error = WebpDecoder::Decode(bytes, size, out, stats); break;
     case ImageFormat::Unknown: break;
   }
   if (error != ImageError::None) *out = DecodedImage{};

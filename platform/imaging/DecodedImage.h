@@ -8,7 +8,7 @@
 
 namespace imaging {
 
-enum class ImageFormat { Unknown, Png, Jpeg };
+enum class ImageFormat { Unknown, Png, Jpeg, Webp };
 
 // Why an image could not be decoded. Every failure happens before any pixel reaches a caller.
 enum class ImageError {

@@ -1,4 +1,5 @@
-// Decoding: PNGs of every colour type and depth decode exactly, JPEGs closely; bytes that are not
+// Decoding: PNGs of every colour type and depth and lossless WebPs decode exactly, JPEGs and lossy
+// WebPs closely; bytes that are not
 // a whole, sound image fail with a clear error, and oversized headers fail before allocating.
 #include <gtest/gtest.h>
 
@@ -108,6 +109,38 @@ TEST(JpegDecode, BaselineAndProgressiveColourAndGray) {
   }
 }
 
+// An RGBA sweep whose alpha never reaches 0 (an encoder may change the colour under a fully
+// transparent pixel).
+std::vector<uint8_t> RgbaSweep(int w, int h, bool opaque) {
+  std::vector<uint8_t> rgba;
+  for (int i = 0; i < w * h; ++i) {
+    const int x = i % w, y = i / w;
+    rgba.insert(rgba.end(), {uint8_t(x * 4), uint8_t(y * 5), uint8_t(200 - x - y), uint8_t(opaque ? 255 : 1 + (x * 9 + y) % 255)});
+  }
+  return rgba;
+}
+
+TEST(WebpDecode, LosslessExactlyWithAlphaAndLossyClosely) {
+  constexpr int w = 61, h = 45;
+  const std::vector<uint8_t> translucent = RgbaSweep(w, h, false);
+  EXPECT_TRUE(DecodesTo(EncodeWebp(w, h, true, translucent), translucent));
+  DecodedImage image;
+  const Bytes lossless = EncodeWebp(w, h, true, translucent);
+  ASSERT_EQ(DecodeImage(lossless.data(), lossless.size(), &image), ImageError::None);
+  EXPECT_TRUE(image.hasAlpha);
+
+  const std::vector<uint8_t> opaque = RgbaSweep(w, h, true);
+  const Bytes lossy = EncodeWebp(w, h, false, opaque);
+  ASSERT_EQ(DecodeImage(lossy.data(), lossy.size(), &image), ImageError::None);
+  ASSERT_TRUE(image.width == w && image.height == h && !image.hasAlpha);
+  int worst = 0;
+  for (size_t i = 0; i < opaque.size(); ++i) {
+    if (i % 4 == 3) ASSERT_EQ(image.rgba[i], 255);
+    else worst = std::max(worst, std::abs(image.rgba[i] - opaque[i]));
+  }
+  EXPECT_LE(worst, 16);
+}
+
 ImageError Decode(const Bytes& bytes, DecodeStats* stats = nullptr) {
   DecodedImage image;
   const ImageError error = DecodeImage(bytes.data(), bytes.size(), &image, stats);
@@ -117,6 +150,7 @@ ImageError Decode(const Bytes& bytes, DecodeStats* stats = nullptr) {
 
 Bytes SmallPng() { return EncodeRgbPng(64, 64, std::vector<uint32_t>(64 * 64, 0x00336699)); }
 Bytes SmallJpeg() { return EncodeJpeg(16, 16, false, false, std::vector<uint8_t>(16 * 16 * 3, 0x80)); }
+Bytes SmallWebp(bool lossless) { return EncodeWebp(32, 32, lossless, RgbaSweep(32, 32, lossless)); }
 
 TEST(ImageRejection, EmptyOrNotAnImage) {
   DecodedImage image;
@@ -125,6 +159,8 @@ TEST(ImageRejection, EmptyOrNotAnImage) {
   const std::string html = "<html>502 Bad Gateway</html>";
   EXPECT_EQ(Decode(Bytes(html.begin(), html.end())), ImageError::UnknownFormat);
   EXPECT_EQ(Decode(Bytes{0x89, 'P', 'N'}), ImageError::UnknownFormat);
+  const std::string riff = "RIFF\x04\0\0\0WAVE";  // a RIFF container of another kind
+  EXPECT_EQ(Decode(Bytes(riff.begin(), riff.end())), ImageError::UnknownFormat);
 }
 
 TEST(ImageRejection, FlippedBitsFailTheirChecksum) {
@@ -151,6 +187,23 @@ TEST(ImageRejection, ImagesCutAnywhereFail) {
   for (size_t cut : {size_t(10), size_t(200), jpeg.size() / 2, jpeg.size() - 2}) {
     EXPECT_EQ(Decode(Bytes(jpeg.begin(), jpeg.begin() + long(cut))), ImageError::Truncated) << "JPEG cut at " << cut;
   }
+  for (const bool lossless : {true, false}) {
+    const Bytes webp = SmallWebp(lossless);
+    for (size_t cut : {size_t(14), size_t(30), webp.size() / 2, webp.size() - 1}) {
+      EXPECT_EQ(Decode(Bytes(webp.begin(), webp.begin() + long(cut))), ImageError::Truncated)
+          << (lossless ? "lossless" : "lossy") << " WebP cut at " << cut;
+    }
+  }
+}
+
+TEST(ImageRejection, AnimatedWebpIsRefused) {
+  // A lossy picture with alpha is written in the extended form; its flags byte gets the animation bit.
+  const Bytes still = EncodeWebp(16, 16, false, RgbaSweep(16, 16, false));
+  ASSERT_EQ(std::string(still.begin() + 12, still.begin() + 16), "VP8X");
+  Bytes animated = still;
+  animated[20] |= 0x02;
+  EXPECT_EQ(Decode(still), ImageError::None);
+  EXPECT_EQ(Decode(animated), ImageError::Corrupt);
 }
 
 // The declared size is refused from the header; the largest block the decode asked for shows
@@ -174,6 +227,15 @@ TEST(ImageRejection, HugeDeclaredSizesFailBeforeAllocating) {
   }
   DecodeStats stats;
   EXPECT_EQ(Decode(jpeg, &stats), ImageError::TooLarge);
+  EXPECT_EQ(stats.largestAllocation, 0u);
+
+  // A lossless WebP's header holds width - 1 in 14 bits after its signature byte: 16384 wide.
+  Bytes webp = SmallWebp(true);
+  ASSERT_EQ(std::string(webp.begin() + 12, webp.begin() + 16), "VP8L");
+  webp[21] = 0xFF;
+  webp[22] |= 0x3F;
+  stats = DecodeStats{};
+  EXPECT_EQ(Decode(webp, &stats), ImageError::TooLarge);
   EXPECT_EQ(stats.largestAllocation, 0u);
 }
 

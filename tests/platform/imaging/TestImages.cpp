@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include <jpeglib.h>
+#include <webp/encode.h>
 
 #include "platform/gfx/SurfaceDC.h"
 
@@ -131,6 +132,16 @@ Bytes EncodeJpeg(int width, int height, bool gray, bool progressive, const std::
   jpeg_destroy_compress(&cinfo);
   Bytes out(buffer, buffer + size);
   std::free(buffer);
+  return out;
+}
+
+Bytes EncodeWebp(int width, int height, bool lossless, const std::vector<uint8_t>& rgba) {
+  uint8_t* buffer = nullptr;
+  const size_t size = lossless ? WebPEncodeLosslessRGBA(rgba.data(), width, height, width * 4, &buffer)
+                               : WebPEncodeRGBA(rgba.data(), width, height, width * 4, 90.0f, &buffer);
+  if (size == 0) throw std::runtime_error("WebP encoding failed");
+  Bytes out(buffer, buffer + size);
+  WebPFree(buffer);
   return out;
 }
 

@@ -1,5 +1,5 @@
-// Encoded images made in the tests with known pixels (PNG by libpng, JPEG by libjpeg, both
-// independent of the decoders under test), and surfaces of our own to draw them into.
+// Encoded images made in the tests with known pixels (PNG by libpng, JPEG by libjpeg, WebP by
+// libwebp's encoder, all independent of the decoders under test), and surfaces of our own to draw them into.
 #pragma once
 
 #include <cstdint>
@@ -35,6 +35,9 @@ std::vector<uint8_t> ExpectedRgba(const PngRecipe& recipe);
 Bytes EncodeRgbPng(int width, int height, const std::vector<uint32_t>& pixels);  // 0x00RRGGBB
 // `samples` holds width * height * (gray ? 1 : 3) bytes.
 Bytes EncodeJpeg(int width, int height, bool gray, bool progressive, const std::vector<uint8_t>& samples);
+// `rgba` holds width * height * 4 bytes (straight alpha). Lossless keeps every pixel exactly;
+// lossy is quality 90.
+Bytes EncodeWebp(int width, int height, bool lossless, const std::vector<uint8_t>& rgba);
 
 // Our own pixels behind a surface context (origin and clip as given).
 class TestSurface {
