@@ -40,6 +40,7 @@ class RuleBuilder {
     if (key == "server") return Server(value);
     if (key == "times") return Int(value, rule.times, 1, INT32_MAX);
     if (key == "status") return Int(value, rule.status, kMinStatus, kMaxStatus);
+    if (key == "retry-after") return Int(value, rule.retryAfter.emplace(), 0, kMaxRetryAfterSeconds);
     if (key == "delay") return Int(value, rule.delayMs, 0, kMaxDelayMs);
     if (key == "chunk-delay") return Int(value, rule.chunkDelayMs, 0, kMaxDelayMs);
     if (key == "chunk-size") return Size(value, rule.chunkSize, 1);
@@ -223,6 +224,7 @@ const char* FaultRuleHelp() {
     status=CODE          answer CODE (100-599) with a short text body "CODE rule" (no body
                          for 1xx, 204 and 304)
     delay=MS             wait MS before the head (added to --latency)
+    retry-after=SECONDS  the answer carries "Retry-After: SECONDS" (with status=429 or 503)
     chunk-size=BYTES     send the body in pieces of BYTES (default 1024 when pacing)
     chunk-delay=MS       wait MS between body pieces
     length=TEXT          declare "Content-Length: TEXT" whatever the body, e.g. length=-5,

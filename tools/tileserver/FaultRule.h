@@ -19,6 +19,7 @@ inline constexpr size_t kMaxBodySize = size_t{64} << 20;
 inline constexpr size_t kDefaultChunkSize = 1024;
 inline constexpr size_t kDefaultGarbageSize = 2000;
 inline constexpr int kDefaultRedirectStatus = 302;
+inline constexpr int kMaxRetryAfterSeconds = 86400;
 
 enum class LengthMode {
   Actual,   // Content-Length is the body's size
@@ -39,6 +40,7 @@ struct FaultRule {
   // Answer.
   int status = 0;  // 0: the normal status (200 with the tile)
   int delayMs = 0;
+  std::optional<int> retryAfter;  // seconds, sent as Retry-After
   int chunkDelayMs = 0;
   size_t chunkSize = 0;  // 0: the whole body at once (or kDefaultChunkSize when pacing is asked)
   LengthMode length = LengthMode::Actual;

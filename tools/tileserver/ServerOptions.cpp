@@ -1,6 +1,7 @@
 #include "tools/tileserver/ServerOptions.h"
 
 #include <charconv>
+#include <cstdlib>
 #include <string_view>
 
 #include "tools/tileserver/ControlApi.h"
@@ -16,12 +17,29 @@ bool ParseUnsigned(std::string_view text, uint64_t max, uint64_t& value) {
   return ec == std::errc() && ptr == end && value <= max;
 }
 
+// Printable ASCII only: the contact goes into a request head, where a line break would start a
+// head field of its own.
+bool ValidContact(std::string_view text) {
+  if (text.empty() || text.size() > kMaxContactLength) return false;
+  for (char c : text)
+    if (c < 0x20 || c > 0x7E) return false;
+  return true;
+}
+
 }  // namespace
 
 ServerOptionsParse ParseServerOptions(int argc, const char* const* argv) {
   ServerOptionsParse result;
   ServerOptions& o = result.options;
   o.cacheBytes = TileCache::kDefaultMaxBytes;
+  if (const char* contact = std::getenv(kContactVariable); contact != nullptr && *contact != 0) {
+    if (!ValidContact(contact)) {
+      result.error = std::string(kContactVariable) + ": printable text of at most " + std::to_string(kMaxContactLength) +
+                     " characters";
+      return result;
+    }
+    o.sourceSettings.contact = contact;
+  }
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
     if (arg == "--help" || arg == "-h") {
@@ -69,6 +87,37 @@ ServerOptionsParse ParseServerOptions(int argc, const char* const* argv) {
         return result;
       }
       o.rules.push_back(std::move(rule.rule));
+    } else if (arg == "--source" || arg == "--regional-source") {
+      TileSourceSpecParse spec = ParseTileSourceSpec(value);
+      if (!spec.spec) {
+        result.error = std::string(arg) + ": " + spec.error;
+        return result;
+      }
+      (arg == "--source" ? o.source : o.regionalSource.emplace()) = std::move(*spec.spec);
+    } else if (arg == "--contact") {
+      if (!ValidContact(value)) {
+        result.error = "--contact: printable text of at most " + std::to_string(kMaxContactLength) + " characters";
+        return result;
+      }
+      o.sourceSettings.contact = std::string(value);
+    } else if (arg == "--upstream-connections") {
+      if (!ParseUnsigned(value, kMaxUpstreamConnections, n) || n < 1) {
+        result.error = "--upstream-connections: 1 to " + std::to_string(kMaxUpstreamConnections);
+        return result;
+      }
+      o.sourceSettings.upstreamConnections = static_cast<int>(n);
+    } else if (arg == "--cache-dir") {
+      if (value.empty()) {
+        result.error = "--cache-dir: a folder";
+        return result;
+      }
+      o.sourceSettings.cacheDir = std::string(value);
+    } else if (arg == "--max-age") {
+      if (!ParseUnsigned(value, kMaxMaxAgeSeconds, n)) {
+        result.error = "--max-age: seconds, 0 to " + std::to_string(kMaxMaxAgeSeconds);
+        return result;
+      }
+      o.sourceSettings.maxAgeSeconds = static_cast<int>(n);
     } else {
       result.error = std::string(arg) + ": unknown option (see --help)";
       return result;
@@ -79,8 +128,8 @@ ServerOptionsParse ParseServerOptions(int argc, const char* const* argv) {
 }
 
 std::string ServerHelp() {
-  std::string help = R"(tileserver: a local HTTP server of synthetic map tiles, for the viewer's demo, tests and
-benchmarks. It listens on 127.0.0.1 only and prints "listening on 127.0.0.1:PORT" once ready.
+  std::string help = R"(tileserver: a local HTTP server of map tiles, synthetic or real, for the viewer's demo, tests
+and benchmarks. It listens on 127.0.0.1 only and prints "listening on 127.0.0.1:PORT" once ready.
 
 Tile requests: GET /mt?v=..&hl=..&x=X&y=Y&z=Z, in origin form (host from the Host header) or
 proxy form (GET http://mtN.<domain>/mt?..., as a client configured with this server as its
@@ -97,6 +146,31 @@ Options:
   --cache-mb N      size of the encoded-tile cache in MiB (default 64; 0: no cache)
   --verbose         also print every log line to stderr
   --help            this text
+
+Tile sources (one for each domain, chosen at start; what was read of each is printed to stderr):
+  --source SPEC             the world domain's tiles, and the regional domain's unless set below
+  --regional-source SPEC    the regional domain's tiles
+      synthetic             tiles drawn here (the default)
+      mbtiles:FILE          an MBTiles 1.3 file of png, jpg or webp tiles, read only; a tile not in
+                            it answers 404. A file that is no MBTiles file, or damaged, stops the
+                            start with one line and exit status 4
+      upstream:TEMPLATE     an XYZ tile service, e.g. upstream:https://tiles.example.org/{z}/{x}/{y}.png
+                            ({-y} for rows counted from the south), through a disk cache; see below
+  --contact TEXT            an e-mail address or web page for the upstream's operators, sent in the
+                            User-Agent ")" + UpstreamUserAgent("TEXT") + R"("; needed by upstream
+                            sources (default: the environment variable ORVAN_TILE_CONTACT)
+  --upstream-connections N  connections to an upstream at once, kept alive (default 2, the most
+                            public tile services allow; 1 to 8)
+  --cache-dir DIR           folder of the upstream disk caches (default $XDG_CACHE_HOME or
+                            ~/.cache, then orvan-tileserver); one MBTiles file per template
+  --max-age SECONDS         answers of synthetic and mbtiles sources carry Cache-Control: max-age
+                            (default: no Cache-Control)
+Every tile answer carries an ETag; If-None-Match (or If-Modified-Since) that still holds is
+answered 304. An upstream tile is served from the disk cache while fresh by the upstream's
+Cache-Control/Expires, then revalidated (If-None-Match/If-Modified-Since); a 429, or a 503 with
+Retry-After, holds every upstream request back until the time named (cached tiles are served,
+others get the same status); an upstream that cannot be reached gets a cached tile even when
+stale, else 502 (504 after a time-out); other upstream statuses are passed on as they are.
 
 )";
   help += FaultRuleHelp();

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tools/tileserver/FaultRule.h"
+#include "tools/tileserver/TileSourceSpec.h"
 
 namespace tileserver {
 
@@ -17,6 +18,9 @@ struct ServerOptions {
   bool verbose = false;
   bool help = false;
   std::vector<FaultRule> rules;
+  TileSourceSpec source;                        // the world domain's (and any other host's) tiles
+  std::optional<TileSourceSpec> regionalSource;  // unset: the same as `source`
+  SourceSettings sourceSettings;
 };
 
 struct ServerOptionsParse {
@@ -26,6 +30,11 @@ struct ServerOptionsParse {
 };
 
 inline constexpr size_t kMaxCacheMegabytes = 4096;
+inline constexpr int kMaxUpstreamConnections = 8;
+inline constexpr int kMaxMaxAgeSeconds = 365 * 24 * 3600;
+inline constexpr size_t kMaxContactLength = 200;
+// Read when --contact is not given, so that a contact set once reaches every start.
+inline constexpr const char* kContactVariable = "ORVAN_TILE_CONTACT";
 
 ServerOptionsParse ParseServerOptions(int argc, const char* const* argv);
 

@@ -1,26 +1,32 @@
-// Decides the answer to a tile request: the tile itself (from the cache), an error for paths
-// and positions that name no tile, or what a matching fault rule asks for.
+// Decides the answer to a tile request: the tile from the source of its domain (or 304 when the
+// client's copy is still the same), an error for paths and positions that name no tile, or what a
+// matching fault rule asks for.
 #pragma once
 
 #include "tools/tileserver/HttpRequest.h"
 #include "tools/tileserver/ResponsePlan.h"
 #include "tools/tileserver/RuleSet.h"
-#include "tools/tileserver/TileCache.h"
+#include "tools/tileserver/TileSource.h"
 
 namespace tileserver {
 
 class TileResponder {
  public:
-  TileResponder(RuleSet& rules, TileCache& cache, int latencyMs) : rules_(rules), cache_(cache), latencyMs_(latencyMs) {}
+  TileResponder(RuleSet& rules, const TileSources& sources, int latencyMs)
+      : rules_(rules), sources_(sources), latencyMs_(latencyMs) {}
 
   ResponsePlan Plan(const HttpRequest& request, const RequestTarget& target);
 
   // The bytes of a "garbage" body: readable text that is no image format.
   static std::string GarbageBytes(size_t size);
 
+  // Whether the request's If-None-Match (or, without one, If-Modified-Since) still holds for the
+  // tile, so that 304 can stand for it.
+  static bool ClientHasIt(const HttpRequest& request, const SourcedTile& tile);
+
  private:
   RuleSet& rules_;
-  TileCache& cache_;
+  const TileSources& sources_;
   const int latencyMs_;
 };
 

@@ -1,10 +1,12 @@
-// tileserver: serves synthetic map tiles and fault modes on 127.0.0.1. See --help.
+// tileserver: serves map tiles (synthetic, from an MBTiles file or from an upstream service) and
+// fault modes on 127.0.0.1. See --help.
 #include <signal.h>
 #include <unistd.h>
 
 #include <cstdio>
 
 #include "tools/tileserver/ConnectionHandler.h"
+#include "tools/tileserver/HttpFreshness.h"
 #include "tools/tileserver/Listener.h"
 #include "tools/tileserver/ParentWatch.h"
 #include "tools/tileserver/ServerOptions.h"
@@ -13,6 +15,7 @@ namespace {
 
 constexpr int kExitUsage = 2;
 constexpr int kExitListen = 3;
+constexpr int kExitSource = 4;
 
 void OnTerminate(int) { _exit(0); }
 
@@ -40,7 +43,29 @@ int main(int argc, char** argv) {
   static RequestLog log;
   log.SetEcho(options.verbose);
   static TileCache cache(options.cacheBytes);
-  static TileResponder responder(rules, cache, options.latencyMs);
+  const int64_t startMs = WallClockMs();
+  static OpenedSource world = OpenTileSource(options.source, options.sourceSettings, cache, startMs);
+  if (!world.source) {
+    std::fprintf(stderr, "tileserver: world tiles: %s\n", world.error.c_str());
+    return kExitSource;
+  }
+  // The same source for both domains is opened once: one upstream, one connection limit.
+  const bool ownRegional = options.regionalSource && options.regionalSource->text != options.source.text;
+  static OpenedSource regional;
+  if (ownRegional) {
+    regional = OpenTileSource(*options.regionalSource, options.sourceSettings, cache, startMs);
+    if (!regional.source) {
+      std::fprintf(stderr, "tileserver: regional tiles: %s\n",
+                   regional.error.c_str());
+      return kExitSource;
+    }
+  }
+  static const TileSources sources{world.source.get(), ownRegional ? regional.source.get() : world.source.get()};
+  if (options.source.kind != SourceKind::Synthetic || ownRegional) {
+    std::fprintf(stderr, "tileserver: world tiles: %s\n", sources.world->Describe().c_str());
+    std::fprintf(stderr, "tileserver: regional tiles: %s\n", sources.regional->Describe().c_str());
+  }
+  static TileResponder responder(rules, sources, options.latencyMs);
   static ControlApi control(rules, log, cache);
   static ConnectionHandler handler(responder, control, log);
 

@@ -1,0 +1,26 @@
+// Tiles from an MBTiles file, read only: a tile that is not in the file answers 404, one that
+// cannot be read (damage found while serving) 500.
+#pragma once
+
+#include <memory>
+#include <optional>
+
+#include "tools/tileserver/MBTilesReader.h"
+#include "tools/tileserver/TileSource.h"
+
+namespace tileserver {
+
+class MBTilesSource final : public TileSource {
+ public:
+  MBTilesSource(std::unique_ptr<MBTilesReader> reader, std::optional<int> maxAgeSeconds)
+      : reader_(std::move(reader)), maxAgeSeconds_(maxAgeSeconds) {}
+
+  SourcedTile Fetch(const TileKey& key) override;
+  std::string Describe() const override;
+
+ private:
+  std::unique_ptr<MBTilesReader> reader_;
+  const std::optional<int> maxAgeSeconds_;
+};
+
+}  // namespace tileserver

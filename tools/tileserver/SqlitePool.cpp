@@ -1,0 +1,68 @@
+#include "tools/tileserver/SqlitePool.h"
+
+namespace tileserver {
+
+SqliteConnection::~SqliteConnection() {
+  for (sqlite3_stmt* statement : statements_) sqlite3_finalize(statement);
+  if (db_ != nullptr) sqlite3_close(db_);
+}
+
+sqlite3_stmt* SqliteConnection::Statement(size_t i) const {
+  sqlite3_stmt* statement = statements_.at(i);
+  sqlite3_reset(statement);
+  sqlite3_clear_bindings(statement);
+  return statement;
+}
+
+SqlitePool::Lease::~Lease() {
+  if (connection_ != nullptr) pool_->Return(std::move(connection_));
+}
+
+SqlitePool::Lease SqlitePool::Acquire(std::string* error) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!idle_.empty()) {
+      std::unique_ptr<SqliteConnection> connection = std::move(idle_.back());
+      idle_.pop_back();
+      return Lease(this, std::move(connection));
+    }
+  }
+  return Lease(this, OpenOne(error));
+}
+
+std::unique_ptr<SqliteConnection> SqlitePool::OpenOne(std::string* error) const {
+  auto connection = std::make_unique<SqliteConnection>();
+  const int opened = sqlite3_open_v2(path_.c_str(), &connection->db_, flags_ | SQLITE_OPEN_NOMUTEX, nullptr);
+  auto fail = [&](const std::string& what) -> std::unique_ptr<SqliteConnection> {
+    if (error != nullptr) *error = what;
+    return nullptr;
+  };
+  if (opened != SQLITE_OK) return fail(connection->db_ ? sqlite3_errmsg(connection->db_) : sqlite3_errstr(opened));
+  sqlite3_busy_timeout(connection->db_, kBusyTimeoutMs);
+  if (!setup_.empty()) {
+    const std::string problem = SqliteExec(connection->db_, setup_.c_str());
+    if (!problem.empty()) return fail(problem);
+  }
+  for (const std::string& sql : statements_) {
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v3(connection->db_, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &statement, nullptr) != SQLITE_OK)
+      return fail(sqlite3_errmsg(connection->db_));
+    connection->statements_.push_back(statement);
+  }
+  return connection;
+}
+
+void SqlitePool::Return(std::unique_ptr<SqliteConnection> connection) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (idle_.size() < kMaxIdle) idle_.push_back(std::move(connection));
+}
+
+std::string SqliteExec(sqlite3* db, const char* sql) {
+  char* message = nullptr;
+  if (sqlite3_exec(db, sql, nullptr, nullptr, &message) == SQLITE_OK) return "";
+  std::string text = message ? message : sqlite3_errmsg(db);
+  sqlite3_free(message);
+  return text;
+}
+
+}  // namespace tileserver

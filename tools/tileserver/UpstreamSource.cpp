@@ -1,0 +1,149 @@
+#include "tools/tileserver/UpstreamSource.h"
+
+#include <cstdio>
+
+#include "tools/tileserver/ContentTag.h"
+#include "tools/tileserver/TileImageFormat.h"
+
+namespace tileserver {
+namespace {
+
+int64_t CeilSeconds(int64_t ms) { return (ms + 999) / 1000; }
+
+SourcedTile FromCache(const CachedTile& cached, std::string what, int64_t nowMs) {
+  SourcedTile tile;
+  tile.what = std::move(what);
+  tile.contentType = cached.contentType;
+  tile.body = cached.bytes;
+  tile.etag = ContentTag(*cached.bytes);
+  if (std::optional<int64_t> modified = ParseHttpDate(cached.lastModified)) tile.lastModifiedMs = *modified;
+  const int64_t freshLeftMs = cached.freshUntilMs > nowMs ? cached.freshUntilMs - nowMs : 0;
+  tile.headers.emplace_back("Cache-Control", "max-age=" + std::to_string(freshLeftMs / 1000));
+  return tile;
+}
+
+std::string HeaderOr(const HeaderList& headers, std::string_view name, const std::string& otherwise) {
+  const std::string* value = FindHeader(headers, name);
+  return value != nullptr ? *value : otherwise;
+}
+
+}  // namespace
+
+int64_t UpstreamSource::BackoffLeftMs(int64_t nowMs) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return backoffUntilMs_ > nowMs ? backoffUntilMs_ - nowMs : 0;
+}
+
+void UpstreamSource::BackOff(int status, const HeaderList& headers, int64_t nowMs) {
+  std::optional<int64_t> waitMs;
+  if (const std::string* retryAfter = FindHeader(headers, "retry-after"))
+    waitMs = RetryAfterMs(*retryAfter, nowMs, kMaxBackoffMs);
+  if (!waitMs && status == 429) waitMs = kDefaultBackoffMs;
+  if (!waitMs || *waitMs <= 0) return;
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (nowMs + *waitMs > backoffUntilMs_) {
+    backoffUntilMs_ = nowMs + *waitMs;
+    backoffStatus_ = status;
+  }
+}
+
+SourcedTile UpstreamSource::Fetch(const TileKey& key) {
+  const int64_t nowMs = WallClockMs();
+  std::string error;
+  std::optional<CachedTile> cached = cache_->Get(key.z, key.x, key.y, &error);
+  if (!error.empty()) std::fprintf(stderr, "tileserver: reading the tile cache: %s\n", error.c_str());
+  if (cached && nowMs < cached->freshUntilMs) return FromCache(*cached, "cached", nowMs);
+  if (const int64_t leftMs = BackoffLeftMs(nowMs)) {
+    if (cached) return FromCache(*cached, "stale", nowMs);
+    int status;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      status = backoffStatus_;
+    }
+    SourcedTile held = SourcedTile::Text(status, "held-back", "the upstream asked to wait; not asked again yet\n");
+    held.headers.emplace_back("Retry-After", std::to_string(CeilSeconds(leftMs)));
+    return held;
+  }
+
+  const Position position{key.z, key.x, key.y};
+  std::promise<SourcedTile> promise;
+  std::shared_future<SourcedTile> pending;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = fetching_.find(position);
+    if (it != fetching_.end()) {
+      pending = it->second;
+    } else {
+      fetching_.emplace(position, promise.get_future().share());
+    }
+  }
+  if (pending.valid()) return pending.get();  // the same tile is on its way for another request
+
+  SourcedTile tile = FetchFromUpstream(key, cached);
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    fetching_.erase(position);
+  }
+  promise.set_value(tile);
+  return tile;
+}
+
+SourcedTile UpstreamSource::FetchFromUpstream(const TileKey& key, const std::optional<CachedTile>& cached) {
+  std::vector<std::string> conditions;
+  if (cached && !cached->etag.empty()) conditions.push_back("If-None-Match: " + cached->etag);
+  if (cached && !cached->lastModified.empty()) conditions.push_back("If-Modified-Since: " + cached->lastModified);
+  const UpstreamReply reply = client_->Get(pattern_.Expand(key.z, key.x, key.y), conditions);
+  const int64_t nowMs = WallClockMs();
+  const int status = reply.status;
+
+  if (!reply.reached) {
+    if (cached) return FromCache(*cached, "stale", nowMs);
+    return SourcedTile::Text(reply.timedOut ? 504 : 502, "unreachable", "the upstream failed: " + reply.error + "\n");
+  }
+  if (status == 304) {
+    if (!cached) return SourcedTile::Text(502, "bad-upstream", "the upstream answered 304 to a plain request\n");
+    CachedTile renewed = *cached;
+    renewed.freshUntilMs = nowMs + CachePolicyOf(reply.headers, nowMs).freshMs;
+    renewed.etag = HeaderOr(reply.headers, "etag", cached->etag);
+    renewed.lastModified = HeaderOr(reply.headers, "last-modified", cached->lastModified);
+    std::string error;
+    if (!cache_->Refresh(key.z, key.x, key.y, renewed.freshUntilMs, renewed.etag, renewed.lastModified, &error))
+      std::fprintf(stderr, "tileserver: writing the tile cache: %s\n", error.c_str());
+    return FromCache(renewed, "revalidated", nowMs);
+  }
+  if (status == 429 || status == 503) {
+    BackOff(status, reply.headers, nowMs);
+    if (cached) return FromCache(*cached, "stale", nowMs);
+    SourcedTile passed = SourcedTile::Text(status, "upstream", "the upstream answered " + std::to_string(status) + "\n");
+    if (const int64_t leftMs = BackoffLeftMs(nowMs)) passed.headers.emplace_back("Retry-After", std::to_string(CeilSeconds(leftMs)));
+    return passed;
+  }
+  if (status >= 400 && status <= 599)
+    return SourcedTile::Text(status, "upstream", "the upstream answered " + std::to_string(status) + "\n");
+  if (status != 200 && status != 203) {
+    // Redirects beyond the limit, partial content never asked for, statuses HTTP does not define.
+    return SourcedTile::Text(502, "bad-upstream", "the upstream answered " + std::to_string(status) + "\n");
+  }
+  const std::optional<TileImageFormat> format = SniffTileImage(reply.body);
+  if (!format) return SourcedTile::Text(502, "not-an-image", "the upstream's answer is no PNG, JPEG or WebP image\n");
+
+  const CachePolicy policy = CachePolicyOf(reply.headers, nowMs);
+  CachedTile fetched;
+  fetched.bytes = std::make_shared<const std::string>(reply.body);
+  fetched.contentType = ContentTypeOf(*format);
+  fetched.etag = HeaderOr(reply.headers, "etag", "");
+  fetched.lastModified = HeaderOr(reply.headers, "last-modified", "");
+  fetched.freshUntilMs = nowMs + policy.freshMs;
+  std::string error;
+  if (policy.store && !cache_->Put(key.z, key.x, key.y, fetched, &error))
+    std::fprintf(stderr, "tileserver: writing the tile cache: %s\n", error.c_str());
+  return FromCache(fetched, "fetched", nowMs);
+}
+
+std::string UpstreamSource::Describe() const {
+  return "upstream " + pattern_.Text() + ", at most " + std::to_string(connections_) + " connection" +
+         (connections_ == 1 ? "" : "s") + " to " + pattern_.Origin() + ", User-Agent \"" + client_->UserAgent() +
+         "\", disk cache " + cache_->Path();
+}
+
+}  // namespace tileserver

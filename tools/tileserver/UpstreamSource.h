@@ -1,0 +1,62 @@
+// Tiles from an upstream tile service, kept in a disk cache and fetched the way public tile
+// services ask their clients to:
+// - a tile is served from the cache while it is fresh by the upstream's Cache-Control/Expires;
+//   a stale one is revalidated with If-None-Match/If-Modified-Since, and a 304 keeps its bytes;
+// - requests for a tile already being fetched wait for that fetch instead of sending another;
+// - after a 429, or a 503 with Retry-After, nothing is sent upstream until the time it named has
+//   passed: tiles are answered from the cache, stale or not, and others get the same status
+//   with the time left in Retry-After;
+// - when the upstream cannot be reached, a cached tile is served even when stale;
+// - any other status is passed on as itself, and an answer that is cut short or is no image
+//   becomes 502 (504 after a time-out), never a 200.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <future>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <tuple>
+
+#include "tools/tileserver/TileDiskCache.h"
+#include "tools/tileserver/TileSource.h"
+#include "tools/tileserver/UpstreamClient.h"
+#include "tools/tileserver/UpstreamTemplate.h"
+
+namespace tileserver {
+
+class UpstreamSource final : public TileSource {
+ public:
+  // A 429 without Retry-After still holds requests back this long.
+  static constexpr int64_t kDefaultBackoffMs = 60000;
+  // The longest wait a Retry-After may ask for.
+  static constexpr int64_t kMaxBackoffMs = int64_t{24} * 3600 * 1000;
+
+  UpstreamSource(UpstreamTemplate pattern, std::unique_ptr<TileDiskCache> cache, std::unique_ptr<UpstreamClient> client,
+                 int connections)
+      : pattern_(std::move(pattern)), cache_(std::move(cache)), client_(std::move(client)), connections_(connections) {}
+
+  SourcedTile Fetch(const TileKey& key) override;
+  std::string Describe() const override;
+
+ private:
+  using Position = std::tuple<int32_t, int32_t, int32_t>;  // z, x, y
+
+  SourcedTile FetchFromUpstream(const TileKey& key, const std::optional<CachedTile>& cached);
+  // The time left of a Retry-After wait, 0 when none.
+  int64_t BackoffLeftMs(int64_t nowMs);
+  void BackOff(int status, const HeaderList& headers, int64_t nowMs);
+
+  const UpstreamTemplate pattern_;
+  const std::unique_ptr<TileDiskCache> cache_;
+  const std::unique_ptr<UpstreamClient> client_;
+  const int connections_;
+
+  std::mutex mutex_;
+  std::map<Position, std::shared_future<SourcedTile>> fetching_;
+  int64_t backoffUntilMs_ = 0;
+  int backoffStatus_ = 0;
+};
+
+}  // namespace tileserver
