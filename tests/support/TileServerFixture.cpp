@@ -139,6 +139,14 @@ void TileServer::Stop() {
   pid_ = -1;
 }
 
+void TileServer::Kill() {
+  if (pid_ <= 0) return;
+  ::kill(pid_, SIGKILL);
+  int status = 0;
+  ::waitpid(pid_, &status, 0);
+  pid_ = -1;
+}
+
 const char* TileServer::ExecutablePath() { return ORVAN_TILESERVER_PATH; }
 
 std::string TileServer::HostPort() const { return "127.0.0.1:" + std::to_string(port_); }

@@ -50,6 +50,8 @@ class TileServer {
   std::vector<TileServerLogEntry> Log();  // parsed request log, oldest first
   TileServerCounters Counters();
   bool WaitForRequests(size_t count, int timeoutMs);  // polls the counters
+  // Ends the server at once with SIGKILL, as a crash or a power cut would, and reaps it.
+  void Kill();
 
  private:
   std::string Control(const std::string& method, const std::string& path, const std::string& body = "");

@@ -16,6 +16,7 @@
 #include "tests/support/RawHttpConnection.h"
 #include "tests/support/TileServerFixture.h"
 #include "tests/tools/PngTestImage.h"
+#include "tests/tools/ServerRun.h"
 #include "tools/tileserver/TileAddress.h"
 
 extern char** environ;
@@ -32,24 +33,6 @@ RawHttpReply FetchOne(TileServer& server, int x, int z) {
   RawHttpReply reply;
   EXPECT_EQ(c.ReadOneResponse(kTimeoutMs, reply), RawReadEnd::Complete);
   return reply;
-}
-
-struct ProgramRun {
-  int exitCode = -1;
-  std::string output;  // stdout and stderr together
-};
-
-ProgramRun RunServer(const std::string& args) {
-  ProgramRun run;
-  const std::string command = std::string(TileServer::ExecutablePath()) + " " + args + " 2>&1";
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) throw std::runtime_error("popen failed");
-  char buffer[4096];
-  size_t got;
-  while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) run.output.append(buffer, got);
-  const int status = ::pclose(pipe);
-  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
 }
 
 bool PortRefuses(uint16_t port) {

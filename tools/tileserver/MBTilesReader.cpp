@@ -85,7 +85,8 @@ MBTilesReader::OpenResult MBTilesReader::Open(const std::string& path) {
   if (info.st_size <= kMaxCheckedBytes) {
     std::string verdict;
     error = EachRow(db->db(), "PRAGMA quick_check(1)", [&](sqlite3_stmt* s) { verdict = Column(s, 0); });
-    if (!error.empty()) return fail("not a sound SQLite database (" + error + ")");
+    if (!error.empty() && sqlite3_errcode(db->db()) == SQLITE_NOTADB) return fail("not an SQLite database (" + error + ")");
+    if (!error.empty()) return fail("damaged (" + error + ")");
     if (verdict != "ok") return fail("damaged (" + verdict + ")");
     meta.checked = true;
   }

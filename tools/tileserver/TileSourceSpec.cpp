@@ -77,6 +77,22 @@ std::string UpstreamUserAgent(const std::string& contact) {
   return std::string(kProgram) + "/" + kVersion + " (+" + contact + ")";
 }
 
+std::string OneLine(std::string_view text) {
+  std::string out;
+  bool gap = false;
+  for (const char c : text) {
+    const bool control = static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+    if (control) {
+      gap = !out.empty();
+      continue;
+    }
+    if (gap) out += ' ';
+    gap = false;
+    out += c;
+  }
+  return out;
+}
+
 std::string DefaultCacheDir() {
   const char* xdg = std::getenv("XDG_CACHE_HOME");
   if (xdg != nullptr && *xdg == '/') return std::string(xdg) + "/" + kProgram;

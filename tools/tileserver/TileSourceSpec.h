@@ -48,6 +48,10 @@ OpenedSource OpenTileSource(const TileSourceSpec& spec, const SourceSettings& se
 // The User-Agent of upstream requests: program, version and contact.
 std::string UpstreamUserAgent(const std::string& contact);
 
+// The text with every run of line breaks, tabs and other control characters made one space:
+// what SQLite reports may span lines, and a start-up error is one line.
+std::string OneLine(std::string_view text);
+
 // The folder for upstream caches when none is given: $XDG_CACHE_HOME or ~/.cache, then
 // orvan-tileserver.
 std::string DefaultCacheDir();

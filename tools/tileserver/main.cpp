@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
   const int64_t startMs = WallClockMs();
   static OpenedSource world = OpenTileSource(options.source, options.sourceSettings, cache, startMs);
   if (!world.source) {
-    std::fprintf(stderr, "tileserver: world tiles: %s\n", world.error.c_str());
+    std::fprintf(stderr, "tileserver: world tiles: %s\n", OneLine(world.error).c_str());
     return kExitSource;
   }
   // The same source for both domains is opened once: one upstream, one connection limit.
@@ -56,14 +56,14 @@ int main(int argc, char** argv) {
     regional = OpenTileSource(*options.regionalSource, options.sourceSettings, cache, startMs);
     if (!regional.source) {
       std::fprintf(stderr, "tileserver: regional tiles: %s\n",
-                   regional.error.c_str());
+                   OneLine(regional.error).c_str());
       return kExitSource;
     }
   }
   static const TileSources sources{world.source.get(), ownRegional ? regional.source.get() : world.source.get()};
   if (options.source.kind != SourceKind::Synthetic || ownRegional) {
-    std::fprintf(stderr, "tileserver: world tiles: %s\n", sources.world->Describe().c_str());
-    std::fprintf(stderr, "tileserver: regional tiles: %s\n", sources.regional->Describe().c_str());
+    std::fprintf(stderr, "tileserver: world tiles: %s\n", OneLine(sources.world->Describe()).c_str());
+    std::fprintf(stderr, "tileserver: regional tiles: %s\n", OneLine(sources.regional->Describe()).c_str());
   }
   static TileResponder responder(rules, sources, options.latencyMs);
   static ControlApi control(rules, log, cache);
