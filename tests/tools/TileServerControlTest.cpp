@@ -115,14 +115,17 @@ TEST(TileServerProcess, HelpDocumentsOptionsFaultsAndControlEndpoints) {
   for (const char* word : {"--port", "--latency", "--rule", "--parent-pid", "--cache-mb", "--verbose", "status=",
                            "delay=", "chunk-delay=", "length=", "length-delta=", "chunked", "body-size=", "stall=",
                            "reset=", "garbage", "redirect", "location=", "times=", "/_control/log",
-                           "/_control/counters", "/_control/rules", "/_control/reset"}) {
+                           "/_control/counters", "/_control/rules", "/_control/reset", "retry-after=", "--source",
+                           "--regional-source", "mbtiles:FILE", "upstream:TEMPLATE", "--contact",
+                           "--upstream-connections", "--cache-dir", "--max-age"}) {
     EXPECT_NE(run.output.find(word), std::string::npos) << word;
   }
   EXPECT_NE(run.output.find(tileserver::RegionalDomain()), std::string::npos);
 }
 
 TEST(TileServerProcess, BadOptionsExitWithAMessage) {
-  for (const char* args : {"--port 70000", "--latency -1", "--frobnicate 1", "--rule 'x=1 nope'", "--port"}) {
+  for (const char* args : {"--port 70000", "--latency -1", "--frobnicate 1", "--rule 'x=1 nope'", "--port",
+                           "--source tiles.mbtiles", "--source mbtiles:", "--upstream-connections 9", "--max-age -1"}) {
     const ProgramRun run = RunServer(args);
     EXPECT_EQ(run.exitCode, 2) << args;
     EXPECT_NE(run.output.find("tileserver: "), std::string::npos) << args;
