@@ -1,6 +1,7 @@
 # The project's commands. See README.md.
 #   make test   install what is missing, build, run every test (plain, ASan+UBSan, TSan)
 #   make run    install what is missing, build, run the program against the local tile server
+#               (TILES=mbtiles:FILE or TILES=upstream:TEMPLATE for real maps; see README.md)
 #   make bench  install what is missing, build optimised, run the benchmarks
 
 JOBS ?= $(shell nproc)
@@ -45,6 +46,8 @@ test-tsan: build-tsan
 test: test-plain test-asan test-tsan
 	@echo "make test: all suites passed (plain, ASan+UBSan, TSan)"
 
+# The tile server's source for `make run` (its --source); empty: synthetic tiles.
+run: export TILES := $(TILES)
 run: build
 	@if [ -x build/app/ambrel ]; then scripts/run-ambrel.sh; \
 	else echo "run: everything is built; the Ambrel application is not built yet."; fi
