@@ -44,6 +44,7 @@ class SqlitePool {
     Lease& operator=(Lease&&) = delete;
     explicit operator bool() const { return connection_ != nullptr; }
     SqliteConnection* operator->() const { return connection_.get(); }
+    SqliteConnection& operator*() const { return *connection_; }
 
    private:
     SqlitePool* pool_;

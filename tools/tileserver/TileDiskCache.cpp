@@ -154,7 +154,8 @@ std::optional<CachedTile> TileDiskCache::Get(int32_t z, int32_t x, int32_t y, st
   return tile;
 }
 
-bool TileDiskCache::Put(int32_t z, int32_t x, int32_t y, const CachedTile& tile, std::string* error) {
+template <typename Body>
+bool TileDiskCache::Write(std::string* error, Body body) {
   std::lock_guard<std::mutex> lock(writeMutex_);
   std::string problem;
   SqlitePool::Lease db = pool_.Acquire(&problem);
@@ -162,48 +163,43 @@ bool TileDiskCache::Put(int32_t z, int32_t x, int32_t y, const CachedTile& tile,
     Tell(error, problem);
     return false;
   }
-  if (!Run(db->Statement(kBegin))) {
-    Tell(error, sqlite3_errmsg(db->db()));
+  if (body(*db)) return true;
+  Tell(error, sqlite3_errmsg(db->db()));
+  return false;
+}
+
+bool TileDiskCache::Put(int32_t z, int32_t x, int32_t y, const CachedTile& tile, std::string* error) {
+  return Write(error, [&](SqliteConnection& db) {
+    if (!Run(db.Statement(kBegin))) return false;
+    sqlite3_stmt* putTile = db.Statement(kPutTile);
+    BindPosition(putTile, z, x, y);
+    sqlite3_bind_blob(putTile, 4, tile.bytes->data(), static_cast<int>(tile.bytes->size()), SQLITE_STATIC);
+    sqlite3_stmt* putFreshness = db.Statement(kPutFreshness);
+    BindPosition(putFreshness, z, x, y);
+    BindText(putFreshness, 4, tile.contentType);
+    BindText(putFreshness, 5, tile.etag);
+    BindText(putFreshness, 6, tile.lastModified);
+    sqlite3_bind_int64(putFreshness, 7, tile.freshUntilMs);
+    sqlite3_stmt* setFormat = db.Statement(kSetFormat);
+    const std::optional<TileImageFormat> format = SniffTileImage(*tile.bytes);
+    const std::string formatName = format ? FormatName(*format) : "png";
+    BindText(setFormat, 1, formatName);
+    if (Run(putTile) && Run(putFreshness) && Run(setFormat) && Run(db.Statement(kCommit))) return true;
+    Run(db.Statement(kRollback));
     return false;
-  }
-  sqlite3_stmt* putTile = db->Statement(kPutTile);
-  BindPosition(putTile, z, x, y);
-  sqlite3_bind_blob(putTile, 4, tile.bytes->data(), static_cast<int>(tile.bytes->size()), SQLITE_STATIC);
-  sqlite3_stmt* putFreshness = db->Statement(kPutFreshness);
-  BindPosition(putFreshness, z, x, y);
-  BindText(putFreshness, 4, tile.contentType);
-  BindText(putFreshness, 5, tile.etag);
-  BindText(putFreshness, 6, tile.lastModified);
-  sqlite3_bind_int64(putFreshness, 7, tile.freshUntilMs);
-  sqlite3_stmt* setFormat = db->Statement(kSetFormat);
-  const std::optional<TileImageFormat> format = SniffTileImage(*tile.bytes);
-  const std::string formatName = format ? FormatName(*format) : "png";
-  BindText(setFormat, 1, formatName);
-  const bool ok = Run(putTile) && Run(putFreshness) && Run(setFormat) && Run(db->Statement(kCommit));
-  if (!ok) {
-    Tell(error, sqlite3_errmsg(db->db()));
-    Run(db->Statement(kRollback));
-  }
-  return ok;
+  });
 }
 
 bool TileDiskCache::Refresh(int32_t z, int32_t x, int32_t y, int64_t freshUntilMs, const std::string& etag,
                             const std::string& lastModified, std::string* error) {
-  std::lock_guard<std::mutex> lock(writeMutex_);
-  std::string problem;
-  SqlitePool::Lease db = pool_.Acquire(&problem);
-  if (!db) {
-    Tell(error, problem);
-    return false;
-  }
-  sqlite3_stmt* refresh = db->Statement(kRefresh);
-  BindPosition(refresh, z, x, y);
-  sqlite3_bind_int64(refresh, 4, freshUntilMs);
-  BindText(refresh, 5, etag);
-  BindText(refresh, 6, lastModified);
-  if (Run(refresh)) return true;
-  Tell(error, sqlite3_errmsg(db->db()));
-  return false;
+  return Write(error, [&](SqliteConnection& db) {
+    sqlite3_stmt* refresh = db.Statement(kRefresh);
+    BindPosition(refresh, z, x, y);
+    sqlite3_bind_int64(refresh, 4, freshUntilMs);
+    BindText(refresh, 5, etag);
+    BindText(refresh, 6, lastModified);
+    return Run(refresh);
+  });
 }
 
 }  // namespace tileserver

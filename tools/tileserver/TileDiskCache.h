@@ -45,6 +45,9 @@ class TileDiskCache {
 
  private:
   explicit TileDiskCache(std::string path);
+  // Runs body(connection) as the only writer; false with `error` when it returns false.
+  template <typename Body>
+  bool Write(std::string* error, Body body);
 
   const std::string path_;
   SqlitePool pool_;
