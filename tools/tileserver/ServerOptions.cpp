@@ -154,19 +154,21 @@ Tile sources (one for each domain, chosen at start; what was read of each is pri
       mbtiles:FILE          an MBTiles 1.3 file of png, jpg or webp tiles, read only; a tile not in
                             it answers 404. A file that is no MBTiles file, or damaged, stops the
                             start with one line and exit status 4
-      upstream:TEMPLATE     an XYZ tile service, e.g. upstream:https://tiles.example.org/{z}/{x}/{y}.png
-                            ({-y} for rows counted from the south), through a disk cache; see below
-  --contact TEXT            an e-mail address or web page for the upstream's operators, sent in the
-                            User-Agent ")" + UpstreamUserAgent("TEXT") + R"("; needed by upstream
-                            sources (default: the environment variable ORVAN_TILE_CONTACT)
+      upstream:TEMPLATE     an XYZ tile service through a disk cache (see below), e.g.
+                            upstream:https://tiles.example.org/{z}/{x}/{y}.png
+                            ({-y} for rows counted from the south)
+  --contact TEXT            an e-mail address or web page for the upstream's operators, sent in
+                            the User-Agent ")" + UpstreamUserAgent("TEXT") + R"(";
+                            needed by upstream sources (default: $ORVAN_TILE_CONTACT)
   --upstream-connections N  connections to an upstream at once, kept alive (default 2, the most
                             public tile services allow; 1 to 8)
   --cache-dir DIR           folder of the upstream disk caches (default $XDG_CACHE_HOME or
                             ~/.cache, then orvan-tileserver); one MBTiles file per template
   --max-age SECONDS         answers of synthetic and mbtiles sources carry Cache-Control: max-age
                             (default: no Cache-Control)
-Every tile answer carries an ETag; If-None-Match (or If-Modified-Since) that still holds is
-answered 304. An upstream tile is served from the disk cache while fresh by the upstream's
+Every tile answer carries an ETag; an If-None-Match (or If-Modified-Since) that still holds is
+answered 304. A source that cannot be used stops the start with one line and exit status 4.
+An upstream tile is served from the disk cache while fresh by the upstream's
 Cache-Control/Expires, then revalidated (If-None-Match/If-Modified-Since); a 429, or a 503 with
 Retry-After, holds every upstream request back until the time named (cached tiles are served,
 others get the same status); an upstream that cannot be reached gets a cached tile even when
