@@ -41,6 +41,7 @@ class RuleBuilder {
     if (key == "times") return Int(value, rule.times, 1, INT32_MAX);
     if (key == "status") return Int(value, rule.status, kMinStatus, kMaxStatus);
     if (key == "delay") return Int(value, rule.delayMs, 0, kMaxDelayMs);
+    if (key == "connect-delay") return Int(value, rule.connectDelayMs, 0, kMaxDelayMs);
     if (key == "chunk-delay") return Int(value, rule.chunkDelayMs, 0, kMaxDelayMs);
     if (key == "chunk-size") return Size(value, rule.chunkSize, 1);
     if (key == "length") return Length(value);
@@ -223,6 +224,9 @@ const char* FaultRuleHelp() {
     status=CODE          answer CODE (100-599) with a short text body "CODE rule" (no body
                          for 1xx, 204 and 304)
     delay=MS             wait MS before the head (added to --latency)
+    connect-delay=MS     wait MS more before the first answer on a new connection, as a
+                         connection's set-up (a handshake's round trip) costs; answers on a
+                         kept-alive connection do not pay it
     chunk-size=BYTES     send the body in pieces of BYTES (default 1024 when pacing)
     chunk-delay=MS       wait MS between body pieces
     length=TEXT          declare "Content-Length: TEXT" whatever the body, e.g. length=-5,
