@@ -146,16 +146,14 @@ bool CurlTransfer::HeadRefusedForItsLength() const {
   return done_ && result_ == CURLE_WEIRD_SERVER_REPLY && head_.HasStatusLine() && !head_.Complete();
 }
 
-DWORD CurlTransfer::CheckMinimumSpeed(Clock::duration waited) {
-  if (minimumSpeed_ == 0 || speedWindow_ <= Clock::duration::zero()) return ERROR_SUCCESS;
-  windowWaited_ += waited;
-  if (windowWaited_ < speedWindow_) return ERROR_SUCCESS;
-  const auto windowMs = std::chrono::duration_cast<std::chrono::milliseconds>(speedWindow_).count();
-  const uint64_t needed = minimumSpeed_ * static_cast<uint64_t>(windowMs) / 1000;
-  if (bytesReceived_ - windowStartBytes_ < needed) return ERROR_INTERNET_TIMEOUT;
-  windowWaited_ = Clock::duration::zero();
+bool CurlTransfer::MinimumSpeedMissed() {
+  if (minimumSpeed_ == 0 || windowWaited_ < speedWindow_) return false;
+  const auto waitedMs = std::chrono::duration_cast<std::chrono::milliseconds>(windowWaited_).count();
+  const uint64_t needed = minimumSpeed_ * static_cast<uint64_t>(waitedMs) / 1000;
+  if (bytesReceived_ - windowStartBytes_ < needed) return true;
+  windowWaited_ = Clock::duration::zero();  // the next window
   windowStartBytes_ = bytesReceived_;
-  return ERROR_SUCCESS;
+  return false;
 }
 
 size_t CurlTransfer::OnHeader(char* data, size_t size, size_t count, void* self) {
@@ -234,6 +232,9 @@ DWORD CurlTransfer::Drive(const std::function<bool()>& satisfied, const std::ato
     int running = 0;
     if (curl_multi_perform(multi_, &running) != CURLM_OK) return ERROR_INTERNET_INTERNAL_ERROR;
     CollectDone();
+    Clock::time_point now = Clock::now();
+    if (requestSent_ && !paused_) windowWaited_ += now - mark;
+    mark = now;
     if (satisfied() || done_) return ERROR_SUCCESS;
 
     int waitMs = kLongestPollMs;
@@ -245,18 +246,17 @@ DWORD CurlTransfer::Drive(const std::function<bool()>& satisfied, const std::ato
         lastProgress_ = Clock::now();
       }
     }
-    const Clock::time_point now = Clock::now();
+    now = Clock::now();
     if (requestSent_ && !paused_) {
       const auto idle = std::chrono::duration_cast<std::chrono::milliseconds>(now - lastProgress_).count();
       if (idle >= static_cast<long long>(receiveTimeoutMs_)) return ERROR_INTERNET_TIMEOUT;
       waitMs = static_cast<int>(std::min<long long>(waitMs, receiveTimeoutMs_ - idle));
-      if (CheckMinimumSpeed(now - mark) != ERROR_SUCCESS) return ERROR_INTERNET_TIMEOUT;
+      if (MinimumSpeedMissed()) return ERROR_INTERNET_TIMEOUT;
       if (minimumSpeed_ != 0) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(speedWindow_ - windowWaited_).count();
         waitMs = static_cast<int>(std::clamp<long long>(left, 1, waitMs));
       }
     }
-    mark = now;
     if (curl_multi_poll(multi_, nullptr, 0, waitMs, nullptr) != CURLM_OK) return ERROR_INTERNET_INTERNAL_ERROR;
   }
 }

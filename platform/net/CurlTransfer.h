@@ -107,8 +107,9 @@ class CurlTransfer {
   // The handles with their connection, when the connection may serve another request once this
   // transfer is gone; else null.
   std::unique_ptr<IdleConnection> TakeReusableConnection();
-  // ERROR_INTERNET_TIMEOUT when the window that ended by `now` fell short of the minimum speed.
-  DWORD CheckMinimumSpeed(Clock::duration waited);
+  // True when a window of waiting has passed with fewer bytes than the minimum speed asks; else
+  // starts the next window once one has passed.
+  bool MinimumSpeedMissed();
   void ResumeIfRoom();
 
   bool NetworkBodyComplete() const;
