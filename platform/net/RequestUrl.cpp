@@ -64,7 +64,8 @@ RequestUrl RequestUrl::Make(std::u16string_view host, uint16_t port, const char1
       text += c;
     }
   }
-  return RequestUrl(std::move(text));
+  Origin origin{"http", Utf16ToUtf8(host), std::to_string(port)};
+  return RequestUrl(std::move(text), std::move(origin));
 }
 
 std::optional<RequestUrl> RequestUrl::Resolve(std::string_view location) const {
@@ -86,6 +87,7 @@ bool RequestUrl::SameOrigin(const RequestUrl& other) const {
 }
 
 std::optional<RequestUrl::Origin> RequestUrl::GetOrigin() const {
+  if (origin_) return origin_;
   UrlHandle url = Parse(text_);
   if (!url) return std::nullopt;
   std::optional<std::string> scheme = GetPart(url.get(), CURLUPART_SCHEME, 0);

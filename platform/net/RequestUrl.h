@@ -37,7 +37,9 @@ class RequestUrl {
   const std::string& Text() const { return text_; }
 
  private:
-  explicit RequestUrl(std::string text) : text_(std::move(text)) {}
+  explicit RequestUrl(std::string text, std::optional<Origin> origin = std::nullopt)
+      : text_(std::move(text)), origin_(std::move(origin)) {}
 
   std::string text_;
+  std::optional<Origin> origin_;  // known without parsing for a URL made from its parts
 };
