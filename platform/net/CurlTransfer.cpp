@@ -69,6 +69,9 @@ std::unique_ptr<CurlTransfer> CurlTransfer::Start(const TransferSettings& settin
   ok = ok && curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, kAllowedProtocols) == CURLE_OK;
   // Never signals: transfers run on many threads at once.
   ok = ok && curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L) == CURLE_OK;
+  // Freeing an aborted transfer must not wait for a name lookup still in progress: a cancel never
+  // waits on the network.
+  ok = ok && curl_easy_setopt(easy, CURLOPT_QUICK_EXIT, 1L) == CURLE_OK;
   ok = ok && curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1)) == CURLE_OK;
   // libcurl ends the body at its declared length, so that the connection can serve the next request;
   // whether the body is whole is still judged here (BodyFraming). Redirects are followed by the
