@@ -8,7 +8,7 @@
 #include "net/HttpFetcher.h"
 #include "platform/kernel/VirtualMemory.h"
 #include "tests/net/FetchRecorder.h"
-#include "tests/support/SilentListener.h"
+#include "tests/support/UnansweredListener.h"
 #include "tests/support/TileServerFixture.h"
 
 namespace {

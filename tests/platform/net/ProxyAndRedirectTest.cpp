@@ -6,7 +6,7 @@
 
 #include "platform/net/WinInet.h"
 #include "tests/platform/net/WinInetTestSupport.h"
-#include "tests/support/SilentListener.h"
+#include "tests/support/ScriptedServer.h"
 
 namespace {
 
