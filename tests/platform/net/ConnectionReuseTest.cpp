@@ -131,21 +131,7 @@ TEST_F(ConnectionReuse, SixtyFourThreadsAtOnceNeverShareAConnection) {
   constexpr int kThreads = 64;
   constexpr int kEach = 4;
   TileServer server({"--latency", "5"});
-  std::atomic<int> good{0};
-  std::vector<std::thread> threads;
-  for (int t = 0; t < kThreads; ++t) {
-    threads.emplace_back([&server, &good, t] {
-      for (int i = 0; i < kEach; ++i) {
-        OpenRequest open(server, TilePath(t, i, 7));
-        if (!open.Send()) continue;
-        const std::optional<std::string> length = QueryText(open.request, HTTP_QUERY_CONTENT_LENGTH);
-        const BodyRead read = ReadBody(open.request, 1024);
-        if (read.ok && IsPng(read.body) && length == std::to_string(read.body.size())) ++good;
-      }
-    });
-  }
-  for (std::thread& thread : threads) thread.join();
-  EXPECT_EQ(good.load(), kThreads * kEach);
+  EXPECT_EQ(DownloadOnThreads(server, kThreads, kEach, 7), kThreads * kEach);
   const TileServerCounters counters = server.Counters();
   EXPECT_EQ(counters.requests, static_cast<uint64_t>(kThreads * kEach));
   EXPECT_LE(counters.connections, static_cast<uint64_t>(kThreads * kEach));
