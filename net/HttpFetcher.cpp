@@ -92,7 +92,15 @@ DWORD HttpFetcher::WorkerMain(LPVOID parameter) {
   if (self == nullptr) return 1;
   const RequestBlock& block = self->requestBlock;
 
-  if (self->OpenAndSend() && self->StatusIsAccepted()) {
+  const bool sent = self->OpenAndSend();
+  EnterCriticalSection(&self->lock);
+  const bool cancelledBeforeTheHead = !sent && self->cancelRequested.load() == 1;
+  LeaveCriticalSection(&self->lock);
+  if (cancelledBeforeTheHead) {
+    // The cancel aborted the send. Left alone, the answer would have come and the cancel would have
+    // ended its body: the same failure report, with no byte received.
+    if (block.onFailure != nullptr) block.onFailure(nullptr, 0, block.context);
+  } else if (sent && self->StatusIsAccepted()) {
     const int64_t declared = self->DeclaredLength();
     if (declared < 0 || declared > kMaxDeclaredLength) {
       // Negative lengths and lengths beyond 32 bits count as too large.

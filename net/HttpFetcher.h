@@ -56,9 +56,9 @@ class HttpFetcher {
                 void* context, const char16_t* userName, const char16_t* password, uint16_t port);
   // Asks a running worker to stop, aborting the network call it may be blocked in (by closing its
   // request handle), and waits, without a time limit, until it has ended; that wait is short, as
-  // the worker no longer waits on the network. A download cancelled before its answer's head ends
-  // without a report, one cancelled in its body with a failure report. 1 when a worker existed, 0
-  // when there was none.
+  // the worker no longer waits on the network. A cancelled download ends with a failure report
+  // (null data and the bytes received so far), as one whose cancel came during its body always
+  // did. 1 when a worker existed, 0 when there was none.
   int32_t Cancel();
   // Closes the request, connection and root handles that are open, in that order.
   void CloseHandles();

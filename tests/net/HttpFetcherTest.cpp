@@ -283,8 +283,7 @@ TEST_F(Fetcher, CancellingRightAfterEachStartNeverLosesTheWorkerOrItsHandle) {
 }
 
 // Wherever the worker waits on the network, Cancel aborts the call and returns at once; each case
-// still ends with its usual report: none for a send that did not complete, a failure with the bytes
-// so far for a body.
+// ends with the failure report a cancelled download makes: null data and the bytes received so far.
 TEST_F(Fetcher, CancelReturnsAtOnceWhileTheWorkerConnectsWaitsForTheHeadOrReadsATricklingBody) {
   {
     UnansweredListener unanswered;
@@ -294,7 +293,8 @@ TEST_F(Fetcher, CancelReturnsAtOnceWhileTheWorkerConnectsWaitsForTheHeadOrReadsA
     Sleep(300);  // the worker is connecting to a proxy that never accepts
     EXPECT_LT(TimedCancel(fetcher), kPromptCancelMs) << "connecting";
     setenv("http_proxy", saved.c_str(), 1);
-    EXPECT_EQ(recorder.Calls(), 0);
+    EXPECT_EQ(recorder.failures, 1);
+    EXPECT_EQ(recorder.count, 0u);
   }
 
   server.AddRule("x=21 delay=20000");
@@ -302,14 +302,17 @@ TEST_F(Fetcher, CancelReturnsAtOnceWhileTheWorkerConnectsWaitsForTheHeadOrReadsA
   ASSERT_TRUE(server.WaitForRequests(1, 5000));
   Sleep(100);
   EXPECT_LT(TimedCancel(fetcher), kPromptCancelMs) << "waiting for the head";
-  EXPECT_EQ(recorder.Calls(), 0);
+  EXPECT_EQ(recorder.failures, 2);
+  EXPECT_EQ(recorder.count, 0u);
+  EXPECT_TRUE(recorder.dataWasNull);
 
   server.AddRule("x=22 chunk-size=1 chunk-delay=2000");
   ASSERT_EQ(Start(TileUrlFor(22, 0, 5)), 1);
   ASSERT_TRUE(WaitForFirstBodyBytes(committedBefore));
   Sleep(100);
   EXPECT_LT(TimedCancel(fetcher), kPromptCancelMs) << "reading the body";
-  EXPECT_EQ(recorder.failures, 1);
+  EXPECT_EQ(recorder.failures, 3);
+  EXPECT_EQ(recorder.successes, 0);
   EXPECT_TRUE(recorder.dataWasNull);
   EXPECT_GE(recorder.count, 1u);
   EXPECT_EQ(recorder.count, buffer.usedSize);
