@@ -57,6 +57,15 @@ int32_t HttpFetcher::Cancel() {
   HANDLE thread = workerThread.load(std::memory_order_acquire);
   if (thread == nullptr) return 0;
   cancelRequested.store(1);
+  // Closing the request aborts the call the worker may be blocked in (connecting, waiting for the
+  // head, reading), so the wait below never lasts as long as the network would take. A worker that
+  // has not stored its request yet sees the flag when it does (OpenAndSend).
+  EnterCriticalSection(&lock);
+  HINTERNET running = request;
+  LeaveCriticalSection(&lock);
+  // The worker may close the same handle meanwhile; a handle value is never given out again, so
+  // the second close just fails.
+  if (running != nullptr) InternetCloseHandle(running);
   // The worker may close this handle as its last step while we wait; the wait still lasts until
   // the thread has ended (or fails at once when it already has).
   WaitForSingleObject(thread, INFINITE);
@@ -68,17 +77,13 @@ int32_t HttpFetcher::Cancel() {
 }
 
 void HttpFetcher::CloseHandles() {
-  if (request != nullptr) {
-    InternetCloseHandle(request);
-    request = nullptr;
-  }
-  if (connection != nullptr) {
-    InternetCloseHandle(connection);
-    connection = nullptr;
-  }
-  if (internet != nullptr) {
-    InternetCloseHandle(internet);
-    internet = nullptr;
+  // Cancel reads `request` under the lock; the handles are closed outside it.
+  EnterCriticalSection(&lock);
+  HINTERNET handles[] = {request, connection, internet};
+  request = connection = internet = nullptr;
+  LeaveCriticalSection(&lock);
+  for (HINTERNET handle : handles) {
+    if (handle != nullptr) InternetCloseHandle(handle);
   }
 }
 
@@ -87,7 +92,15 @@ DWORD HttpFetcher::WorkerMain(LPVOID parameter) {
   if (self == nullptr) return 1;
   const RequestBlock& block = self->requestBlock;
 
-  if (self->OpenAndSend() && self->StatusIsAccepted()) {
+  const bool sent = self->OpenAndSend();
+  EnterCriticalSection(&self->lock);
+  const bool cancelledBeforeTheHead = !sent && self->cancelRequested.load() == 1;
+  LeaveCriticalSection(&self->lock);
+  if (cancelledBeforeTheHead) {
+    // The cancel aborted the send. Left alone, the answer would have come and the cancel would have
+    // ended its body: the same failure report, with no byte received.
+    if (block.onFailure != nullptr) block.onFailure(nullptr, 0, block.context);
+  } else if (sent && self->StatusIsAccepted()) {
     const int64_t declared = self->DeclaredLength();
     if (declared < 0 || declared > kMaxDeclaredLength) {
       // Negative lengths and lengths beyond 32 bits count as too large.
@@ -118,8 +131,14 @@ bool HttpFetcher::OpenAndSend() {
                                 requestBlock.password[0] != 0 ? requestBlock.password : nullptr,
                                 INTERNET_SERVICE_HTTP, 0, context);
   if (connection == nullptr) return false;
-  request = HttpOpenRequestW(connection, nullptr, requestBlock.path, nullptr, nullptr, nullptr, kRequestFlags, context);
-  if (request == nullptr) return false;
+  HINTERNET opened =
+      HttpOpenRequestW(connection, nullptr, requestBlock.path, nullptr, nullptr, nullptr, kRequestFlags, context);
+  EnterCriticalSection(&lock);
+  request = opened;
+  const bool cancelled = cancelRequested.load() == 1;
+  LeaveCriticalSection(&lock);
+  // A cancel that came before the request could be aborted: nothing is sent.
+  if (request == nullptr || cancelled) return false;
   return HttpSendRequestW(request, nullptr, 0, nullptr, 0) != 0;
 }
 
@@ -141,6 +160,8 @@ int64_t HttpFetcher::DeclaredLength() {
 }
 
 bool HttpFetcher::ReadBody(ReceiveBuffer* buffer, uint32_t declaredLength, uint32_t* count) {
+  // The count reported is always the bytes received, whichever way the read ends.
+  *count = 0;
   if (buffer == nullptr) return false;
   if (buffer->base != nullptr) buffer->Release();
   if (!buffer->Reserve(declaredLength != 0 ? declaredLength : kUndeclaredReserve)) return false;
@@ -152,7 +173,7 @@ bool HttpFetcher::ReadBody(ReceiveBuffer* buffer, uint32_t declaredLength, uint3
     if (InternetQueryDataAvailable(request, &available, 0, 0)) {
       uint8_t chunk[kReadChunk];
       DWORD read = 0;
-      if (!InternetReadFile(request, chunk, kReadChunk, &read)) return false;
+      if (!InternetReadFile(request, chunk, kReadChunk, &read)) break;
       if (read == 0) {
         // The end of the body: complete only when nothing that was declared is missing.
         complete = declaredLength == 0 || total == declaredLength;
@@ -163,7 +184,7 @@ bool HttpFetcher::ReadBody(ReceiveBuffer* buffer, uint32_t declaredLength, uint3
       std::memcpy(at, chunk, read);
       total += read;
       if (declaredLength != 0 && total == declaredLength) complete = true;
-    } else {
+    } else if (cancelRequested.load() != 1) {
       Sleep(kAvailabilityRetryMs);
     }
     if (cancelRequested.load() == 1) break;

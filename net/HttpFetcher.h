@@ -54,8 +54,11 @@ class HttpFetcher {
   // 0 for a null URL or buffer, while a worker runs, or when the thread cannot be created.
   int32_t Fetch(const char16_t* url, ReceiveBuffer* buffer, FetchCallback onSuccess, FetchCallback onFailure,
                 void* context, const char16_t* userName, const char16_t* password, uint16_t port);
-  // Asks a running worker to stop and waits, without a time limit, until it has ended. 1 when a
-  // worker existed, 0 when there was none.
+  // Asks a running worker to stop, aborting the network call it may be blocked in (by closing its
+  // request handle), and waits, without a time limit, until it has ended; that wait is short, as
+  // the worker no longer waits on the network. A cancelled download ends with a failure report
+  // (null data and the bytes received so far), as one whose cancel came during its body always
+  // did. 1 when a worker existed, 0 when there was none.
   int32_t Cancel();
   // Closes the request, connection and root handles that are open, in that order.
   void CloseHandles();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/net/ConnectionPool.h"
 #include "platform/net/CurlErrors.h"
 #include "platform/net/CurlGlobal.h"
 #include "platform/net/WinInet.h"
@@ -10,6 +11,27 @@
 namespace {
 
 constexpr const char* kAllowedProtocols = "http,https";
+
+// The handles of a transfer whose connection is kept alive in the multi handle's cache.
+class CurlHandles : public IdleConnection {
+ public:
+  CurlHandles(CURL* easy, CURLM* multi, int fd) : IdleConnection(fd), easy_(easy), multi_(multi) {}
+  ~CurlHandles() override {
+    if (easy_ != nullptr) curl_easy_cleanup(easy_);
+    if (multi_ != nullptr) curl_multi_cleanup(multi_);  // closes the connection
+  }
+  // Hands the handles over to a new transfer.
+  void Release(CURL** easy, CURLM** multi) {
+    *easy = easy_;
+    *multi = multi_;
+    easy_ = nullptr;
+    multi_ = nullptr;
+  }
+
+ private:
+  CURL* easy_;
+  CURLM* multi_;
+};
 
 }  // namespace
 
@@ -19,23 +41,42 @@ std::unique_ptr<CurlTransfer> CurlTransfer::Start(const TransferSettings& settin
     return nullptr;
   }
   std::unique_ptr<CurlTransfer> transfer(new CurlTransfer());
-  transfer->easy_ = curl_easy_init();
-  transfer->multi_ = curl_multi_init();
-  if (transfer->easy_ == nullptr || transfer->multi_ == nullptr) {
-    *error = ERROR_NOT_ENOUGH_MEMORY;
-    return nullptr;
+  std::unique_ptr<IdleConnection> idle;
+  if (settings.reuseConnection && !settings.ignoreDeclaredLength && !settings.poolKey.empty()) {
+    idle = ConnectionPool::Shared().Take(settings.poolKey, Clock::now());
+  }
+  if (idle) {
+    // Only transfers give connections to the shared pool, always as CurlHandles.
+    static_cast<CurlHandles*>(idle.get())->Release(&transfer->easy_, &transfer->multi_);
+    curl_easy_reset(transfer->easy_);  // the options go; the connection stays in the multi handle
+  } else {
+    transfer->easy_ = curl_easy_init();
+    transfer->multi_ = curl_multi_init();
+    if (transfer->easy_ == nullptr || transfer->multi_ == nullptr) {
+      *error = ERROR_NOT_ENOUGH_MEMORY;
+      return nullptr;
+    }
+    // The cache keeps this transfer's one connection for the next transfer on these handles.
+    curl_multi_setopt(transfer->multi_, CURLMOPT_MAXCONNECTS, 1L);
   }
   transfer->receiveTimeoutMs_ = settings.receiveTimeoutMs;
+  transfer->poolKey_ = settings.ignoreDeclaredLength ? std::string() : settings.poolKey;
+  transfer->minimumSpeed_ = settings.minimumSpeed;
+  transfer->speedWindow_ = std::chrono::milliseconds(settings.minimumSpeedWindowMs);
 
   CURL* easy = transfer->easy_;
   bool ok = curl_easy_setopt(easy, CURLOPT_URL, settings.url.c_str()) == CURLE_OK;
   ok = ok && curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, kAllowedProtocols) == CURLE_OK;
   // Never signals: transfers run on many threads at once.
   ok = ok && curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L) == CURLE_OK;
+  // Freeing an aborted transfer must not wait for a name lookup still in progress: a cancel never
+  // waits on the network.
+  ok = ok && curl_easy_setopt(easy, CURLOPT_QUICK_EXIT, 1L) == CURLE_OK;
   ok = ok && curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1)) == CURLE_OK;
-  // The body's length is judged here (BodyFraming): libcurl drops a head it finds malformed, and the
-  // caller must still be able to read it. Redirects are followed by the request, one transfer each.
-  ok = ok && curl_easy_setopt(easy, CURLOPT_IGNORE_CONTENT_LENGTH, 1L) == CURLE_OK;
+  // libcurl ends the body at its declared length, so that the connection can serve the next request;
+  // whether the body is whole is still judged here (BodyFraming). Redirects are followed by the
+  // request, one transfer each.
+  ok = ok && curl_easy_setopt(easy, CURLOPT_IGNORE_CONTENT_LENGTH, settings.ignoreDeclaredLength ? 1L : 0L) == CURLE_OK;
   ok = ok && curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L) == CURLE_OK;
   // The body is handed over as sent; only the chunked transfer coding is undone.
   ok = ok && curl_easy_setopt(easy, CURLOPT_HTTP_CONTENT_DECODING, 0L) == CURLE_OK;
@@ -43,8 +84,12 @@ std::unique_ptr<CurlTransfer> CurlTransfer::Start(const TransferSettings& settin
   if (!settings.userAgent.empty()) {
     ok = ok && curl_easy_setopt(easy, CURLOPT_USERAGENT, settings.userAgent.c_str()) == CURLE_OK;
   }
-  // Left unset, libcurl takes the proxy from http_proxy / no_proxy itself; an empty proxy disables that.
-  if (settings.direct) ok = ok && curl_easy_setopt(easy, CURLOPT_PROXY, "") == CURLE_OK;
+  // The proxy is chosen by the caller (DeviceProxy); libcurl must not consult the environment, so
+  // both are always set (an empty proxy means none, an empty bypass list bypasses nothing).
+  ok = ok && curl_easy_setopt(easy, CURLOPT_PROXY, settings.proxy.c_str()) == CURLE_OK;
+  ok = ok && curl_easy_setopt(easy, CURLOPT_NOPROXY, "") == CURLE_OK;
+  // A proxy's answer to CONNECT is not the server's answer: keep it out of the head.
+  ok = ok && curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L) == CURLE_OK;
   if (settings.sendCredentials) {
     ok = ok && curl_easy_setopt(easy, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC)) == CURLE_OK;
     ok = ok && curl_easy_setopt(easy, CURLOPT_USERNAME, settings.userName.c_str()) == CURLE_OK;
@@ -68,17 +113,57 @@ std::unique_ptr<CurlTransfer> CurlTransfer::Start(const TransferSettings& settin
 }
 
 CurlTransfer::~CurlTransfer() {
+  std::unique_ptr<IdleConnection> kept = TakeReusableConnection();
   if (added_) curl_multi_remove_handle(multi_, easy_);
   if (easy_ != nullptr) curl_easy_cleanup(easy_);
   if (multi_ != nullptr) curl_multi_cleanup(multi_);
+  if (kept) ConnectionPool::Shared().Give(poolKey_, std::move(kept), Clock::now());
 }
 
 void CurlTransfer::Wake() { curl_multi_wakeup(multi_); }
+
+std::unique_ptr<IdleConnection> CurlTransfer::TakeReusableConnection() {
+  if (!added_ || poolKey_.empty() || !head_.Complete() || !framing_ || failure_ != ERROR_SUCCESS || extraBytes_ ||
+      framing_->GetKind() == BodyFraming::Kind::kInvalid || !BodyEnded()) {
+    return nullptr;  // not read to its end, or not a body whose end was known
+  }
+  if (!done_) {
+    // The last bytes were taken; libcurl may need one more turn to finish the transfer.
+    int running = 0;
+    curl_multi_perform(multi_, &running);
+    CollectDone();
+  }
+  if (!done_ || result_ != CURLE_OK) return nullptr;
+  // libcurl closes a connection the server asked to close, or that it cannot use again.
+  curl_socket_t fd = CURL_SOCKET_BAD;
+  if (curl_easy_getinfo(easy_, CURLINFO_ACTIVESOCKET, &fd) != CURLE_OK || fd == CURL_SOCKET_BAD) return nullptr;
+  curl_multi_remove_handle(multi_, easy_);  // the connection stays in the multi handle's cache
+  added_ = false;
+  auto kept = std::make_unique<CurlHandles>(easy_, multi_, static_cast<int>(fd));
+  easy_ = nullptr;
+  multi_ = nullptr;
+  return kept;
+}
+
+bool CurlTransfer::HeadRefusedForItsLength() const {
+  return done_ && result_ == CURLE_WEIRD_SERVER_REPLY && head_.HasStatusLine() && !head_.Complete();
+}
+
+bool CurlTransfer::MinimumSpeedMissed() {
+  if (minimumSpeed_ == 0 || windowWaited_ < speedWindow_) return false;
+  const auto waitedMs = std::chrono::duration_cast<std::chrono::milliseconds>(windowWaited_).count();
+  const uint64_t needed = minimumSpeed_ * static_cast<uint64_t>(waitedMs) / 1000;
+  if (bytesReceived_ - windowStartBytes_ < needed) return true;
+  windowWaited_ = Clock::duration::zero();  // the next window
+  windowStartBytes_ = bytesReceived_;
+  return false;
+}
 
 size_t CurlTransfer::OnHeader(char* data, size_t size, size_t count, void* self) {
   auto* transfer = static_cast<CurlTransfer*>(self);
   const size_t bytes = size * count;
   transfer->lastProgress_ = Clock::now();
+  transfer->bytesReceived_ += bytes;
   if (transfer->head_.AddLine(std::string_view(data, bytes))) {
     transfer->framing_ = BodyFraming::FromHead(transfer->head_);
   }
@@ -96,10 +181,12 @@ size_t CurlTransfer::TakeBody(const uint8_t* data, size_t count) {
   switch (framing_->GetKind()) {
     case BodyFraming::Kind::kEmpty:
     case BodyFraming::Kind::kInvalid:
+      extraBytes_ = extraBytes_ || count > 0;
       return count;  // not part of any readable body
     case BodyFraming::Kind::kDeclaredLength:
       // Bytes past the declared length are not part of the body.
       usable = static_cast<size_t>(std::min<uint64_t>(count, framing_->Length() - acceptedBytes_));
+      extraBytes_ = extraBytes_ || usable < count;
       break;
     case BodyFraming::Kind::kUntilTransferEnds:
       usable = count;
@@ -118,6 +205,7 @@ size_t CurlTransfer::TakeBody(const uint8_t* data, size_t count) {
   }
   overflow_.Push(data + toReader, usable - toReader);
   acceptedBytes_ += usable;
+  bytesReceived_ += count;
   return count;
 }
 
@@ -139,13 +227,17 @@ void CurlTransfer::ResumeIfRoom() {
 }
 
 DWORD CurlTransfer::Drive(const std::function<bool()>& satisfied, const std::atomic<bool>& cancelled) {
-  // Only time spent waiting inside a call counts towards the receive time-out.
+  // Only time spent waiting inside a call counts towards the receive time-out and the minimum speed.
   lastProgress_ = Clock::now();
+  Clock::time_point mark = lastProgress_;
   for (;;) {
     if (cancelled.load()) return ERROR_INTERNET_OPERATION_CANCELLED;
     int running = 0;
     if (curl_multi_perform(multi_, &running) != CURLM_OK) return ERROR_INTERNET_INTERNAL_ERROR;
     CollectDone();
+    Clock::time_point now = Clock::now();
+    if (requestSent_ && !paused_) windowWaited_ += now - mark;
+    mark = now;
     if (satisfied() || done_) return ERROR_SUCCESS;
 
     int waitMs = kLongestPollMs;
@@ -157,10 +249,16 @@ DWORD CurlTransfer::Drive(const std::function<bool()>& satisfied, const std::ato
         lastProgress_ = Clock::now();
       }
     }
+    now = Clock::now();
     if (requestSent_ && !paused_) {
-      const auto idle = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - lastProgress_).count();
+      const auto idle = std::chrono::duration_cast<std::chrono::milliseconds>(now - lastProgress_).count();
       if (idle >= static_cast<long long>(receiveTimeoutMs_)) return ERROR_INTERNET_TIMEOUT;
       waitMs = static_cast<int>(std::min<long long>(waitMs, receiveTimeoutMs_ - idle));
+      if (MinimumSpeedMissed()) return ERROR_INTERNET_TIMEOUT;
+      if (minimumSpeed_ != 0) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(speedWindow_ - windowWaited_).count();
+        waitMs = static_cast<int>(std::clamp<long long>(left, 1, waitMs));
+      }
     }
     if (curl_multi_poll(multi_, nullptr, 0, waitMs, nullptr) != CURLM_OK) return ERROR_INTERNET_INTERNAL_ERROR;
   }

@@ -8,6 +8,20 @@
 // The transfer's final libcurl result is kept, so that a clean end of the body is told apart from a
 // broken one. Content-Length is interpreted here, not by libcurl (see BodyFraming), so that the
 // header text always reaches the caller.
+//
+// Connections: each transfer has its own easy and multi handle, and the multi handle's connection
+// cache (one connection at most) is what keeps a connection alive. When the settings name a pool key,
+// a transfer starts on the handles of an idle connection from the client's pool (ConnectionPool), and
+// libcurl sends the request on that connection (or on a new one when it has died, retrying once on
+// its own when a kept connection fails before any answer). When the transfer is destroyed after its
+// answer was read to its end and libcurl kept the connection open (HTTP/1.1, no "Connection: close",
+// no failure), the handles go back to the pool with their connection; otherwise they are freed.
+// Handles move between threads only through the pool's lock, so one thread at a time uses them.
+//
+// Minimum speed: once the request is sent, the bytes received (head and body) are counted over
+// windows of the given length, timed like the receive time-out (only while a call waits and the
+// transfer is not paused for want of a reader); a window with fewer than the minimum ends the
+// transfer with ERROR_INTERNET_TIMEOUT, so that a server trickling bytes cannot hold it for ever.
 #pragma once
 
 #include <curl/curl.h>
@@ -22,18 +36,26 @@
 
 #include "platform/kernel/PlatformTypes.h"
 #include "platform/net/BodyFraming.h"
+#include "platform/net/ConnectionPool.h"
 #include "platform/net/OverflowBuffer.h"
 #include "platform/net/ResponseHead.h"
 
 struct TransferSettings {
   std::string url;
   std::string userAgent;  // empty: none sent
-  bool direct = false;    // true: no proxy; false: the environment's http_proxy / no_proxy
+  std::string proxy;      // the proxy URL; empty: none
+  std::string poolKey;    // where the connection leads (ConnectionPool); empty: never pooled
+  bool reuseConnection = true;  // false: always a new connection
+  // libcurl refuses a head whose Content-Length is no number at all (e.g. "-5"); with this it does not
+  // read the length, so that such a head can be read as sent.
+  bool ignoreDeclaredLength = false;
   bool sendCredentials = false;
   std::string userName;
   std::string password;
   DWORD connectTimeoutMs = 0;
   DWORD receiveTimeoutMs = 0;
+  DWORD minimumSpeed = 0;          // bytes per second; 0: no bound
+  DWORD minimumSpeedWindowMs = 0;
 };
 
 class CurlTransfer {
@@ -65,6 +87,9 @@ class CurlTransfer {
   // Makes a wait in progress in another thread look at its cancel flag at once. Thread-safe.
   void Wake();
 
+  // True when WaitForHead failed because libcurl refused the head's Content-Length.
+  bool HeadRefusedForItsLength() const;
+
  private:
   using Clock = std::chrono::steady_clock;
   static constexpr int kLongestPollMs = 1000;
@@ -79,6 +104,12 @@ class CurlTransfer {
   // receive time-out, libcurl error of the multi interface).
   DWORD Drive(const std::function<bool()>& satisfied, const std::atomic<bool>& cancelled);
   void CollectDone();
+  // The handles with their connection, when the connection may serve another request once this
+  // transfer is gone; else null.
+  std::unique_ptr<IdleConnection> TakeReusableConnection();
+  // True when a window of waiting has passed with fewer bytes than the minimum speed asks; else
+  // starts the next window once one has passed.
+  bool MinimumSpeedMissed();
   void ResumeIfRoom();
 
   bool NetworkBodyComplete() const;
@@ -108,4 +139,15 @@ class CurlTransfer {
 
   bool requestSent_ = false;
   Clock::time_point lastProgress_;
+
+  // Connection.
+  std::string poolKey_;
+  bool extraBytes_ = false;      // bytes arrived past the body's end
+  uint64_t bytesReceived_ = 0;   // head and body bytes, for the minimum speed
+
+  // Minimum speed.
+  uint64_t minimumSpeed_ = 0;
+  Clock::duration speedWindow_{};
+  Clock::duration windowWaited_{};
+  uint64_t windowStartBytes_ = 0;
 };

@@ -35,17 +35,29 @@ const Defaults& EnvironmentDefaults() {
 // 0 means "not overridden".
 std::atomic<DWORD> connectOverride{0};
 std::atomic<DWORD> receiveOverride{0};
+std::atomic<DWORD> speedOverride{0};
+std::atomic<DWORD> speedWindowOverride{0};
+
+DWORD OrDefault(const std::atomic<DWORD>& value, DWORD fallback) {
+  const DWORD v = value.load();
+  return v != 0 ? v : fallback;
+}
 
 }  // namespace
 
 DeviceTimeouts DeviceTimeouts::Current() {
   const Defaults& defaults = EnvironmentDefaults();
-  const DWORD connect = connectOverride.load();
-  const DWORD receive = receiveOverride.load();
-  return {connect != 0 ? connect : defaults.connectMs, receive != 0 ? receive : defaults.receiveMs};
+  return {OrDefault(connectOverride, defaults.connectMs), OrDefault(receiveOverride, defaults.receiveMs),
+          OrDefault(speedOverride, kInternetDefaultMinimumSpeed),
+          OrDefault(speedWindowOverride, kInternetDefaultMinimumSpeedWindowMs)};
 }
 
 void DeviceTimeouts::Set(DWORD connectMs, DWORD receiveMs) {
   connectOverride.store(connectMs);
   receiveOverride.store(receiveMs);
+}
+
+void DeviceTimeouts::SetMinimumSpeed(DWORD bytesPerSecond, DWORD windowMs) {
+  speedOverride.store(bytesPerSecond);
+  speedWindowOverride.store(windowMs);
 }

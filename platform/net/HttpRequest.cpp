@@ -3,7 +3,9 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <string_view>
 
+#include "platform/net/DeviceProxy.h"
 #include "platform/net/DeviceTimeouts.h"
 #include "platform/net/WinInet.h"
 
@@ -54,6 +56,20 @@ DWORD CopyNumber(const std::string& value, void* buffer, DWORD* bufferLength) {
   return ERROR_SUCCESS;
 }
 
+constexpr std::string_view kPlainProxyScheme = "http://";
+
+// Where a connection for `origin` through `proxy` leads, as the connection pool files it: a plain
+// request through an http proxy goes to the proxy whatever its server; a direct request, or one
+// tunnelled through the proxy (https), goes to its server.
+std::string PoolKey(const RequestUrl::Origin& origin, const std::string& proxy) {
+  if (!proxy.empty() && origin.scheme == "http" && proxy.compare(0, kPlainProxyScheme.size(), kPlainProxyScheme) == 0) {
+    return "proxy " + proxy;
+  }
+  std::string key = origin.scheme + "://" + origin.host + ":" + origin.port;
+  if (!proxy.empty()) key += " via " + proxy;
+  return key;
+}
+
 }  // namespace
 
 void HttpRequest::ReplaceTransfer(std::unique_ptr<CurlTransfer> transfer) {
@@ -84,25 +100,36 @@ DWORD HttpRequest::Send() {
   const DeviceTimeouts timeouts = DeviceTimeouts::Current();
   RequestUrl current = url_;
   for (DWORD redirects = 0;; ++redirects) {
+    const std::optional<RequestUrl::Origin> origin = current.GetOrigin();
+    if (!origin) return Fail(ERROR_INTERNET_INVALID_URL);
     TransferSettings settings;
     settings.url = current.Text();
     settings.userAgent = connection_->session->userAgent;
-    settings.direct = connection_->session->direct;
+    settings.proxy = connection_->session->direct ? std::string() : DeviceProxy::ForHost(origin->host);
+    settings.poolKey = PoolKey(*origin, settings.proxy);
     // Credentials go to the named server only, never to a server a redirect points to.
     settings.sendCredentials = connection_->sendCredentials && (redirects == 0 || current.SameOrigin(url_));
     settings.userName = connection_->userName;
     settings.password = connection_->password;
     settings.connectTimeoutMs = timeouts.connectMs;
     settings.receiveTimeoutMs = timeouts.receiveMs;
+    settings.minimumSpeed = timeouts.minimumSpeed;
+    settings.minimumSpeedWindowMs = timeouts.minimumSpeedWindowMs;
 
-    DWORD error = ERROR_SUCCESS;
-    std::unique_ptr<CurlTransfer> transfer = CurlTransfer::Start(settings, &error);
-    if (!transfer) return Fail(error);
-    ReplaceTransfer(std::move(transfer));
-    // A close that came before the transfer existed could not wake it.
-    if (cancelled_.load()) return Fail(ERROR_INTERNET_OPERATION_CANCELLED);
-    error = transfer_->WaitForHead(cancelled_);
-    if (error != ERROR_SUCCESS) return Fail(error);
+    for (bool readAsSent = false;; readAsSent = true) {
+      settings.ignoreDeclaredLength = readAsSent;
+      DWORD error = ERROR_SUCCESS;
+      std::unique_ptr<CurlTransfer> transfer = CurlTransfer::Start(settings, &error);
+      if (!transfer) return Fail(error);
+      ReplaceTransfer(std::move(transfer));
+      // A close that came before the transfer existed could not wake it.
+      if (cancelled_.load()) return Fail(ERROR_INTERNET_OPERATION_CANCELLED);
+      error = transfer_->WaitForHead(cancelled_);
+      if (error == ERROR_SUCCESS) break;
+      // libcurl refuses a Content-Length that is no number at all ("-5"); the answer is asked for once
+      // more without reading the length, so that its head can be read as the server sent it.
+      if (readAsSent || !transfer_->HeadRefusedForItsLength()) return Fail(error);
+    }
 
     const ResponseHead& head = transfer_->Head();
     const std::string* location = head.Find("location");

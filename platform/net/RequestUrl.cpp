@@ -64,7 +64,8 @@ RequestUrl RequestUrl::Make(std::u16string_view host, uint16_t port, const char1
       text += c;
     }
   }
-  return RequestUrl(std::move(text));
+  Origin origin{"http", Utf16ToUtf8(host), std::to_string(port)};
+  return RequestUrl(std::move(text), std::move(origin));
 }
 
 std::optional<RequestUrl> RequestUrl::Resolve(std::string_view location) const {
@@ -80,13 +81,18 @@ std::optional<RequestUrl> RequestUrl::Resolve(std::string_view location) const {
 }
 
 bool RequestUrl::SameOrigin(const RequestUrl& other) const {
-  UrlHandle a = Parse(text_);
-  UrlHandle b = Parse(other.text_);
-  if (!a || !b) return false;
-  for (CURLUPart part : {CURLUPART_SCHEME, CURLUPART_HOST, CURLUPART_PORT}) {
-    const std::optional<std::string> left = GetPart(a.get(), part, CURLU_DEFAULT_PORT);
-    const std::optional<std::string> right = GetPart(b.get(), part, CURLU_DEFAULT_PORT);
-    if (!left || !right || *left != *right) return false;
-  }
-  return true;
+  const std::optional<Origin> a = GetOrigin();
+  const std::optional<Origin> b = other.GetOrigin();
+  return a && b && a->scheme == b->scheme && a->host == b->host && a->port == b->port;
+}
+
+std::optional<RequestUrl::Origin> RequestUrl::GetOrigin() const {
+  if (origin_) return origin_;
+  UrlHandle url = Parse(text_);
+  if (!url) return std::nullopt;
+  std::optional<std::string> scheme = GetPart(url.get(), CURLUPART_SCHEME, 0);
+  std::optional<std::string> host = GetPart(url.get(), CURLUPART_HOST, 0);
+  std::optional<std::string> port = GetPart(url.get(), CURLUPART_PORT, CURLU_DEFAULT_PORT);
+  if (!scheme || !host || !port) return std::nullopt;
+  return Origin{std::move(*scheme), std::move(*host), std::move(*port)};
 }

@@ -26,10 +26,20 @@ class RequestUrl {
   // True when both URLs name the same scheme, host and port (credentials go only there).
   bool SameOrigin(const RequestUrl& other) const;
 
+  struct Origin {
+    std::string scheme;  // lower case
+    std::string host;
+    std::string port;    // the scheme's default when the URL names none
+  };
+  // The scheme, host and port, or nothing when the URL cannot be parsed.
+  std::optional<Origin> GetOrigin() const;
+
   const std::string& Text() const { return text_; }
 
  private:
-  explicit RequestUrl(std::string text) : text_(std::move(text)) {}
+  explicit RequestUrl(std::string text, std::optional<Origin> origin = std::nullopt)
+      : text_(std::move(text)), origin_(std::move(origin)) {}
 
   std::string text_;
+  std::optional<Origin> origin_;  // known without parsing for a URL made from its parts
 };

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/kernel/WideText.h"
+#include "platform/net/ConnectionPool.h"
 #include "platform/net/CurlGlobal.h"
 #include "platform/net/DeviceTimeouts.h"
 #include "platform/net/HttpRequest.h"
@@ -39,7 +40,15 @@ HINTERNET FailHandle(DWORD error) {
 
 void InternetSetDeviceTimeouts(DWORD connectMs, DWORD receiveMs) { DeviceTimeouts::Set(connectMs, receiveMs); }
 
+void InternetSetDeviceMinimumSpeed(DWORD bytesPerSecond, DWORD windowMs) {
+  DeviceTimeouts::SetMinimumSpeed(bytesPerSecond, windowMs);
+}
+
 size_t InternetLiveObjectCount() { return InternetObject::LiveCount(); }
+
+size_t InternetIdleConnectionCount() { return ConnectionPool::Shared().IdleCount(ConnectionPool::Clock::now()); }
+
+void InternetCloseIdleConnections() { ConnectionPool::Shared().Clear(); }
 
 HINTERNET InternetOpenW(LPCWSTR agent, DWORD accessType, LPCWSTR /*proxy*/, LPCWSTR /*proxyBypass*/, DWORD flags) {
   if (accessType != INTERNET_OPEN_TYPE_PRECONFIG && accessType != INTERNET_OPEN_TYPE_DIRECT) {

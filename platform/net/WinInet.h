@@ -10,11 +10,29 @@
 // be closed in any order: a connection or request keeps the settings of its parent, so closing a root
 // or connection handle first leaves its children working until they are closed themselves. Closing a
 // request aborts its transfer; a call blocked on that request in another thread then fails with
-// ERROR_INTERNET_OPERATION_CANCELLED. Each request owns its own transfer and connection; nothing is
-// shared between requests. Calls on one request are serialised.
+// ERROR_INTERNET_OPERATION_CANCELLED: closing a request is how a caller aborts it. Calls on one
+// request are serialised.
 //
-// Proxy: INTERNET_OPEN_TYPE_PRECONFIG uses the device's proxy settings, the environment variables
-// `http_proxy` and `no_proxy` (lower case); INTERNET_OPEN_TYPE_DIRECT never uses a proxy.
+// Connections: finished connections are kept alive in one pool for the whole process and handed to
+// the next request for the same server (for a direct request: the same scheme, host and port) or
+// through the same proxy, whichever root and connection handles it was opened on. A request gives its
+// connection back when its handle is closed, if its answer was read to its end (or had no body) and
+// the server keeps the connection open (HTTP/1.1, no "Connection: close"). A connection that ended
+// in an error, a reset, a time-out or a cancel, or whose body was not read to its end, is closed
+// instead. A request takes a connection only when it is idle, so no two live
+// requests ever share one. At most kInternetMaxIdleConnectionsPerServer idle connections are kept for
+// one server or proxy and kInternetMaxIdleConnections in all (the oldest makes room); one idle for
+// kInternetIdleConnectionTimeoutMs is closed, and one the server has closed meanwhile is never used.
+// If a kept connection turns out to be dead when the request is sent (no byte of an answer on it),
+// the request is sent once more on a new connection.
+//
+// Proxy: INTERNET_OPEN_TYPE_PRECONFIG uses the device's proxy setting: the environment variable
+// `http_proxy` (lower case) names the one proxy for every request, http (in proxy form) and https
+// (through a CONNECT tunnel) alike, and `no_proxy` (lower case, comma-separated host names, which
+// also match their sub-domains, addresses, or "*") lists the hosts that bypass it. No other variable
+// is read (HTTP_PROXY, https_proxy, ALL_PROXY, NO_PROXY are ignored). INTERNET_OPEN_TYPE_DIRECT never
+// uses a proxy. A proxy's own answer to CONNECT is never taken for the server's answer: a tunnel the
+// proxy refuses, or that never carries the server's answer, fails the send.
 //
 // Redirects (301, 302, 303, 307, 308 with a Location) are followed, at most
 // kInternetMaxRedirects of them; the status and headers are then those of the final response.
@@ -27,11 +45,17 @@
 // ORVAN_NET_RECEIVE_TIMEOUT_MS (read once, at the first request), and InternetSetDeviceTimeouts
 // overrides them for the whole process. Each request reads the settings when it is sent.
 //
+// Minimum speed: a server that keeps sending, but too slowly, is bounded as well. Once the request
+// is sent, time inside the client's calls is cut into windows of kInternetDefaultMinimumSpeedWindowMs;
+// a window in which fewer than kInternetDefaultMinimumSpeed bytes per second arrived (head and body)
+// fails the call waiting in it with ERROR_INTERNET_TIMEOUT. InternetSetDeviceMinimumSpeed changes both.
+//
 // Body framing: a declared Content-Length is trusted only when it is a plain non-negative decimal
 // (every Content-Length header agreeing); the body is then exactly that many bytes, and a connection
 // that closes or breaks before them fails the read (bytes after them are not part of the body).
 // HttpQueryInfoW still returns the header text exactly as the server sent it, even "-5" or
-// "99999999999". A declared length that is not a valid number makes the head readable but every body
+// "99999999999" (a length that is no number at all, such as "-5", is read by asking the server once
+// more on a new connection, as the underlying library refuses such a head). A declared length that is not a valid number makes the head readable but every body
 // read fail with ERROR_HTTP_INVALID_SERVER_RESPONSE, since the body's end cannot be known. Without a
 // declared length (or with a transfer coding) the body ends when the server ends it cleanly.
 #pragma once
@@ -74,10 +98,20 @@ constexpr DWORD ERROR_HTTP_REDIRECT_FAILED = 12156;
 constexpr DWORD kInternetMaxRedirects = 10;
 constexpr DWORD kInternetDefaultConnectTimeoutMs = 60000;
 constexpr DWORD kInternetDefaultReceiveTimeoutMs = 30000;
+constexpr DWORD kInternetDefaultMinimumSpeed = 100;  // bytes per second
+constexpr DWORD kInternetDefaultMinimumSpeedWindowMs = 60000;
+constexpr size_t kInternetMaxIdleConnectionsPerServer = 16;  // per server, or per proxy
+constexpr size_t kInternetMaxIdleConnections = 64;
+constexpr DWORD kInternetIdleConnectionTimeoutMs = 30000;
 
 // The device's internet time-outs for the whole process, in milliseconds, used by every request sent
 // afterwards. 0 for either restores its default (the environment setting, else the platform's).
 void InternetSetDeviceTimeouts(DWORD connectMs, DWORD receiveMs);
+
+// The device's minimum speed for the whole process, used by every request sent afterwards: fewer
+// than `bytesPerSecond` over a window of `windowMs` fails like a time-out. 0 for either restores its
+// default.
+void InternetSetDeviceMinimumSpeed(DWORD bytesPerSecond, DWORD windowMs);
 
 // `accessType` is INTERNET_OPEN_TYPE_PRECONFIG or INTERNET_OPEN_TYPE_DIRECT; `proxy` and
 // `proxyBypass` are ignored. The agent is sent as the User-Agent (none when null or empty).
@@ -125,3 +159,8 @@ BOOL InternetCloseHandle(HINTERNET handle);
 // Client objects still alive (open handles and objects a call in progress still holds); a stand-in
 // diagnostic for leak checks.
 size_t InternetLiveObjectCount();
+
+// Idle connections kept in the pool now, and closing all of them: stand-in diagnostics for tests and
+// benchmarks that need to start without kept connections.
+size_t InternetIdleConnectionCount();
+void InternetCloseIdleConnections();

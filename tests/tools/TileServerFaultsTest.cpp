@@ -125,6 +125,22 @@ TEST_F(TileServerFaults, DelayHoldsTheHeadAndChunkDelayPacesTheBody) {
   EXPECT_EQ(paced.Received().size(), headSize + 100);
 }
 
+TEST_F(TileServerFaults, ConnectDelayHoldsOnlyTheFirstAnswerOfAConnection) {
+  constexpr int kConnectDelayMs = 3000;
+  server_.AddRule("connect-delay=" + std::to_string(kConnectDelayMs));
+  RawHttpConnection c(server_.Port());
+  c.Send(TileRequestText(World(1), 1, 0, 5, true));
+  EXPECT_EQ(c.ReadAtLeast(1, kQuietMs), RawReadEnd::TimedOut);
+  RawHttpReply first;
+  ASSERT_EQ(c.ReadOneResponse(kTimeoutMs, first), RawReadEnd::Complete);
+  // The same connection answers its next request without the delay: well within half of it.
+  c.Send(TileRequestText(World(2), 2, 0, 5, true));
+  RawHttpReply second;
+  ASSERT_EQ(c.ReadOneResponse(kConnectDelayMs / 2, second), RawReadEnd::Complete);
+  EXPECT_EQ(second.status, 200);
+  EXPECT_EQ(server_.Counters().connections, 1u);
+}
+
 TEST_F(TileServerFaults, LyingAndAbsentLengthsSendTheWholeTileThenClose) {
   const std::string honest = FetchOne(3).body;
   const size_t size = honest.size();

@@ -31,6 +31,7 @@ void ConnectionHandler::Serve(int fd) {
   SocketStream socket(fd);
   HttpRequestReader reader(socket);
   bool counted = false;  // connections are counted when they carry a tile request
+  bool firstAnswer = true;  // the next tile answer is the first on this connection
   for (;;) {
     HttpRequest request;
     const ReadStatus status = reader.Next(request);
@@ -56,7 +57,9 @@ void ConnectionHandler::Serve(int fd) {
     }
     const uint64_t id = log_.RequestBegan(LogEntry{arrivedMs, target.absolute ? "absolute" : "origin", target.host,
                                                    target.path, request.Header("User-Agent").value_or(""), ""});
-    const ResponsePlan plan = responder_.Plan(request, target);
+    ResponsePlan plan = responder_.Plan(request, target);
+    if (firstAnswer) plan.delayMs += plan.fault.connectDelayMs;
+    firstAnswer = false;
     const SendOutcome outcome =
         ResponseWriter::Send(socket, plan, [&](const std::string& text) { log_.RequestFinished(id, text); });
     if (!outcome.keepOpen) return;

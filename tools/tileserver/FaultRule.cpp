@@ -42,6 +42,7 @@ class RuleBuilder {
     if (key == "status") return Int(value, rule.status, kMinStatus, kMaxStatus);
     if (key == "retry-after") return Int(value, rule.retryAfter.emplace(), 0, kMaxRetryAfterSeconds);
     if (key == "delay") return Int(value, rule.delayMs, 0, kMaxDelayMs);
+    if (key == "connect-delay") return Int(value, rule.connectDelayMs, 0, kMaxDelayMs);
     if (key == "chunk-delay") return Int(value, rule.chunkDelayMs, 0, kMaxDelayMs);
     if (key == "chunk-size") return Size(value, rule.chunkSize, 1);
     if (key == "length") return Length(value);
@@ -225,6 +226,9 @@ const char* FaultRuleHelp() {
                          for 1xx, 204 and 304)
     delay=MS             wait MS before the head (added to --latency)
     retry-after=SECONDS  the answer carries "Retry-After: SECONDS" (with status=429 or 503)
+    connect-delay=MS     wait MS more before the first answer on a new connection, as a
+                         connection's set-up (a handshake's round trip) costs; answers on a
+                         kept-alive connection do not pay it
     chunk-size=BYTES     send the body in pieces of BYTES (default 1024 when pacing)
     chunk-delay=MS       wait MS between body pieces
     length=TEXT          declare "Content-Length: TEXT" whatever the body, e.g. length=-5,

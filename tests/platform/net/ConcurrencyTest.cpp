@@ -17,21 +17,7 @@ constexpr int kDownloadsPerThread = 6;
 
 TEST(WinInetConcurrency, SixteenThreadsEachDownloadTheirOwnTilesAtOnce) {
   TileServer server({"--latency", "30"});
-  std::atomic<int> good{0};
-  std::vector<std::thread> threads;
-  for (int t = 0; t < kThreads; ++t) {
-    threads.emplace_back([&server, &good, t] {
-      for (int i = 0; i < kDownloadsPerThread; ++i) {
-        OpenRequest open(server, TilePath(t, i, 5));
-        if (!open.Send()) continue;
-        const std::optional<std::string> length = QueryText(open.request, HTTP_QUERY_CONTENT_LENGTH);
-        const BodyRead read = ReadBody(open.request, 1024);
-        if (read.ok && IsPng(read.body) && length == std::to_string(read.body.size())) ++good;
-      }
-    });
-  }
-  for (std::thread& thread : threads) thread.join();
-  EXPECT_EQ(good.load(), kThreads * kDownloadsPerThread);
+  EXPECT_EQ(DownloadOnThreads(server, kThreads, kDownloadsPerThread, 5), kThreads * kDownloadsPerThread);
   const TileServerCounters counters = server.Counters();
   EXPECT_EQ(counters.requests, static_cast<uint64_t>(kThreads * kDownloadsPerThread));
   EXPECT_GT(counters.maxInFlight, 1u) << "requests on different threads must not wait for each other";

@@ -1,10 +1,12 @@
-// The device's proxy setting (http_proxy / no_proxy) and redirects, as the server's log sees them.
+// The device's proxy setting (http_proxy / no_proxy, nothing else) and redirects, as the server's
+// log sees them; a proxy's answer to CONNECT is never taken for the server's.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 
 #include "platform/net/WinInet.h"
 #include "tests/platform/net/WinInetTestSupport.h"
+#include "tests/support/ScriptedServer.h"
 
 namespace {
 
@@ -73,6 +75,55 @@ TEST(WinInetProxy, DirectAccessNeverUsesTheProxy) {
   const std::vector<TileServerLogEntry> log = WaitForLog(server, 1);
   ASSERT_EQ(log.size(), 1u);
   EXPECT_EQ(log[0].form, "origin");
+}
+
+TEST(WinInetProxy, OnlyTheLowerCaseHttpProxyAndNoProxyAreTheDeviceSetting) {
+  TileServer proxyServer;
+  TileServer target;
+  ProxyEnvironment proxy(proxyServer);
+  {
+    // Upper-case NO_PROXY is not the device's bypass list: the request still goes to the proxy.
+    ScopedVariable bypass("NO_PROXY", "127.0.0.1");
+    OpenRequest open(kLoopback, target.Port(), kTile, INTERNET_OPEN_TYPE_PRECONFIG);
+    ASSERT_TRUE(FetchOk(open)) << GetLastError();
+  }
+  const std::vector<TileServerLogEntry> proxied = WaitForLog(proxyServer, 1);
+  ASSERT_EQ(proxied.size(), 1u);
+  EXPECT_EQ(proxied[0].form, "absolute");
+  {
+    // Without http_proxy no other variable names a proxy: the request goes straight to its server.
+    ScopedVariable none("http_proxy", "");
+    ScopedVariable all("ALL_PROXY", ("http://" + proxyServer.HostPort()).c_str());
+    ScopedVariable upper("HTTP_PROXY", ("http://" + proxyServer.HostPort()).c_str());
+    ScopedVariable https("https_proxy", ("http://" + proxyServer.HostPort()).c_str());
+    OpenRequest open(kLoopback, target.Port(), kTile, INTERNET_OPEN_TYPE_PRECONFIG);
+    ASSERT_TRUE(FetchOk(open)) << GetLastError();
+  }
+  EXPECT_EQ(WaitForLog(target, 1).size(), 1u);
+  EXPECT_EQ(target.Log()[0].form, "origin");
+  EXPECT_EQ(proxyServer.Log().size(), 1u);
+}
+
+// The https URL a redirect names goes through the device's one proxy, in a CONNECT tunnel. The
+// proxy's own answer to CONNECT is not the server's: a refused tunnel, or one that never carries
+// the server's answer, fails the send instead of reading as the proxy's status.
+TEST(WinInetProxy, AProxysAnswerToConnectIsNeverTakenForTheServersAnswer) {
+  DeviceTimeoutsScope timeouts(1500, 1500);
+  TileServer target;
+  const std::string secure = "location=https://mt1.world-tiles.orvanmap.test" + kTileText;
+  target.AddRule("redirect " + secure);
+  for (const char* answer : {"HTTP/1.1 200 Connection established\r\n\r\n",
+                             "HTTP/1.1 302 Found\r\nLocation: http://127.0.0.1:1/\r\nContent-Length: 0\r\n\r\n"}) {
+    ScriptedServer proxyServer(answer, /*holdAfterAnswer=*/true);
+    ScopedVariable proxyVariable("http_proxy", ("127.0.0.1:" + std::to_string(proxyServer.Port())).c_str());
+    ScopedVariable bypass("no_proxy", "127.0.0.1");  // the first request goes straight to the target
+    OpenRequest open(kLoopback, target.Port(), kTile, INTERNET_OPEN_TYPE_PRECONFIG);
+    EXPECT_FALSE(open.Send()) << answer;
+    EXPECT_FALSE(QueryText(open.request, HTTP_QUERY_STATUS_CODE).has_value()) << answer;
+    const std::vector<std::string> requests = proxyServer.Requests();
+    ASSERT_EQ(requests.size(), 1u) << answer;
+    EXPECT_EQ(requests[0].rfind("CONNECT mt1.world-tiles.orvanmap.test:443 ", 0), 0u) << requests[0];
+  }
 }
 
 TEST(WinInetRedirect, RedirectIsFollowedAndTheFinalAnswerIsReported) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <thread>
@@ -93,6 +94,27 @@ inline bool IsPng(const std::vector<uint8_t>& bytes) {
   static const uint8_t kEnd[8] = {'I', 'E', 'N', 'D', 0xAE, 0x42, 0x60, 0x82};
   return bytes.size() > 16 && std::equal(kSignature, kSignature + 8, bytes.begin()) &&
          std::equal(kEnd, kEnd + 8, bytes.end() - 8);
+}
+
+// Downloads `each` tiles (column = thread, row = i, level `level`) on each of `threads` threads at
+// once, every tile on handles of its own. Returns how many arrived whole: status sent, body read to
+// its end, a PNG of exactly the declared length.
+inline int DownloadOnThreads(TileServer& server, int threads, int each, int level) {
+  std::atomic<int> good{0};
+  std::vector<std::thread> running;
+  for (int t = 0; t < threads; ++t) {
+    running.emplace_back([&server, &good, t, each, level] {
+      for (int i = 0; i < each; ++i) {
+        OpenRequest open(server, TilePath(t, i, level));
+        if (!open.Send()) continue;
+        const std::optional<std::string> length = QueryText(open.request, HTTP_QUERY_CONTENT_LENGTH);
+        const BodyRead read = ReadBody(open.request, 1024);
+        if (read.ok && IsPng(read.body) && length == std::to_string(read.body.size())) ++good;
+      }
+    });
+  }
+  for (std::thread& thread : running) thread.join();
+  return good.load();
 }
 
 // The server's log once it holds at least `count` lines (it logs a request when its answer is done),
