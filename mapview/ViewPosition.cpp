@@ -49,6 +49,11 @@ int32_t ApplyPosition(OMMapView* view, double latitude, double longitude, double
   return 1;
 }
 
+void ClearPendingPan(OMMapView* view) {
+  view->pendingX = 0;
+  view->pendingY = 0;
+}
+
 void FoldPendingPan(OMMapView* view) {
   if (view->pendingX == 0 && view->pendingY == 0) return;
   ShiftView(view, view->pendingX, view->pendingY);
