@@ -92,7 +92,9 @@ TEST_F(Api, EventsComeInPairsOnTheirThreadsWithTheUserDataAndHeldTilesReportBefo
   // On each thread a tile's 0 comes right before its 1 (no other event of that thread between).
   std::map<DWORD, int32_t> lastOnThread;
   for (const RecordedEvent& e : all) {
-    if (e.type == OMEventTypeMapLoaded) EXPECT_EQ(lastOnThread[e.threadId], OMEventTypeMapWillLoad);
+    if (e.type == OMEventTypeMapLoaded) {
+      EXPECT_EQ(lastOnThread[e.threadId], OMEventTypeMapWillLoad);
+    }
     lastOnThread[e.threadId] = e.type;
   }
 

@@ -2,6 +2,8 @@
 // edges, the pending pan folded before a zoom, and the double tap.
 #include "tests/mapview/MapViewHarness.h"
 
+#include "platform/kernel/Time.h"
+
 namespace {
 
 DWORD fakeTicks = 0;
