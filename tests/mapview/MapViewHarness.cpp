@@ -3,6 +3,7 @@
 #include <chrono>
 #include <thread>
 
+#include "platform/kernel/Time.h"
 #include "tools/tileserver/TileAddress.h"
 #include "tools/tileserver/TileRenderer.h"
 
@@ -51,6 +52,8 @@ void MapViewTest::SetUpTestSuite() {
 
 MapViewTest::MapViewTest() {
   EventRecord::Clear();
+  tapClock = FakeClock;
+  lastTapTime = 0;
   const RECT area = WorkArea();
   parent = CreateWindowExW(0, kParentClass, u"Map view test", WS_POPUP | WS_VISIBLE, area.left, area.top,
                            area.right - area.left, area.bottom - area.top - MenuBarHeight(), nullptr, nullptr,
@@ -59,6 +62,7 @@ MapViewTest::MapViewTest() {
 }
 
 MapViewTest::~MapViewTest() {
+  tapClock = GetTickCount;
   for (OMMapView* view : views) OMMapViewDestroy(view);
   if (parent != nullptr) DestroyWindow(parent);
   Pump();
@@ -125,6 +129,7 @@ uint32_t MapViewTest::LayerPixel(OMMapView* view, int32_t x, int32_t y) {
 }
 
 void MapViewTest::StylusDown(OMMapView* view, int32_t x, int32_t y) {
+  fakeTicks += tapGapMs;
   POINT p{x, y};
   ClientToScreen(view->window, &p);
   InjectStylusDown(p.x, p.y);

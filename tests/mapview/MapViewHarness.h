@@ -53,6 +53,7 @@ class MapViewTest : public testing::Test {
   static void SetUpTestSuite();
   MapViewTest();
   ~MapViewTest() override;
+  static DWORD FakeClock() { return fakeTicks; }
 
   // A control of `width` x `height` window pixels at (left, top) of the parent's client area.
   OMMapView* MakeView(int32_t left, int32_t top, int32_t width, int32_t height, uint32_t style = kBorderedChild);
@@ -97,6 +98,10 @@ class MapViewTest : public testing::Test {
   HWND parent = nullptr;
   std::vector<OMMapView*> views;
   DWORD guiThread = GetCurrentThreadId();
+  // The double tap's clock: each stylus-down of the harness moves it on by `tapGapMs`, so that
+  // quick drags in a row are not taken for double taps unless a test asks for it.
+  static inline DWORD fakeTicks = 100000;
+  DWORD tapGapMs = 1000;
 
  private:
   std::map<TileId, std::vector<uint8_t>> renderedTiles_;

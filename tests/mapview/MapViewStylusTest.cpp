@@ -6,25 +6,17 @@
 
 namespace {
 
-DWORD fakeTicks = 0;
-DWORD FakeClock() { return fakeTicks; }
-
 class Stylus : public MapViewTest {
  protected:
-  Stylus() {
-    tapClock = FakeClock;
-    lastTapTime = 0;
-    fakeTicks = 100000;
-  }
-  ~Stylus() override { tapClock = GetTickCount; }
   OMMapView* Show(int32_t x, int32_t y, double zoom) {
     OMMapView* view = MakeView(10, 10, 242, 270);  // client 240 x 268
     ShowAt(view, x, y, zoom);
     EXPECT_TRUE(WaitForTiles(view));
     return view;
   }
+  // A tap `later` milliseconds after the previous stylus-down.
   void Tap(OMMapView* view, int32_t x, int32_t y, DWORD later) {
-    fakeTicks += later;
+    fakeTicks += later - tapGapMs;
     StylusDown(view, x, y);
     StylusUp(view, x, y);
   }
