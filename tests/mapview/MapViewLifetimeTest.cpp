@@ -83,3 +83,4 @@ TEST_F(Lifetime, MovingAndZoomingWhileTilesArriveEndsWithTheLastPositionShown) {
 }
 
 }  // namespace
+
