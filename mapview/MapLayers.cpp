@@ -63,7 +63,4 @@ void FreeLayers(OMMapView* view) {
   CriticalSectionLock guard(&view->lock);
   FreeSurface(&view->mapDC, &view->mapOldBitmap);
   FreeSurface(&view->placeholderDC, &view->placeholderOldBitmap);
-  FreeSurface(&view->composeDC, &view->composeOldBitmap);
-  view->composeWidth = 0;
-  view->composeHeight = 0;
 }

@@ -260,8 +260,6 @@ size_t CountEntries(const char* dir) {
   return n;
 }
 
-std::string Ratio(double a, double b) { return std::to_string(a / b); }
-
 void MeasurePanMemory() {
   SetLatency(0);
   OMMapView* view = MakeView(kSizes[0]);
