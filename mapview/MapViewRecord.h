@@ -58,7 +58,6 @@ struct OMMapView {
   // The handler and its user data change together on the GUI thread while download threads fire
   // events; this keeps each firing's pair consistent (and the reads free of data races).
   std::mutex handlerLock;
-
 };
 
 // Tears the control down in the order its download threads need: the tile layer first (every
