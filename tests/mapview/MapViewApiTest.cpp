@@ -34,6 +34,11 @@ TEST_F(Api, FunctionsThatNeedAMapRefuseBeforeOneIsSetAndAnOtherMapTypeChangesNot
   EXPECT_EQ(Requested().size(), 4u);
   Pump();
   EXPECT_EQ(MismatchesOnScreen(view), 0);
+  // The background is never erased: each paint covers the window.
+  HDC dc = GetDC(view->window);
+  EXPECT_EQ(SendMessageW(view->window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0), 1);
+  ReleaseDC(view->window, dc);
+  EXPECT_EQ(MismatchesOnScreen(view), 0);
 }
 
 TEST_F(Api, ZoomStepsByOneAndRefusesAtTheLimitsComparedAsDoubles) {
@@ -103,7 +108,7 @@ TEST_F(Api, EventsComeInPairsOnTheirThreadsWithTheUserDataAndHeldTilesReportBefo
   EventRecord::Clear();
   OMMapViewSetEventHandler(view, EventRecord::Handler, 77);
   const GeoPoint near = PositionOf(610, 590, 2.0);
-  ASSERT_EQ(OMMapViewSetCenter(view, near.latitude, near.longitude), 1);
+  ASSERT_EQ(OMMapViewSetMap(view, 1, near.latitude, near.longitude, 2.0), 1);
   all = EventRecord::All();
   ASSERT_EQ(all.size(), 8u);
   for (size_t i = 0; i < all.size(); ++i) {
