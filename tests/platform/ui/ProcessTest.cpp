@@ -6,7 +6,6 @@
 #include <stdlib.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <fstream>
 #include <string>
 
@@ -76,6 +75,15 @@ TEST(ProcessTest, AKilledProcessLeavesAnEntryThatDoesNotBlockTheNextStart) {
   EXPECT_EQ(CountEntries(runtime), 0) << "the stale entry is removed by whoever finds it";
 }
 
+// Lines the window system wrote to stderr (a sanitizer build adds its own report after them).
+int SettingLines(const std::string& errors) {
+  int count = 0;
+  for (size_t at = 0; (at = errors.find("orvan:", at)) != std::string::npos; ++at) {
+    count += at == 0 || errors[at - 1] == '\n' ? 1 : 0;
+  }
+  return count;
+}
+
 struct BadSetting {
   const char* name;
   const char* value;
@@ -94,7 +102,7 @@ TEST_P(BadSettingTest, GivesOneLineNamingItAndTheProgramStillRunsOnTheDefaultScr
   ChildProcess program({UI_PROBE_PATH, "show"}, env);
   EXPECT_EQ(program.Wait(), 0) << program.Errors();
   const std::string& errors = program.Errors();
-  EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
+  EXPECT_EQ(SettingLines(errors), 1) << errors;
   EXPECT_NE(errors.find(std::string(bad.name) == "DISPLAY" ? "sdl" : bad.name), std::string::npos) << errors;
   // The screenshot was taken while the program's window still showed, on a 240 x 320 screen.
   std::ifstream file(shot, std::ios::binary);
@@ -122,7 +130,7 @@ TEST(ProcessTest, SdlRequestedWithoutADisplayFallsBackToHeadlessWithOneLine) {
   env.push_back({"ORVAN_RUN_MS", "100"});
   ChildProcess program({UI_PROBE_PATH, "show"}, env);
   EXPECT_EQ(program.Wait(), 0);
-  EXPECT_EQ(std::count(program.Errors().begin(), program.Errors().end(), '\n'), 1) << program.Errors();
+  EXPECT_EQ(SettingLines(program.Errors()), 1) << program.Errors();
   EXPECT_NE(program.Errors().find("sdl"), std::string::npos);
 }
 }  // namespace

@@ -3,6 +3,7 @@
 //   ui_probe first CLASS T    a window CLASS/T, then a second window in front of it; prints "ready",
 //                             and "forward" when another process brings the first window forward
 //   ui_probe hold CLASS T     a window CLASS/T; prints "ready" and runs until killed
+//   ui_probe input            like show, and prints each stylus and key message it gets
 //   ui_probe find CLASS T     finds CLASS/T (any process) and brings it forward: prints "found"
 //                             (exit 0) or "none" (exit 1)
 #include <cstdio>
@@ -14,6 +15,7 @@
 
 namespace {
 bool ready = false;
+bool echoInput = false;
 std::u16string className;
 std::u16string title;
 
@@ -30,6 +32,20 @@ LRESULT ProbeProc(HWND window, UINT message, WPARAM first, LPARAM second) {
       EndPaint(window, &paint);
       return 0;
     }
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_MOUSEMOVE:
+    case WM_KEYDOWN:
+    case WM_CHAR:
+      if (echoInput) {
+        std::printf("%s %d %d\n",
+                    message == WM_LBUTTONDOWN ? "down" : message == WM_LBUTTONUP ? "up" : message == WM_MOUSEMOVE ? "move"
+                    : message == WM_KEYDOWN ? "key" : "char",
+                    message == WM_KEYDOWN || message == WM_CHAR ? int(first) : GET_X_LPARAM(second),
+                    message == WM_KEYDOWN || message == WM_CHAR ? 0 : GET_Y_LPARAM(second));
+        std::fflush(stdout);
+      }
+      return 0;
     case WM_ACTIVATE:
       if (ready && LOWORD(first) != WA_INACTIVE) {
         std::printf("forward\n");
@@ -67,7 +83,8 @@ int Loop() {
 const char* mode = "";
 
 int ProbeMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
-  if (std::strcmp(mode, "show") == 0) {
+  echoInput = std::strcmp(mode, "input") == 0;
+  if (std::strcmp(mode, "show") == 0 || echoInput) {
     if (MakeWindow(u"ProbeWindow", u"Probe") == nullptr) return 4;
     return Loop();
   }
