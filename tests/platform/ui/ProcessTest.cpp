@@ -156,16 +156,18 @@ TEST(ProcessTest, TheSdlDisplayTakesMouseAndKeysAndClosesTheProgramOnRequest) {
                                                   {"XDG_RUNTIME_DIR", runtime},
                                                   {"ORVAN_RUN_MS", "<unset>"},
                                                   {"ORVAN_SCREENSHOT", "<unset>"}});
-  ChildProcess search({"/usr/bin/xdotool", "search", "--sync", "--name", "Orvan device"}, {{"DISPLAY", display}});
+  std::string line;
+  ASSERT_TRUE(program.ReadLine(&line)) << program.Errors();
+  ASSERT_EQ(line, "ready");  // its window exists: from now on input has somewhere to go
+  ChildProcess search({"/usr/bin/xdotool", "search", "--sync", "--onlyvisible", "--name", "Orvan device"}, {{"DISPLAY", display}});
   std::string window;
   ASSERT_TRUE(search.ReadLine(&window)) << program.Errors();
-  ChildProcess act({"/usr/bin/xdotool", "windowfocus", "--sync", window, "mousemove", "--window", window, "100", "200",
-                    "mousedown", "1", "mousemove", "--window", window, "120", "220", "mouseup", "1", "key",
+  ChildProcess act({"/usr/bin/xdotool", "mousemove", "--window", window, "100", "200",
+                    "sleep", "0.5", "mousedown", "1", "mousemove", "--window", window, "120", "220", "mouseup", "1", "key",
                     "--window", window, "ctrl+q"},
                    {{"DISPLAY", display}});
   EXPECT_EQ(act.Wait(), 0) << act.Errors();
   std::vector<std::string> lines;
-  std::string line;
   while (lines.size() < 6 && program.ReadLine(&line)) lines.push_back(line);
   // Desktop (100, 200) at scale 2 is screen (50, 100): client (50, 74) below the 26-pixel task bar.
   EXPECT_EQ(lines, (std::vector<std::string>{"down 50 74", "move 60 84", "up 60 84", "key 17 0", "key 81 0",
