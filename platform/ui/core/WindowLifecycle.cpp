@@ -75,6 +75,7 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
   if (height < 0) height = 0;
   const bool showAfterCreate = (style & WS_VISIBLE) != 0;
   HWND handle = nullptr;
+  const std::shared_ptr<MessageQueue>& queue = ws.CurrentQueue();
   {
     std::unique_lock<std::mutex> held(ws.lock);
     auto windowClass = FindClass(ws, className);
@@ -94,7 +95,6 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
       return nullptr;
     }
     auto window = std::make_unique<Window>();
-    window->handle = ws.NextHandle();
     window->windowClass = windowClass;
     window->procedure = windowClass->procedure;
     window->style = style & ~WS_VISIBLE;
@@ -103,7 +103,7 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
     window->extraBytes.assign(size_t(windowClass->extraWindowBytes + int(sizeof(intptr_t)) - 1) / sizeof(intptr_t), 0);
     window->rect = RECT{x, y, x + width, y + height};
     if (windowName != nullptr && !IS_INTRESOURCE(windowName)) window->text = windowName;
-    window->queue = ws.CurrentQueue();
+    window->queue = queue;
     window->doneButton = (exStyle & WS_EX_CAPTIONOKBTN) != 0;
     if (child) {
       window->parent = parentWindow;
@@ -111,7 +111,7 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
       window->owner = WindowSystem::TopLevelOf(parentWindow);
       window->store = std::make_shared<BackingStore>(width, height);
     }
-    Window* added = ws.Add(std::move(window));
+    Window* added = ws.Add(std::move(window));  // gives it its handle
     if (child) {
       parentWindow->children.push_back(added);
     } else {
@@ -197,6 +197,8 @@ BOOL DestroyWindow(HWND handle) {
       if (ws.foreground != nullptr && WindowSystem::IsDescendant(window, ws.foreground)) wasForeground = true;
       RemoveTree(ws, window);
     }
+    // A thread waiting for messages of a window that is gone ends its wait (with -1).
+    ws.ForEachQueue([&ws](MessageQueue& queue) { ws.Wake(queue); });
   }
   for (HWND gone : departed) WithdrawInstanceEntry(gone);
   if (wasForeground) ActivateNextWindow(handle);

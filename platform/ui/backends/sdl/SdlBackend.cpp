@@ -24,12 +24,14 @@ class SdlBackend final : public DisplayBackend {
     }
     scale_ = scale;
     window_ = SDL_CreateWindow("Orvan device", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width * scale,
-                               height * scale, SDL_WINDOW_SHOWN);
+                               height * scale, SDL_WINDOW_HIDDEN);
     if (window_ != nullptr) renderer_ = SDL_CreateRenderer(window_, -1, 0);
     if (renderer_ == nullptr && window_ != nullptr) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
     if (renderer_ != nullptr) {
       texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, width, height);
     }
+    // Shown only now: making a renderer may replace the window, and nothing should see the first.
+    if (texture_ != nullptr) SDL_ShowWindow(window_);
     wakeEvent_ = SDL_RegisterEvents(1);
     if (texture_ == nullptr || wakeEvent_ == Uint32(-1)) {
       std::fprintf(stderr, "orvan: SDL could not make its window: %s\n", SDL_GetError());
