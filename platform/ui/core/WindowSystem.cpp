@@ -161,14 +161,13 @@ void WindowSystem::MarkInvalid(Window& window, const RECT& clientRect, bool eras
   if (!window.invalid) {
     window.invalid = true;
     window.invalidRect = area;
-    if (window.queue) {
-      ++window.queue->windowsToPaint;
-      Wake(*window.queue);
-    }
+    if (window.queue) ++window.queue->windowsToPaint;
   } else {
     window.invalidRect = RectUnion(window.invalidRect, area);
   }
   if (erase) window.eraseRequested = true;
+  // Also when it was invalid already: it may just have been shown, and only now can it be painted.
+  if (window.queue) Wake(*window.queue);
 }
 
 void WindowSystem::MarkValid(Window& window) {
@@ -181,14 +180,14 @@ void WindowSystem::MarkValid(Window& window) {
 
 void WindowSystem::InvalidateTree(Window& window, const RECT& clientRect, bool erase) {
   MarkInvalid(window, clientRect, erase);
-  const RECT insets = ClientInsets(window);
-  (void)insets;
   for (Window* child : window.children) {
     if (!child->IsVisibleFlag()) continue;
     // The part of the rectangle over the child, in the child's client coordinates.
     const RECT childInsets = ClientInsets(*child);
     const RECT overChild = RectIntersect(clientRect, child->rect);
     if (RectEmpty(overChild)) continue;
+    // The parent's paint may cover the child's frame too.
+    if (childInsets.left != 0 || childInsets.top != 0) child->frameDirty = true;
     InvalidateTree(*child, RectOffset(overChild, -child->rect.left - childInsets.left, -child->rect.top - childInsets.top),
                    erase);
   }
