@@ -181,11 +181,7 @@ BOOL DestroyWindow(HWND handle) {
     mark(window);
     if (window->IsVisibleFlag() && WindowSystem::IsVisibleOnScreen(*window)) {
       damage = WindowSystem::WindowRectOnScreen(*window);
-      if (window->parent != nullptr) {
-        const RECT insets = WindowSystem::ClientInsets(*window->parent);
-        (void)insets;
-        ws.InvalidateTree(*window->parent, window->rect, true);
-      }
+      if (window->parent != nullptr) ws.InvalidateTree(*window->parent, window->rect, true);
     }
     window->style &= ~WS_VISIBLE;
   }

@@ -7,18 +7,7 @@
 #include "platform/ui/core/ShellHooks.h"
 #include "platform/ui/core/ThreadExit.h"
 
-WindowSystem& WindowSystem::Get() {
-  // Never destroyed: threads may still use it while the process ends.
-  static WindowSystem* instance = new WindowSystem();
-  return *instance;
-}
-
-Window* WindowSystem::Find(HWND handle) const {
-  const uintptr_t value = reinterpret_cast<uintptr_t>(handle);
-  if (value < kFirstHandle || (value & 3) != 0) return nullptr;
-  const size_t slot = (value - kFirstHandle) / 4;
-  return slot < windows_.size() ? windows_[slot].get() : nullptr;
-}
+thread_local MessageQueue* WindowSystem::currentQueue_ = nullptr;
 
 Window* WindowSystem::Add(std::unique_ptr<Window> window) {
   Window* raw = window.get();
@@ -54,6 +43,7 @@ const std::shared_ptr<MessageQueue>& WindowSystem::CurrentQueue() {
   // First use on this thread: never with the lock held (the callers see to that).
   const DWORD id = GetCurrentThreadId();
   current = std::make_shared<MessageQueue>(id);
+  currentQueue_ = current.get();
   std::lock_guard<std::mutex> held(lock);
   queues_[id] = current;
   WatchThreadExit(current);
@@ -161,14 +151,13 @@ void WindowSystem::MarkInvalid(Window& window, const RECT& clientRect, bool eras
   if (!window.invalid) {
     window.invalid = true;
     window.invalidRect = area;
-    if (window.queue) {
-      ++window.queue->windowsToPaint;
-      Wake(*window.queue);
-    }
+    if (window.queue) ++window.queue->windowsToPaint;
   } else {
     window.invalidRect = RectUnion(window.invalidRect, area);
   }
   if (erase) window.eraseRequested = true;
+  // Also when it was invalid already: it may just have been shown, and only now can it be painted.
+  if (window.queue) Wake(*window.queue);
 }
 
 void WindowSystem::MarkValid(Window& window) {
@@ -181,14 +170,14 @@ void WindowSystem::MarkValid(Window& window) {
 
 void WindowSystem::InvalidateTree(Window& window, const RECT& clientRect, bool erase) {
   MarkInvalid(window, clientRect, erase);
-  const RECT insets = ClientInsets(window);
-  (void)insets;
   for (Window* child : window.children) {
     if (!child->IsVisibleFlag()) continue;
     // The part of the rectangle over the child, in the child's client coordinates.
     const RECT childInsets = ClientInsets(*child);
     const RECT overChild = RectIntersect(clientRect, child->rect);
     if (RectEmpty(overChild)) continue;
+    // The parent's paint may cover the child's frame too.
+    if (childInsets.left != 0 || childInsets.top != 0) child->frameDirty = true;
     InvalidateTree(*child, RectOffset(overChild, -child->rect.left - childInsets.left, -child->rect.top - childInsets.top),
                    erase);
   }

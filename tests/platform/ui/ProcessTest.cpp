@@ -150,7 +150,11 @@ TEST(ProcessTest, TheSdlDisplayTakesMouseAndKeysAndClosesTheProgramOnRequest) {
   ASSERT_TRUE(server.ReadLine(&number)) << server.Errors();
   const std::string display = ":" + number;
   const std::string runtime = MakeRuntimeDirectory();
+  // SDL's X11 and D-Bus libraries are loaded at run time and unloaded at exit, leaving blocks the
+  // leak checker can no longer attribute: the leak check is off for this one program (the rest of
+  // the address checks stay on).
   ChildProcess program({UI_PROBE_PATH, "input"}, {{"DISPLAY", display},
+                                                  {"ASAN_OPTIONS", "detect_leaks=0:halt_on_error=1"},
                                                   {"ORVAN_BACKEND", "sdl"},
                                                   {"ORVAN_SCALE", "2"},
                                                   {"XDG_RUNTIME_DIR", runtime},

@@ -18,6 +18,8 @@ class SdlBackend final : public DisplayBackend {
   ~SdlBackend() override = default;
 
   bool Start(int32_t width, int32_t height, int32_t scale) override {
+    // Let SDL_Quit close the session bus connection SDL opens, so that nothing is left behind.
+    SDL_SetHint("SDL_SHUTDOWN_DBUS_ON_QUIT", "1");
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
       std::fprintf(stderr, "orvan: SDL could not start: %s\n", SDL_GetError());
       return false;
@@ -44,20 +46,14 @@ class SdlBackend final : public DisplayBackend {
     return true;
   }
 
-  DWORD EventThreadId() const override { return thread_; }
+  DWORD EventThreadId() const override { return stopped_.load() ? 0 : thread_; }
 
-  void WaitForEvents() override {
-    PresentIfChanged();
-    SDL_Event event;
-    if (SDL_WaitEvent(&event) == 0) return;
-    Handle(event);
-    PollEvents();
-  }
-
-  void PollEvents() override {
-    SDL_Event event;
-    while (SDL_PollEvent(&event) != 0) Handle(event);
-    PresentIfChanged();
+  void Stop() override {
+    if (GetCurrentThreadId() != thread_ || stopped_.exchange(true)) return;
+    SDL_DestroyTexture(texture_);
+    SDL_DestroyRenderer(renderer_);
+    SDL_DestroyWindow(window_);
+    SDL_Quit();
   }
 
   void Wake() override { PushWake(); }
@@ -72,8 +68,25 @@ class SdlBackend final : public DisplayBackend {
     if (GetCurrentThreadId() != thread_) PushWake();
   }
 
+  void WaitForEvents() override {
+    if (stopped_.load()) return;
+    PresentIfChanged();
+    SDL_Event event;
+    if (SDL_WaitEvent(&event) == 0) return;
+    Handle(event);
+    PollEvents();
+  }
+
+  void PollEvents() override {
+    if (stopped_.load()) return;
+    SDL_Event event;
+    while (SDL_PollEvent(&event) != 0) Handle(event);
+    PresentIfChanged();
+  }
+
  private:
   void PushWake() {
+    if (stopped_.load()) return;
     // One wake event in flight is enough; the flag is cleared when the display thread takes it.
     if (wakeQueued_.exchange(true)) return;
     SDL_Event event{};
@@ -142,6 +155,7 @@ class SdlBackend final : public DisplayBackend {
   DWORD thread_ = 0;
   std::atomic<bool> wakeQueued_{false};
   std::atomic<bool> raise_{false};
+  std::atomic<bool> stopped_{false};
   bool fullPresent_ = true;
 };
 }  // namespace
