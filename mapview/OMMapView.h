@@ -1,0 +1,92 @@
+/* OrvanMapLib: the street-map control.
+ *
+ * An embeddable child window of class "OMMapView" that shows a spherical-Mercator map of 256 x 256
+ * tiles, downloads the tiles it needs on worker threads, and lets the user pan it with the stylus.
+ * Usable from C and C++.
+ *
+ * Threads: call every function on the thread that created the control and runs its parent's message
+ * loop (the GUI thread). The event handler is called on the GUI thread for painting and for tiles that
+ * are already held, and on download threads for tiles that arrive later, possibly several at once:
+ * it must be callable from any thread and concurrently with itself.
+ *
+ * Results: 1 for success, 0 for failure; every function except OMMapViewCreate returns 0 and does
+ * nothing when the view handle is null. */
+#ifndef ORVAN_MAPVIEW_OMMAPVIEW_H
+#define ORVAN_MAPVIEW_OMMAPVIEW_H
+
+#include <stdint.h>
+
+/* Window and module instance handles, the same types as the platform's window manager uses
+ * (platform/ui/Windows.h). Repeating a typedef of the same type is valid C++ and C11; the guard keeps
+ * older C compilers happy when another header has declared them already. */
+#ifdef __cplusplus
+struct HWND__;
+struct HINSTANCE__;
+typedef HWND__* HWND;
+typedef HINSTANCE__* HINSTANCE;
+#elif !defined(ORVAN_HWND_DECLARED)
+#define ORVAN_HWND_DECLARED 1
+typedef struct HWND__* HWND;
+typedef struct HINSTANCE__* HINSTANCE;
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* The control object. Opaque to the application: only its address (the view handle) is used. */
+typedef struct OMMapView OMMapView;
+
+/* Event types reported to the EventHandler. Events 0 and 1 come in pairs, once per tile delivered;
+ * events 2 and 3 come in pairs, once per paint. */
+enum {
+  OMEventTypeMapWillLoad = 0, /* a tile has arrived and is about to be drawn */
+  OMEventTypeMapLoaded = 1,   /* that tile has been drawn */
+  OMEventTypeMapWillDraw = 2, /* the window is about to be painted */
+  OMEventTypeMapDrawn = 3     /* the window has been painted */
+};
+typedef int32_t OMEventType;
+
+/* The application's event callback: (view, event type, 0, 0, the user data given with it). */
+typedef void (*EventHandler)(OMMapView* view, int32_t eventType, int32_t reserved1, int32_t reserved2,
+                             uint32_t userData);
+
+/* Map types: 1 is spherical Mercator with zoom levels 1 to 17; every other value is refused. */
+enum { OMMapTypeMercator = 1 };
+
+/* Creates the control's child window at (left, top)-(right, bottom) in the parent's client
+ * coordinates; WS_CHILD is always added to `style`. Returns the view handle, or null on failure.
+ * The control shows nothing of a map until OMMapViewSetMap succeeds. */
+OMMapView* OMMapViewCreate(uint32_t style, int32_t left, int32_t top, int32_t right, int32_t bottom, HWND parent,
+                           HINSTANCE instance);
+
+/* Destroys the control object, cancelling and awaiting its downloads; no event is reported after it
+ * returns. The window goes with its parent (or may be destroyed by the application before or after
+ * this call). Returns 1. */
+int32_t OMMapViewDestroy(OMMapView* view);
+
+/* Sets the map type, the centre (degrees, positive north and east) and the zoom. Returns 0 and
+ * changes nothing for a map type other than 1. Tiles already held are drawn, with their events,
+ * before it returns. Must succeed once before the four functions below are used. */
+int32_t OMMapViewSetMap(OMMapView* view, int32_t mapType, double latitude, double longitude, double zoom);
+
+/* Moves the centre, keeping the zoom. */
+int32_t OMMapViewSetCenter(OMMapView* view, double latitude, double longitude);
+
+/* Changes the zoom (not compared with the limits), keeping the point at the window's centre. */
+int32_t OMMapViewSetZoom(OMMapView* view, double zoom);
+
+/* Zoom plus 1.0; 0 and nothing changes when the zoom is already at or above the upper limit (17). */
+int32_t OMMapViewZoomIn(OMMapView* view);
+
+/* Zoom minus 1.0; 0 and nothing changes when the zoom is already at or below the lower limit (1). */
+int32_t OMMapViewZoomOut(OMMapView* view);
+
+/* Stores the event handler (null: no events) and the user data handed back with every event. */
+int32_t OMMapViewSetEventHandler(OMMapView* view, EventHandler handler, uint32_t userData);
+
+#ifdef __cplusplus
+} /* extern "C" */
+#endif
+
+#endif /* ORVAN_MAPVIEW_OMMAPVIEW_H */

@@ -1,0 +1,4 @@
+// The standard window classes every program can use without registering them.
+#include "platform/ui/core/ShellHooks.h"
+
+void RegisterSystemWindowClasses() {}
