@@ -9,6 +9,8 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <utility>
+#include <vector>
 #include <string>
 
 #include "platform/kernel/WideText.h"
@@ -17,7 +19,7 @@
 #include "platform/ui/core/WindowCalls.h"
 
 namespace {
-constexpr uintptr_t kRemoteBit = uintptr_t(1) << 62;
+constexpr uintptr_t kRemoteBit = kRemoteHandleBit;
 constexpr const char* kEntryMagic = "orvan-window";
 
 struct Entry {
@@ -29,6 +31,8 @@ struct Entry {
 struct Registry {
   std::mutex lock;
   std::map<uintptr_t, Entry> entries;  // this process's published windows
+  // Windows of other processes this process has named: handle kRemoteBit | 4 * index.
+  std::vector<std::pair<long, uintptr_t>> remote;
 };
 
 Registry& TheRegistry() {
@@ -105,6 +109,30 @@ bool Parse(const std::string& content, ParsedEntry* parsed) {
   return true;
 }
 
+// The handle naming window `handle` of process `pid` here: the same one each time it is found.
+HWND RemoteHandleFor(long pid, uintptr_t handle) {
+  Registry& registry = TheRegistry();
+  std::lock_guard<std::mutex> held(registry.lock);
+  const std::pair<long, uintptr_t> key{pid, handle};
+  size_t index = 0;
+  while (index < registry.remote.size() && registry.remote[index] != key) ++index;
+  if (index == registry.remote.size()) registry.remote.push_back(key);
+  return reinterpret_cast<HWND>(kRemoteBit | (uintptr_t(index) << 2));
+}
+
+// The process and its own handle behind a remote handle (bit 0 ignored); false for an unknown one.
+bool ResolveRemote(HWND window, long* pid, uintptr_t* handle) {
+  const uintptr_t value = reinterpret_cast<uintptr_t>(window) & ~uintptr_t(1);
+  if ((value & ~uintptr_t(0x7FFFFFFF)) != 0 || (value & kRemoteBit) == 0 || (value & 2) != 0) return false;
+  Registry& registry = TheRegistry();
+  std::lock_guard<std::mutex> held(registry.lock);
+  const size_t index = (value & ~kRemoteBit) >> 2;
+  if (index >= registry.remote.size()) return false;
+  *pid = registry.remote[index].first;
+  *handle = registry.remote[index].second;
+  return true;
+}
+
 bool SameClass(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
@@ -118,7 +146,10 @@ bool SameClass(const std::string& a, const std::string& b) {
 }
 }  // namespace
 
-bool IsRemoteWindowHandle(HWND window) { return (reinterpret_cast<uintptr_t>(window) & kRemoteBit) != 0; }
+bool IsRemoteWindowHandle(HWND window) {
+  const uintptr_t value = reinterpret_cast<uintptr_t>(window);
+  return (value & kRemoteBit) != 0 && (value & ~uintptr_t(0x7FFFFFFF)) == 0;
+}
 
 void UpdateInstanceEntry(HWND handle) {
   if (handle == nullptr || InstanceDirectory().empty()) return;
@@ -183,7 +214,7 @@ HWND FindRemoteWindow(LPCWSTR className, LPCWSTR windowName) {
     if (entry.handle == 0 || entry.handle > 0xFFFFFFFFu) continue;
     if (className != nullptr && !SameClass(entry.className, wantedClass)) continue;
     if (windowName != nullptr && entry.title != wantedTitle) continue;
-    found = reinterpret_cast<HWND>(kRemoteBit | (uintptr_t(entry.pid) << 32) | entry.handle);
+    found = RemoteHandleFor(entry.pid, entry.handle);
     break;
   }
   closedir(listing);
@@ -191,20 +222,19 @@ HWND FindRemoteWindow(LPCWSTR className, LPCWSTR windowName) {
 }
 
 bool IsRemoteWindowLive(HWND window) {
-  const uintptr_t value = reinterpret_cast<uintptr_t>(window) & ~uintptr_t(1);
-  if ((value & kRemoteBit) == 0 || InstanceDirectory().empty()) return false;
-  const long pid = long((value & ~kRemoteBit) >> 32);
-  const uintptr_t handle = value & 0xFFFFFFFFu;
+  long pid = 0;
+  uintptr_t handle = 0;
+  if (!ResolveRemote(window, &pid, &handle) || InstanceDirectory().empty()) return false;
   std::string content;
   return ReadLiveInstanceEntry(InstanceDirectory() + "/" + InstanceEntryName(pid, handle), &content);
 }
 
 bool BringRemoteWindowForward(HWND window) {
-  const uintptr_t raw = reinterpret_cast<uintptr_t>(window);
-  if (!IsRemoteWindowLive(window)) {
+  long pid = 0;
+  uintptr_t handle = 0;
+  if (!IsRemoteWindowLive(window) || !ResolveRemote(window, &pid, &handle)) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return false;
   }
-  const uintptr_t value = raw & ~uintptr_t(1);
-  return SendForegroundRequest(long((value & ~kRemoteBit) >> 32), value & 0xFFFFFFFFu, (raw & 1) != 0);
+  return SendForegroundRequest(pid, handle, (reinterpret_cast<uintptr_t>(window) & 1) != 0);
 }
