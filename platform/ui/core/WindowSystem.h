@@ -12,6 +12,9 @@
 #include "platform/ui/core/MessageQueue.h"
 #include "platform/ui/core/Window.h"
 
+// Handles of windows of other processes have this bit (platform/ui/core/InstanceRegistry.h).
+constexpr uintptr_t kRemoteHandleBit = 0x40000000;
+
 class WindowSystem {
  public:
   // Started on first use; never destroyed (threads may still use it while the process ends).
@@ -96,6 +99,7 @@ class WindowSystem {
  private:
   WindowSystem() = default;
   // Handles are kFirstHandle + 4 * slot and never reused: a slot is emptied when its window goes.
+  // They stay below 0x40000000, where the handles of other processes' windows begin.
   static constexpr uintptr_t kFirstHandle = 0x10000;
   std::vector<std::unique_ptr<Window>> windows_;
   static thread_local MessageQueue* currentQueue_;
