@@ -45,9 +45,7 @@ int32_t HttpFetcher::Fetch(const char16_t* url, ReceiveBuffer* buffer, FetchCall
   // The worker takes the lock before it looks at its own handle, so holding it here guarantees the
   // handle is stored before the worker can close it, however fast the download ends.
   EnterCriticalSection(&lock);
-  DWORD id = 0;
-  HANDLE thread = CreateThread(nullptr, 0, WorkerMain, this, 0, &id);
-  workerThreadId = id;
+  HANDLE thread = CreateThread(nullptr, 0, WorkerMain, this, 0, nullptr);
   workerThread.store(thread, std::memory_order_release);
   LeaveCriticalSection(&lock);
   return thread != nullptr ? 1 : 0;

@@ -70,7 +70,6 @@ class HttpFetcher {
   HINTERNET request = nullptr;
   std::atomic<uint8_t> cancelRequested{0};   // 1 asks the worker to stop
   std::atomic<HANDLE> workerThread{nullptr};  // set exactly while a worker exists
-  DWORD workerThreadId = 0;
   ReceiveBuffer* receiveBuffer = nullptr;     // not owned
   RequestBlock requestBlock;
   CRITICAL_SECTION lock;

@@ -9,25 +9,23 @@
 
 class MapProjection {
  public:
-  // Slot 0: writes the tile's URL into `buffer` (at most `capacity` characters, terminated) and
-  // returns `buffer`.
+  // Writes the tile's URL into `buffer` (at most `capacity` characters, terminated) and returns
+  // `buffer`.
   virtual char16_t* BuildTileUrl(int32_t tileX, int32_t tileY, double zoom, char16_t* buffer, size_t capacity) = 0;
-  // Slot 1.
+  // The world pixel of a geographic position.
   virtual PixelPoint LatLonToPixel(double latitude, double longitude, double zoom) = 0;
-  // Slot 2: the position of the pixel's north-west corner.
+  // The position of the pixel's north-west corner.
   virtual GeoPoint PixelToLatLon(int32_t x, int32_t y, double zoom) = 0;
-  // Slot 3.
+  // The tile holding a world pixel.
   virtual TilePoint PixelToTile(int32_t x, int32_t y) = 0;
-  // Slot 4: the tile's north-west corner.
+  // The tile's north-west corner.
   virtual PixelPoint TileToPixel(int32_t tx, int32_t ty) = 0;
-  // Slot 5: tiles along each side of the world square.
+  // Tiles along each side of the world square.
   virtual SizeCounts TilesPerSide(double zoom) = 0;
-  // Slot 6.
+  // A tile's width and height in pixels.
   virtual SizeCounts TileSize() = 0;
-  // Slots 7 to 9.
   virtual double DefaultZoom() = 0;
   virtual double MaxZoom() = 0;
   virtual double MinZoom() = 0;
-  // Slot 10.
   virtual ~MapProjection() = default;
 };

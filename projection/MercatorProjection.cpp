@@ -44,7 +44,7 @@ MercatorProjection::MercatorProjection() {
     centerPixel.push_back(size * 0.5);
     size = size * 2.0;
     n = n + 1;
-  } while (static_cast<double>(n) <= 17.0);
+  } while (n < ZoomLevelCount);
 }
 
 bool MercatorProjection::IsValidZoomLevel(int32_t level) const {

@@ -42,7 +42,7 @@ std::unique_ptr<CurlTransfer> CurlTransfer::Start(const TransferSettings& settin
   }
   std::unique_ptr<CurlTransfer> transfer(new CurlTransfer());
   std::unique_ptr<IdleConnection> idle;
-  if (settings.reuseConnection && !settings.ignoreDeclaredLength && !settings.poolKey.empty()) {
+  if (!settings.ignoreDeclaredLength && !settings.poolKey.empty()) {
     idle = ConnectionPool::Shared().Take(settings.poolKey, Clock::now());
   }
   if (idle) {

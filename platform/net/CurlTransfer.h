@@ -45,7 +45,6 @@ struct TransferSettings {
   std::string userAgent;  // empty: none sent
   std::string proxy;      // the proxy URL; empty: none
   std::string poolKey;    // where the connection leads (ConnectionPool); empty: never pooled
-  bool reuseConnection = true;  // false: always a new connection
   // libcurl refuses a head whose Content-Length is no number at all (e.g. "-5"); with this it does not
   // read the length, so that such a head can be read as sent.
   bool ignoreDeclaredLength = false;

@@ -33,7 +33,7 @@ void ConnectionHandler::Serve(int fd) {
   bool counted = false;  // connections are counted when they carry a tile request
   bool firstAnswer = true;  // the next tile answer is the first on this connection
   for (;;) {
-    HttpRequest request;
+    ClientRequest request;
     const ReadStatus status = reader.Next(request);
     const int64_t arrivedMs = log_.NowMs();
     if (status == ReadStatus::Closed) return;

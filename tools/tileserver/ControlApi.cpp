@@ -23,7 +23,7 @@ const char* ControlApi::Help() {
 )";
 }
 
-ControlAnswer ControlApi::Handle(const HttpRequest& request, std::string_view path) {
+ControlAnswer ControlApi::Handle(const ClientRequest& request, std::string_view path) {
   const std::string_view name = path.substr(kControlPrefix.size(), path.find('?') - kControlPrefix.size());
   const bool get = request.method == "GET";
   const bool post = request.method == "POST";

@@ -5,10 +5,10 @@
 #include <string>
 #include <string_view>
 
-#include "tools/tileserver/HttpRequest.h"
+#include "tools/tileserver/ClientRequest.h"
+#include "tools/tileserver/EncodedTileCache.h"
 #include "tools/tileserver/RequestLog.h"
 #include "tools/tileserver/RuleSet.h"
-#include "tools/tileserver/TileCache.h"
 
 namespace tileserver {
 
@@ -21,11 +21,11 @@ struct ControlAnswer {
 
 class ControlApi {
  public:
-  ControlApi(RuleSet& rules, RequestLog& log, TileCache& cache) : rules_(rules), log_(log), cache_(cache) {}
+  ControlApi(RuleSet& rules, RequestLog& log, EncodedTileCache& cache) : rules_(rules), log_(log), cache_(cache) {}
 
   static bool IsControlPath(std::string_view path) { return path.substr(0, kControlPrefix.size()) == kControlPrefix; }
 
-  ControlAnswer Handle(const HttpRequest& request, std::string_view path);
+  ControlAnswer Handle(const ClientRequest& request, std::string_view path);
 
   // The endpoints, for --help.
   static const char* Help();
@@ -35,7 +35,7 @@ class ControlApi {
 
   RuleSet& rules_;
   RequestLog& log_;
-  TileCache& cache_;
+  EncodedTileCache& cache_;
 };
 
 }  // namespace tileserver

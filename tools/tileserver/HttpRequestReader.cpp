@@ -35,8 +35,8 @@ bool FindHeadEnd(const std::string& buffer, size_t& headLength, size_t& consumed
 
 }  // namespace
 
-ReadStatus HttpRequestReader::ParseHead(std::string_view head, HttpRequest& request) {
-  request = HttpRequest();
+ReadStatus HttpRequestReader::ParseHead(std::string_view head, ClientRequest& request) {
+  request = ClientRequest();
   size_t lineEnd = head.find('\n');
   std::string_view line = Trim(head.substr(0, lineEnd));
   const size_t sp1 = line.find(' ');
@@ -63,7 +63,7 @@ ReadStatus HttpRequestReader::ParseHead(std::string_view head, HttpRequest& requ
   return ReadStatus::Ok;
 }
 
-ReadStatus HttpRequestReader::Next(HttpRequest& request) {
+ReadStatus HttpRequestReader::Next(ClientRequest& request) {
   size_t headLength = 0, consumed = 0;
   for (;;) {
     // Blank lines before a request line are allowed and skipped.

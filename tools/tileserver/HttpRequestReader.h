@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "tools/tileserver/HttpRequest.h"
+#include "tools/tileserver/ClientRequest.h"
 #include "tools/tileserver/SocketStream.h"
 
 namespace tileserver {
@@ -28,10 +28,10 @@ class HttpRequestReader {
 
   explicit HttpRequestReader(SocketStream& socket) : socket_(socket) {}
 
-  ReadStatus Next(HttpRequest& request);
+  ReadStatus Next(ClientRequest& request);
 
   // Parses a complete head (request line and headers, without the blank line). Exposed for tests.
-  static ReadStatus ParseHead(std::string_view head, HttpRequest& request);
+  static ReadStatus ParseHead(std::string_view head, ClientRequest& request);
 
  private:
   SocketStream& socket_;

@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "tools/tileserver/ControlApi.h"
-#include "tools/tileserver/TileCache.h"
+#include "tools/tileserver/EncodedTileCache.h"
 
 namespace tileserver {
 namespace {
@@ -31,7 +31,7 @@ bool ValidContact(std::string_view text) {
 ServerOptionsParse ParseServerOptions(int argc, const char* const* argv) {
   ServerOptionsParse result;
   ServerOptions& o = result.options;
-  o.cacheBytes = TileCache::kDefaultMaxBytes;
+  o.cacheBytes = EncodedTileCache::kDefaultMaxBytes;
   if (const char* contact = std::getenv(kContactVariable); contact != nullptr && *contact != 0) {
     if (!ValidContact(contact)) {
       result.error = std::string(kContactVariable) + ": printable text of at most " + std::to_string(kMaxContactLength) +

@@ -5,21 +5,21 @@
 
 #include <optional>
 
-#include "tools/tileserver/TileCache.h"
+#include "tools/tileserver/EncodedTileCache.h"
 #include "tools/tileserver/TileSource.h"
 
 namespace tileserver {
 
 class SyntheticSource final : public TileSource {
  public:
-  SyntheticSource(TileCache& cache, int64_t startMs, std::optional<int> maxAgeSeconds)
+  SyntheticSource(EncodedTileCache& cache, int64_t startMs, std::optional<int> maxAgeSeconds)
       : cache_(cache), startMs_(startMs), maxAgeSeconds_(maxAgeSeconds) {}
 
   SourcedTile Fetch(const TileKey& key) override;
   std::string Describe() const override;
 
  private:
-  TileCache& cache_;
+  EncodedTileCache& cache_;
   const int64_t startMs_;
   const std::optional<int> maxAgeSeconds_;
 };

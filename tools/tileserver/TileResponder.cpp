@@ -31,7 +31,7 @@ std::string_view Opaque(std::string_view tag) {
   return tag.substr(0, 2) == "W/" ? tag.substr(2) : tag;
 }
 
-void UseTile(ResponsePlan& plan, SourcedTile tile, const HttpRequest& request) {
+void UseTile(ResponsePlan& plan, SourcedTile tile, const ClientRequest& request) {
   plan.status = tile.status;
   plan.what = std::move(tile.what);
   plan.contentType = std::move(tile.contentType);
@@ -50,7 +50,7 @@ void UseTile(ResponsePlan& plan, SourcedTile tile, const HttpRequest& request) {
 
 }  // namespace
 
-bool TileResponder::ClientHasIt(const HttpRequest& request, const SourcedTile& tile) {
+bool TileResponder::ClientHasIt(const ClientRequest& request, const SourcedTile& tile) {
   if (const std::optional<std::string> match = request.Header("If-None-Match")) {
     if (tile.etag.empty()) return false;
     std::string_view rest = *match;
@@ -78,7 +78,7 @@ std::string TileResponder::GarbageBytes(size_t size) {
   return out;
 }
 
-ResponsePlan TileResponder::Plan(const HttpRequest& request, const RequestTarget& target) {
+ResponsePlan TileResponder::Plan(const ClientRequest& request, const RequestTarget& target) {
   ResponsePlan plan;
   plan.delayMs = latencyMs_;
   plan.clientKeepsAlive = request.KeepAlive();

@@ -3,7 +3,7 @@
 // matching fault rule asks for.
 #pragma once
 
-#include "tools/tileserver/HttpRequest.h"
+#include "tools/tileserver/ClientRequest.h"
 #include "tools/tileserver/ResponsePlan.h"
 #include "tools/tileserver/RuleSet.h"
 #include "tools/tileserver/TileSource.h"
@@ -15,14 +15,14 @@ class TileResponder {
   TileResponder(RuleSet& rules, const TileSources& sources, int latencyMs)
       : rules_(rules), sources_(sources), latencyMs_(latencyMs) {}
 
-  ResponsePlan Plan(const HttpRequest& request, const RequestTarget& target);
+  ResponsePlan Plan(const ClientRequest& request, const RequestTarget& target);
 
   // The bytes of a "garbage" body: readable text that is no image format.
   static std::string GarbageBytes(size_t size);
 
   // Whether the request's If-None-Match (or, without one, If-Modified-Since) still holds for the
   // tile, so that 304 can stand for it.
-  static bool ClientHasIt(const HttpRequest& request, const SourcedTile& tile);
+  static bool ClientHasIt(const ClientRequest& request, const SourcedTile& tile);
 
  private:
   RuleSet& rules_;

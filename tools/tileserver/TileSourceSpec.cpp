@@ -101,7 +101,7 @@ std::string DefaultCacheDir() {
   return std::string("/tmp/") + kProgram + "-cache";
 }
 
-OpenedSource OpenTileSource(const TileSourceSpec& spec, const SourceSettings& settings, TileCache& synthetic,
+OpenedSource OpenTileSource(const TileSourceSpec& spec, const SourceSettings& settings, EncodedTileCache& synthetic,
                             int64_t startMs) {
   OpenedSource opened;
   switch (spec.kind) {

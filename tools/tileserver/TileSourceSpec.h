@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "tools/tileserver/TileCache.h"
+#include "tools/tileserver/EncodedTileCache.h"
 #include "tools/tileserver/TileSource.h"
 
 namespace tileserver {
@@ -42,7 +42,7 @@ struct OpenedSource {
 
 // Opens the source: reads and checks an MBTiles file, opens an upstream's disk cache
 // (<cacheDir>/upstream-<hash of the template>.mbtiles, the folder made if missing).
-OpenedSource OpenTileSource(const TileSourceSpec& spec, const SourceSettings& settings, TileCache& synthetic,
+OpenedSource OpenTileSource(const TileSourceSpec& spec, const SourceSettings& settings, EncodedTileCache& synthetic,
                             int64_t startMs);
 
 // The User-Agent of upstream requests: program, version and contact.

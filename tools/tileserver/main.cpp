@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
   for (const FaultRule& rule : options.rules) rules.AddBase(rule);
   static RequestLog log;
   log.SetEcho(options.verbose);
-  static TileCache cache(options.cacheBytes);
+  static EncodedTileCache cache(options.cacheBytes);
   const int64_t startMs = WallClockMs();
   static OpenedSource world = OpenTileSource(options.source, options.sourceSettings, cache, startMs);
   if (!world.source) {

@@ -10,7 +10,7 @@
 
 namespace tileserver {
 
-struct HttpRequest {
+struct ClientRequest {
   std::string method;
   std::string target;
   std::string version;  // "HTTP/1.1" or "HTTP/1.0"
@@ -29,7 +29,7 @@ struct RequestTarget {
   std::string path;       // from the first "/" on; "/" when the URL has none
 };
 
-RequestTarget ResolveTarget(const HttpRequest& request);
+RequestTarget ResolveTarget(const ClientRequest& request);
 
 bool EqualsIgnoreCase(std::string_view a, std::string_view b);
 

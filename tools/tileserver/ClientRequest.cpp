@@ -1,4 +1,4 @@
-#include "tools/tileserver/HttpRequest.h"
+#include "tools/tileserver/ClientRequest.h"
 
 #include <cctype>
 
@@ -11,20 +11,20 @@ bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-std::optional<std::string> HttpRequest::Header(std::string_view name) const {
+std::optional<std::string> ClientRequest::Header(std::string_view name) const {
   for (const auto& [key, value] : headers)
     if (EqualsIgnoreCase(key, name)) return value;
   return std::nullopt;
 }
 
-bool HttpRequest::KeepAlive() const {
+bool ClientRequest::KeepAlive() const {
   const std::optional<std::string> connection = Header("Connection");
   if (connection && EqualsIgnoreCase(*connection, "close")) return false;
   if (version == "HTTP/1.0") return connection && EqualsIgnoreCase(*connection, "keep-alive");
   return true;
 }
 
-RequestTarget ResolveTarget(const HttpRequest& request) {
+RequestTarget ResolveTarget(const ClientRequest& request) {
   RequestTarget result;
   constexpr std::string_view kScheme = "http://";
   const std::string_view target = request.target;

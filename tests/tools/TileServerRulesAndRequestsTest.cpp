@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "tests/tools/PngTestImage.h"
+#include "tools/tileserver/EncodedTileCache.h"
 #include "tools/tileserver/FaultRule.h"
 #include "tools/tileserver/HttpRequestReader.h"
 #include "tools/tileserver/RuleSet.h"
 #include "tools/tileserver/TileAddress.h"
-#include "tools/tileserver/TileCache.h"
 
 namespace {
 
@@ -87,7 +87,7 @@ TEST(RuleSetOrder, NewestMatchWinsTimesAreCountedAndResetKeepsBaseRules) {
   EXPECT_EQ(rules.Describe(), "z=3 times=1 status=500\t(spent)\n");
 }
 
-TEST(TileAddressParts, HostsAreClassifiedWithServerNumbersPortsAndCase) {
+TEST(TileAddressText, HostsAreClassifiedWithServerNumbersPortsAndCase) {
   EXPECT_EQ(ClassifyHost("mt2." + WorldDomain()).kind, HostKind::World);
   EXPECT_EQ(ClassifyHost("mt2." + WorldDomain()).server, 2);
   const TileHost regional = ClassifyHost("MT3." + RegionalDomain() + ":80");
@@ -100,7 +100,7 @@ TEST(TileAddressParts, HostsAreClassifiedWithServerNumbersPortsAndCase) {
   EXPECT_EQ(ClassifyHost("").kind, HostKind::Other);
 }
 
-TEST(TileAddressParts, TilePathsNeedWholeNumbersInsideTheLevel) {
+TEST(TileAddressText, TilePathsNeedWholeNumbersInsideTheLevel) {
   const TilePath p = ParseTilePath("/mt?z=17&hl=ko&y=51200&v=kr1.9&x=111000&redirected=1");
   EXPECT_EQ(p.status, TilePathStatus::Ok);
   EXPECT_EQ(p.x, 111000);
@@ -118,7 +118,7 @@ TEST(TileAddressParts, TilePathsNeedWholeNumbersInsideTheLevel) {
 }
 
 TEST(RequestHeads, ProxyAndOriginTargetsResolveToHostAndPath) {
-  HttpRequest request;
+  ClientRequest request;
   ASSERT_EQ(HttpRequestReader::ParseHead("GET http://mt1.a.test/mt?x=1 HTTP/1.1\r\nHost:  other  \r\nUser-Agent: u",
                                          request),
             ReadStatus::Ok);
@@ -153,11 +153,11 @@ TEST(RequestHeads, ProxyAndOriginTargetsResolveToHostAndPath) {
   EXPECT_EQ(HttpRequestReader::ParseHead(manyHeaders, request), ReadStatus::HeadTooLarge);
 }
 
-TEST(TileCacheBounds, KeepsTheMostRecentTilesWithinItsByteLimit) {
+TEST(EncodedTileCacheBounds, KeepsTheMostRecentTilesWithinItsByteLimit) {
   const TileKey a{HostKind::World, 0, 0, 0, 1}, b{HostKind::World, 1, 1, 0, 1}, c{HostKind::World, 2, 0, 1, 1};
-  TileCache probe;
+  EncodedTileCache probe;
   const size_t tileBytes = probe.Get(a)->size();
-  TileCache cache(tileBytes * 2 + tileBytes / 2);  // room for two tiles
+  EncodedTileCache cache(tileBytes * 2 + tileBytes / 2);  // room for two tiles
   const TileBytes first = cache.Get(a);
   cache.Get(b);
   EXPECT_EQ(cache.Get(a), first);  // a hit hands out the same bytes, and makes a the newest
@@ -171,7 +171,7 @@ TEST(TileCacheBounds, KeepsTheMostRecentTilesWithinItsByteLimit) {
   EXPECT_EQ(cache.Misses(), 4u);
   EXPECT_TRUE(DecodePng(*cache.Get(c)).ok);
 
-  TileCache none(0);
+  EncodedTileCache none(0);
   EXPECT_TRUE(DecodePng(*none.Get(a)).ok);  // no cache still serves
   EXPECT_EQ(none.Entries(), 0u);
 }

@@ -15,11 +15,11 @@ namespace tileserver {
 
 using TileBytes = std::shared_ptr<const std::string>;
 
-class TileCache {
+class EncodedTileCache {
  public:
   static constexpr size_t kDefaultMaxBytes = size_t{64} << 20;
 
-  explicit TileCache(size_t maxBytes = kDefaultMaxBytes) : maxBytes_(maxBytes) {}
+  explicit EncodedTileCache(size_t maxBytes = kDefaultMaxBytes) : maxBytes_(maxBytes) {}
 
   // The PNG bytes of the tile, from the cache or freshly made; null if encoding failed.
   TileBytes Get(const TileKey& key);

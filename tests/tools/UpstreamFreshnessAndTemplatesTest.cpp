@@ -74,7 +74,7 @@ TEST(ConditionalAnswers, TheClientsCopyHoldsByTagOrElseByDate) {
   tile.etag = "\"b-1\"";
   tile.lastModifiedMs = kNowMs;
   auto holds = [&](std::vector<std::pair<std::string, std::string>> headers) {
-    HttpRequest request;
+    ClientRequest request;
     request.headers = std::move(headers);
     return TileResponder::ClientHasIt(request, tile);
   };

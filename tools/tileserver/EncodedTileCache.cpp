@@ -1,11 +1,11 @@
-#include "tools/tileserver/TileCache.h"
+#include "tools/tileserver/EncodedTileCache.h"
 
 #include "tools/tileserver/PngEncoder.h"
 #include "tools/tileserver/TileRenderer.h"
 
 namespace tileserver {
 
-size_t TileCache::KeyHash::operator()(const TileKey& k) const {
+size_t EncodedTileCache::KeyHash::operator()(const TileKey& k) const {
   uint64_t h = static_cast<uint64_t>(k.kind) * 31 + static_cast<uint64_t>(k.server + 1);
   h = h * 1000003u ^ static_cast<uint32_t>(k.x);
   h = h * 1000003u ^ static_cast<uint32_t>(k.y);
@@ -13,7 +13,7 @@ size_t TileCache::KeyHash::operator()(const TileKey& k) const {
   return std::hash<uint64_t>()(h);
 }
 
-TileBytes TileCache::Get(const TileKey& key) {
+TileBytes EncodedTileCache::Get(const TileKey& key) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     auto it = entries_.find(key);
@@ -31,7 +31,7 @@ TileBytes TileCache::Get(const TileKey& key) {
   return bytes;
 }
 
-void TileCache::Insert(const TileKey& key, TileBytes bytes) {
+void EncodedTileCache::Insert(const TileKey& key, TileBytes bytes) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (entries_.count(key) != 0 || bytes->size() > maxBytes_) return;  // made twice at once, or too big
   order_.push_front(key);
@@ -45,22 +45,22 @@ void TileCache::Insert(const TileKey& key, TileBytes bytes) {
   }
 }
 
-size_t TileCache::Entries() const {
+size_t EncodedTileCache::Entries() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return entries_.size();
 }
 
-size_t TileCache::Bytes() const {
+size_t EncodedTileCache::Bytes() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return bytes_;
 }
 
-size_t TileCache::Hits() const {
+size_t EncodedTileCache::Hits() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return hits_;
 }
 
-size_t TileCache::Misses() const {
+size_t EncodedTileCache::Misses() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return misses_;
 }
