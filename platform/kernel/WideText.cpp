@@ -3,6 +3,8 @@
 #include <cstring>
 #include <limits>
 
+#include "platform/kernel/DecimalText.h"
+
 size_t WideLength(const char16_t* text) {
   if (text == nullptr) return 0;
   size_t n = 0;
@@ -117,23 +119,12 @@ int WideFormat(char16_t* buffer, size_t capacity, const char16_t* format, std::i
 }
 
 int64_t WideToInt64(const char16_t* text) {
-  if (text == nullptr) return 0;
-  while (*text == u' ' || (*text >= u'\t' && *text <= u'\r')) ++text;
-  bool negative = false;
-  if (*text == u'+' || *text == u'-') {
-    negative = *text == u'-';
-    ++text;
-  }
-  constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
   int64_t value = 0;
-  for (; *text >= u'0' && *text <= u'9'; ++text) {
-    const int digit = *text - u'0';
-    if (value > (kMax - digit) / 10) {
-      return negative ? std::numeric_limits<int64_t>::min() : kMax;
-    }
-    value = value * 10 + digit;
+  size_t used = 0;
+  if (text != nullptr) {
+    ReadDecimal(std::u16string_view(text), {.leadingSpace = true, .sign = DecimalSign::kPlusOrMinus}, &value, &used);
   }
-  return negative ? -value : value;
+  return value;
 }
 
 std::string Utf16ToUtf8(std::u16string_view text) {

@@ -4,23 +4,18 @@
 #include <string>
 #include <string_view>
 
+#include "platform/kernel/DecimalText.h"
+
 namespace {
 
 constexpr int kStatusNoContent = 204;
 constexpr int kStatusNotModified = 304;
-constexpr uint64_t kLargestLength = 0x7FFFFFFFFFFFFFFFull;
 
-// A plain decimal of at least one digit, no sign, no space inside, at most kLargestLength.
+// A plain decimal of at least one digit, no sign, no space inside, that fits in int64_t.
 std::optional<uint64_t> ParseLength(std::string_view text) {
-  if (text.empty()) return std::nullopt;
-  uint64_t value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    const uint64_t digit = static_cast<uint64_t>(c - '0');
-    if (value > (kLargestLength - digit) / 10) return std::nullopt;
-    value = value * 10 + digit;
-  }
-  return value;
+  int64_t value = 0;
+  if (!ParseDecimal(text, &value)) return std::nullopt;
+  return static_cast<uint64_t>(value);
 }
 
 }  // namespace

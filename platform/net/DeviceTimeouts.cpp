@@ -2,23 +2,25 @@
 
 #include <atomic>
 #include <cstdlib>
-#include <cstring>
 
+#include "platform/kernel/DecimalText.h"
 #include "platform/net/WinInet.h"
 
 namespace {
 
 constexpr const char* kConnectVariable = "ORVAN_NET_CONNECT_TIMEOUT_MS";
 constexpr const char* kReceiveVariable = "ORVAN_NET_RECEIVE_TIMEOUT_MS";
-constexpr unsigned long kLargestTimeoutMs = 0x7FFFFFFFul;
+constexpr int64_t kLargestTimeoutMs = 0x7FFFFFFF;
 
-// A positive decimal number of milliseconds from the environment, or `fallback`.
+// A positive decimal number of milliseconds from the environment (space before it and a plus sign
+// allowed), or `fallback`.
 DWORD FromEnvironment(const char* name, DWORD fallback) {
   const char* text = std::getenv(name);
-  if (text == nullptr || *text == '\0') return fallback;
-  char* end = nullptr;
-  const unsigned long value = std::strtoul(text, &end, 10);
-  if (*end != '\0' || value == 0 || value > kLargestTimeoutMs || std::strchr(text, '-') != nullptr) return fallback;
+  int64_t value = 0;
+  if (text == nullptr || !ParseDecimal(text, &value, {.leadingSpace = true, .sign = DecimalSign::kPlusOrMinus}) ||
+      value < 1 || value > kLargestTimeoutMs) {
+    return fallback;
+  }
   return static_cast<DWORD>(value);
 }
 

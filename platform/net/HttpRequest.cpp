@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/kernel/DecimalText.h"
 #include "platform/net/DeviceProxy.h"
 #include "platform/net/DeviceTimeouts.h"
 #include "platform/net/WinInet.h"
@@ -12,7 +13,6 @@
 namespace {
 
 constexpr DWORD kQueryModifierMask = 0xF0000000u;
-constexpr DWORD kLargestNumber = 0xFFFFFFFFu;
 
 bool IsFollowedRedirect(int status) {
   return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
@@ -20,14 +20,9 @@ bool IsFollowedRedirect(int status) {
 
 // A plain unsigned decimal that fits in 32 bits.
 std::optional<DWORD> ParseNumber(const std::string& text) {
-  if (text.empty()) return std::nullopt;
-  uint64_t value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + static_cast<uint64_t>(c - '0');
-    if (value > kLargestNumber) return std::nullopt;
-  }
-  return static_cast<DWORD>(value);
+  DWORD value = 0;
+  if (!ParseDecimal(text, &value)) return std::nullopt;
+  return value;
 }
 
 // Copies `value` to the caller as UTF-16 text (each header byte one unit), sizes in bytes.

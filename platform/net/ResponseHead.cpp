@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include "platform/kernel/DecimalText.h"
+
 namespace {
 
 constexpr std::string_view kStatusLinePrefix = "HTTP/";
@@ -38,11 +40,7 @@ bool ResponseHead::AddLine(std::string_view line) {
     if (space == std::string_view::npos) return false;
     std::string_view code = line.substr(space + 1, kStatusDigits);
     int value = 0;
-    for (char c : code) {
-      if (c < '0' || c > '9') return false;
-      value = value * 10 + (c - '0');
-    }
-    if (code.size() != kStatusDigits) return false;
+    if (code.size() != kStatusDigits || !ParseDecimal(code, &value)) return false;
     status_ = value;
     statusText_ = std::string(code);
     return false;

@@ -1,8 +1,9 @@
 #include "tools/tileserver/FaultRule.h"
 
-#include <charconv>
 #include <cstdint>
 #include <vector>
+
+#include "platform/kernel/DecimalText.h"
 
 namespace tileserver {
 namespace {
@@ -11,13 +12,11 @@ constexpr int kMinStatus = 100;
 constexpr int kMaxStatus = 599;
 constexpr int64_t kMaxLengthDelta = int64_t{1} << 40;
 
+// A '+' may open any number; a '-' only one of a signed type.
 template <typename T>
 bool ParseNumber(std::string_view text, T& value) {
   if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-  if (text.empty()) return false;
-  const char* end = text.data() + text.size();
-  auto [ptr, ec] = std::from_chars(text.data(), end, value);
-  return ec == std::errc() && ptr == end;
+  return ParseDecimal(text, &value, {.sign = DecimalSign::kMinus});
 }
 
 std::vector<std::string_view> Words(std::string_view text) {

@@ -4,9 +4,10 @@
 
 #include <algorithm>
 #include <cctype>
-#include <charconv>
 #include <chrono>
 #include <ctime>
+
+#include "platform/kernel/DecimalText.h"
 
 namespace tileserver {
 namespace {
@@ -27,11 +28,11 @@ std::optional<int64_t> Seconds(std::string_view text) {
   text = Trim(text);
   if (text.size() >= 2 && text.front() == '"' && text.back() == '"') text = text.substr(1, text.size() - 2);
   int64_t value = 0;
-  const char* end = text.data() + text.size();
-  auto [ptr, ec] = std::from_chars(text.data(), end, value);
-  if (text.empty() || ptr != end) return std::nullopt;
-  if (ec == std::errc::result_out_of_range) return INT64_MAX / 2000;  // "a very long time"
-  if (ec != std::errc() || value < 0) return std::nullopt;
+  size_t used = 0;
+  const DecimalStatus status = ReadDecimal(text, {.sign = DecimalSign::kMinus}, &value, &used);
+  if (text.empty() || used != text.size()) return std::nullopt;
+  if (status == DecimalStatus::kOutOfRange) return INT64_MAX / 2000;  // "a very long time"
+  if (status != DecimalStatus::kOk || value < 0) return std::nullopt;
   return std::min<int64_t>(value, INT64_MAX / 2000);
 }
 

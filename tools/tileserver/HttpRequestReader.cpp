@@ -1,6 +1,6 @@
 #include "tools/tileserver/HttpRequestReader.h"
 
-#include <charconv>
+#include "platform/kernel/DecimalText.h"
 
 namespace tileserver {
 namespace {
@@ -84,10 +84,10 @@ ReadStatus HttpRequestReader::Next(ClientRequest& request) {
   const std::optional<std::string> lengthText = request.Header("Content-Length");
   if (!lengthText) return ReadStatus::Ok;
   size_t length = 0;
-  const char* end = lengthText->data() + lengthText->size();
-  auto [ptr, ec] = std::from_chars(lengthText->data(), end, length);
-  if (ec == std::errc::result_out_of_range) return ReadStatus::BodyTooLarge;
-  if (ec != std::errc() || ptr != end || lengthText->empty()) return ReadStatus::BadRequest;
+  size_t used = 0;
+  const DecimalStatus status = ReadDecimal(std::string_view(*lengthText), {}, &length, &used);
+  if (status == DecimalStatus::kOutOfRange) return ReadStatus::BodyTooLarge;
+  if (status != DecimalStatus::kOk || used != lengthText->size()) return ReadStatus::BadRequest;
   if (length > kMaxBodyBytes) return ReadStatus::BodyTooLarge;
   while (buffer_.size() < length) {
     if (socket_.ReadSome(buffer_, kReadTimeoutMs) != ReadResult::Data) return ReadStatus::BadRequest;

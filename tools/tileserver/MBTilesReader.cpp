@@ -8,6 +8,7 @@
 #include <cstring>
 #include <map>
 
+#include "platform/kernel/DecimalText.h"
 #include "tools/tileserver/TileAddress.h"
 
 namespace tileserver {
@@ -36,9 +37,7 @@ std::string EachRow(sqlite3* db, const char* sql, Row row) {
 }
 
 bool ParseZoom(const std::string& text, int& zoom) {
-  const char* end = text.data() + text.size();
-  auto [ptr, ec] = std::from_chars(text.data(), end, zoom);
-  return !text.empty() && ec == std::errc() && ptr == end && zoom >= 0 && zoom <= kMaxZoom;
+  return ParseDecimal(text, &zoom, {.sign = DecimalSign::kMinus}) && zoom >= 0 && zoom <= kMaxZoom;
 }
 
 bool ParseBounds(const std::string& text, double (&bounds)[4]) {

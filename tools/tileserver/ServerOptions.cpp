@@ -1,9 +1,9 @@
 #include "tools/tileserver/ServerOptions.h"
 
-#include <charconv>
 #include <cstdlib>
 #include <string_view>
 
+#include "platform/kernel/DecimalText.h"
 #include "tools/tileserver/ControlApi.h"
 #include "tools/tileserver/EncodedTileCache.h"
 
@@ -11,10 +11,7 @@ namespace tileserver {
 namespace {
 
 bool ParseUnsigned(std::string_view text, uint64_t max, uint64_t& value) {
-  if (text.empty()) return false;
-  const char* end = text.data() + text.size();
-  auto [ptr, ec] = std::from_chars(text.data(), end, value);
-  return ec == std::errc() && ptr == end && value <= max;
+  return ParseDecimal(text, &value) && value <= max;
 }
 
 // Printable ASCII only: the contact goes into a request head, where a line break would start a

@@ -1,8 +1,8 @@
 #include "tools/tileserver/TileAddress.h"
 
 #include <cctype>
-#include <charconv>
 
+#include "platform/kernel/DecimalText.h"
 #include "platform/kernel/WideText.h"
 #include "projection/TileServers.h"
 
@@ -16,10 +16,7 @@ std::string Lower(std::string_view text) {
 }
 
 bool ParseInt32(std::string_view text, int32_t& value) {
-  if (text.empty()) return false;
-  const char* end = text.data() + text.size();
-  auto [ptr, ec] = std::from_chars(text.data(), end, value);
-  return ec == std::errc() && ptr == end;
+  return ParseDecimal(text, &value, {.sign = DecimalSign::kMinus});
 }
 
 }  // namespace

@@ -3,15 +3,11 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/kernel/DecimalText.h"
+
 bool ParseBoundedInteger(const char* text, int64_t min, int64_t max, int64_t* value) {
-  if (text == nullptr || *text == 0) return false;
   int64_t result = 0;
-  for (const char* p = text; *p != 0; ++p) {
-    if (*p < '0' || *p > '9') return false;
-    result = result * 10 + (*p - '0');
-    if (result > max) return false;
-  }
-  if (result < min) return false;
+  if (text == nullptr || !ParseDecimal(text, &result) || result < min || result > max) return false;
   *value = result;
   return true;
 }
