@@ -7,7 +7,7 @@
 
 #include "platform/gfx/ContextState.h"
 #include "platform/gfx/GraphicsObject.h"
-#include "platform/gfx/HandleTable.h"
+#include "platform/kernel/HandleTable.h"
 
 namespace gfx {
 

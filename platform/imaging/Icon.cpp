@@ -4,16 +4,21 @@
 #include <new>
 
 #include "platform/gfx/Surface.h"
-#include "platform/imaging/IconTable.h"
 #include "platform/imaging/ImageBlitter.h"
+#include "platform/kernel/HandleTable.h"
 
 using imaging::DecodedImage;
-using imaging::IconTable;
 using imaging::ImageError;
 
 namespace {
 
 uintptr_t HandleValue(HICON icon) { return reinterpret_cast<uintptr_t>(icon); }
+
+// The live icons' pixels.
+HandleTable<const DecodedImage>& Icons() {
+  static HandleTable<const DecodedImage> table(kIconHandleTag);
+  return table;
+}
 
 }  // namespace
 
@@ -24,12 +29,14 @@ HICON CreateIconFromImageBytes(const void* bytes, UINT size) {
     SetLastError(error == ImageError::OutOfMemory ? ERROR_NOT_ENOUGH_MEMORY : ERROR_INVALID_PARAMETER);
     return nullptr;
   }
-  return reinterpret_cast<HICON>(IconTable::Instance().Add(std::move(pixels)));
+  const uintptr_t handle = Icons().Insert(std::move(pixels));
+  if (handle == 0) SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  return reinterpret_cast<HICON>(handle);
 }
 
 BOOL DrawIconEx(HDC dc, int x, int y, HICON icon, int cx, int cy, UINT /*step*/, HBRUSH /*flickerFreeBrush*/,
                 UINT /*flags*/) {
-  const std::shared_ptr<const DecodedImage> pixels = IconTable::Instance().Find(HandleValue(icon));
+  const std::shared_ptr<const DecodedImage> pixels = Icons().Find(HandleValue(icon));
   DrawTarget target{};
   if (pixels == nullptr || !GetDrawTarget(dc, &target)) {
     SetLastError(ERROR_INVALID_HANDLE);
@@ -54,7 +61,7 @@ BOOL DrawIconEx(HDC dc, int x, int y, HICON icon, int cx, int cy, UINT /*step*/,
 BOOL DrawIcon(HDC dc, int x, int y, HICON icon) { return DrawIconEx(dc, x, y, icon, 0, 0, 0, nullptr, DI_NORMAL); }
 
 BOOL DestroyIcon(HICON icon) {
-  if (!IconTable::Instance().Remove(HandleValue(icon))) {
+  if (Icons().Remove(HandleValue(icon)) == nullptr) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }

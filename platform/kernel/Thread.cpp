@@ -7,7 +7,8 @@
 #include <mutex>
 #include <system_error>
 #include <thread>
-#include <unordered_map>
+
+#include "platform/kernel/HandleTable.h"
 
 namespace {
 
@@ -22,46 +23,25 @@ struct ThreadObject {
 
 // Open handles and running threads. An entry stays while its handle is open or its thread runs;
 // waiters hold their own reference, so a handle closed during a wait stays usable by the waiter.
-class ThreadTable {
- public:
-  static ThreadTable& Get() {
-    static ThreadTable* table = new ThreadTable();  // never destroyed: threads may outlive main
-    return *table;
-  }
+HandleTable<ThreadObject>& Threads() {
+  static auto* table = new HandleTable<ThreadObject>(kThreadHandleTag);  // never destroyed: threads may outlive main
+  return *table;
+}
 
-  HANDLE Add(const std::shared_ptr<ThreadObject>& object) {
-    std::lock_guard<std::mutex> guard(mutex_);
-    const uintptr_t key = nextKey_++;
-    objects_.emplace(key, object);
-    return reinterpret_cast<HANDLE>(key);
-  }
+std::shared_ptr<ThreadObject> FindThread(HANDLE handle) { return Threads().Find(reinterpret_cast<uintptr_t>(handle)); }
 
-  std::shared_ptr<ThreadObject> Find(HANDLE handle) {
-    std::lock_guard<std::mutex> guard(mutex_);
-    auto it = objects_.find(reinterpret_cast<uintptr_t>(handle));
-    return it == objects_.end() ? nullptr : it->second;
+// Drops the entry once its handle is closed and its thread has finished. Both flags only ever go
+// one way, so whichever of the closer and the thread sees both set may drop it (a second drop
+// finds nothing).
+void DropIfUnused(HANDLE handle) {
+  std::shared_ptr<ThreadObject> object = FindThread(handle);
+  if (object == nullptr) return;
+  {
+    std::lock_guard<std::mutex> guard(object->mutex);
+    if (object->handleOpen || !object->finished) return;
   }
-
-  // Drops the entry once its handle is closed and its thread has finished.
-  void DropIfUnused(HANDLE handle) {
-    std::lock_guard<std::mutex> guard(mutex_);
-    auto it = objects_.find(reinterpret_cast<uintptr_t>(handle));
-    if (it == objects_.end()) return;
-    std::lock_guard<std::mutex> objectGuard(it->second->mutex);
-    if (!it->second->handleOpen && it->second->finished) objects_.erase(it);
-  }
-
-  size_t Count() {
-    std::lock_guard<std::mutex> guard(mutex_);
-    return objects_.size();
-  }
-
- private:
-  std::mutex mutex_;
-  // Keys start high and only grow, so a handle value is never null and never reused.
-  uintptr_t nextKey_ = 0x10000;
-  std::unordered_map<uintptr_t, std::shared_ptr<ThreadObject>> objects_;
-};
+  Threads().Remove(reinterpret_cast<uintptr_t>(handle));
+}
 
 std::atomic<DWORD> nextThreadId{1};
 std::atomic<size_t> runningThreads{0};
@@ -84,7 +64,12 @@ HANDLE CreateThread(void* attributes, size_t /*stackSize*/, LPTHREAD_START_ROUTI
   }
   auto object = std::make_shared<ThreadObject>();
   const DWORD id = nextThreadId.fetch_add(1);
-  HANDLE handle = ThreadTable::Get().Add(object);
+  HANDLE handle = reinterpret_cast<HANDLE>(Threads().Insert(object));
+  if (handle == nullptr) {
+    runningThreads.fetch_sub(1);
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
   try {
     std::thread([object, handle, start, parameter, id] {
       currentThreadId = id;
@@ -96,7 +81,7 @@ HANDLE CreateThread(void* attributes, size_t /*stackSize*/, LPTHREAD_START_ROUTI
       }
       runningThreads.fetch_sub(1);
       object->ended.notify_all();
-      ThreadTable::Get().DropIfUnused(handle);
+      DropIfUnused(handle);
     }).detach();
   } catch (const std::system_error&) {
     runningThreads.fetch_sub(1);
@@ -105,7 +90,7 @@ HANDLE CreateThread(void* attributes, size_t /*stackSize*/, LPTHREAD_START_ROUTI
       object->finished = true;
       object->handleOpen = false;
     }
-    ThreadTable::Get().DropIfUnused(handle);
+    DropIfUnused(handle);
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return nullptr;
   }
@@ -114,7 +99,7 @@ HANDLE CreateThread(void* attributes, size_t /*stackSize*/, LPTHREAD_START_ROUTI
 }
 
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
-  std::shared_ptr<ThreadObject> object = ThreadTable::Get().Find(handle);
+  std::shared_ptr<ThreadObject> object = FindThread(handle);
   if (object == nullptr) {
     SetLastError(ERROR_INVALID_HANDLE);
     return WAIT_FAILED;
@@ -130,7 +115,7 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
 }
 
 BOOL GetExitCodeThread(HANDLE handle, DWORD* exitCode) {
-  std::shared_ptr<ThreadObject> object = ThreadTable::Get().Find(handle);
+  std::shared_ptr<ThreadObject> object = FindThread(handle);
   if (object == nullptr || exitCode == nullptr) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
@@ -141,7 +126,7 @@ BOOL GetExitCodeThread(HANDLE handle, DWORD* exitCode) {
 }
 
 BOOL CloseHandle(HANDLE handle) {
-  std::shared_ptr<ThreadObject> object = ThreadTable::Get().Find(handle);
+  std::shared_ptr<ThreadObject> object = FindThread(handle);
   if (object == nullptr) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
@@ -154,7 +139,7 @@ BOOL CloseHandle(HANDLE handle) {
     }
     object->handleOpen = false;
   }
-  ThreadTable::Get().DropIfUnused(handle);
+  DropIfUnused(handle);
   return TRUE;
 }
 
@@ -167,4 +152,4 @@ void SetThreadLimit(size_t maxRunning) { threadLimit.store(maxRunning); }
 
 size_t RunningThreadCount() { return runningThreads.load(); }
 
-size_t LiveThreadObjectCount() { return ThreadTable::Get().Count(); }
+size_t LiveThreadObjectCount() { return Threads().LiveCount(); }

@@ -36,6 +36,14 @@ HINTERNET FailHandle(DWORD error) {
   return nullptr;
 }
 
+// Gives the new object its handle; null with ERROR_NOT_ENOUGH_MEMORY when the table is full.
+HINTERNET OpenHandle(std::shared_ptr<InternetObject> object) {
+  const uintptr_t handle = InternetHandleTable::Get().Insert(std::move(object));
+  if (handle == 0) return FailHandle(ERROR_NOT_ENOUGH_MEMORY);
+  Succeed();
+  return reinterpret_cast<HINTERNET>(handle);
+}
+
 }  // namespace
 
 void InternetSetDeviceTimeouts(DWORD connectMs, DWORD receiveMs) { DeviceTimeouts::Set(connectMs, receiveMs); }
@@ -59,15 +67,13 @@ HINTERNET InternetOpenW(LPCWSTR agent, DWORD accessType, LPCWSTR /*proxy*/, LPCW
   SessionSettings settings;
   settings.userAgent = Utf8OrEmpty(agent);
   settings.direct = accessType == INTERNET_OPEN_TYPE_DIRECT;
-  HINTERNET handle = InternetHandleTable::Get().Add(std::make_shared<InternetSession>(std::move(settings)));
-  Succeed();
-  return handle;
+  return OpenHandle(std::make_shared<InternetSession>(std::move(settings)));
 }
 
 HINTERNET InternetConnectW(HINTERNET internet, LPCWSTR serverName, INTERNET_PORT port, LPCWSTR userName,
                            LPCWSTR password, DWORD service, DWORD /*flags*/, DWORD_PTR /*context*/) {
   DWORD error = ERROR_SUCCESS;
-  std::shared_ptr<InternetSession> session = InternetHandleTable::Get().FindAs<InternetSession>(internet, &error);
+  std::shared_ptr<InternetSession> session = InternetHandleTable::FindAs<InternetSession>(internet, &error);
   if (!session) return FailHandle(error);
   if (service != INTERNET_SERVICE_HTTP) return FailHandle(ERROR_INVALID_PARAMETER);
   if (serverName == nullptr || !RequestUrl::IsValidHost(serverName)) return FailHandle(ERROR_INTERNET_INVALID_URL);
@@ -78,29 +84,24 @@ HINTERNET InternetConnectW(HINTERNET internet, LPCWSTR serverName, INTERNET_PORT
   settings.userName = Utf8OrEmpty(userName);
   settings.password = Utf8OrEmpty(password);
   settings.sendCredentials = !settings.userName.empty();
-  HINTERNET handle = InternetHandleTable::Get().Add(std::make_shared<InternetConnection>(std::move(settings)));
-  Succeed();
-  return handle;
+  return OpenHandle(std::make_shared<InternetConnection>(std::move(settings)));
 }
 
 HINTERNET HttpOpenRequestW(HINTERNET connection, LPCWSTR verb, LPCWSTR objectName, LPCWSTR /*version*/,
                            LPCWSTR /*referrer*/, LPCWSTR* /*acceptTypes*/, DWORD /*flags*/, DWORD_PTR /*context*/) {
   DWORD error = ERROR_SUCCESS;
-  std::shared_ptr<InternetConnection> owner =
-      InternetHandleTable::Get().FindAs<InternetConnection>(connection, &error);
+  std::shared_ptr<InternetConnection> owner = InternetHandleTable::FindAs<InternetConnection>(connection, &error);
   if (!owner) return FailHandle(error);
   if (verb != nullptr && std::u16string_view(verb) != kGetVerb) return FailHandle(ERROR_INVALID_PARAMETER);
   const ConnectionSettings& settings = *owner->Settings();
   RequestUrl url = RequestUrl::Make(settings.host, settings.port, objectName);
-  HINTERNET handle = InternetHandleTable::Get().Add(std::make_shared<HttpRequest>(owner->Settings(), std::move(url)));
-  Succeed();
-  return handle;
+  return OpenHandle(std::make_shared<HttpRequest>(owner->Settings(), std::move(url)));
 }
 
 BOOL HttpSendRequestW(HINTERNET request, LPCWSTR headers, DWORD /*headersLength*/, LPVOID optional,
                       DWORD optionalLength) {
   DWORD error = ERROR_SUCCESS;
-  std::shared_ptr<HttpRequest> object = InternetHandleTable::Get().FindAs<HttpRequest>(request, &error);
+  std::shared_ptr<HttpRequest> object = InternetHandleTable::FindAs<HttpRequest>(request, &error);
   if (!object) return Result(error);
   if ((headers != nullptr && headers[0] != u'\0') || (optional != nullptr && optionalLength != 0)) {
     return Result(ERROR_INVALID_PARAMETER);
@@ -110,14 +111,14 @@ BOOL HttpSendRequestW(HINTERNET request, LPCWSTR headers, DWORD /*headersLength*
 
 BOOL HttpQueryInfoW(HINTERNET request, DWORD infoLevel, LPVOID buffer, DWORD* bufferLength, DWORD* index) {
   DWORD error = ERROR_SUCCESS;
-  std::shared_ptr<HttpRequest> object = InternetHandleTable::Get().FindAs<HttpRequest>(request, &error);
+  std::shared_ptr<HttpRequest> object = InternetHandleTable::FindAs<HttpRequest>(request, &error);
   if (!object) return Result(error);
   return Result(object->QueryInfo(infoLevel, buffer, bufferLength, index));
 }
 
 BOOL InternetQueryDataAvailable(HINTERNET file, DWORD* bytesAvailable, DWORD /*flags*/, DWORD_PTR /*context*/) {
   DWORD error = ERROR_SUCCESS;
-  std::shared_ptr<HttpRequest> object = InternetHandleTable::Get().FindAs<HttpRequest>(file, &error);
+  std::shared_ptr<HttpRequest> object = InternetHandleTable::FindAs<HttpRequest>(file, &error);
   if (!object) return Result(error);
   DWORD count = 0;
   error = object->Available(&count);
@@ -127,7 +128,7 @@ BOOL InternetQueryDataAvailable(HINTERNET file, DWORD* bytesAvailable, DWORD /*f
 
 BOOL InternetReadFile(HINTERNET file, LPVOID buffer, DWORD bytesToRead, DWORD* bytesRead) {
   DWORD error = ERROR_SUCCESS;
-  std::shared_ptr<HttpRequest> object = InternetHandleTable::Get().FindAs<HttpRequest>(file, &error);
+  std::shared_ptr<HttpRequest> object = InternetHandleTable::FindAs<HttpRequest>(file, &error);
   if (!object) return Result(error);
   if (bytesRead == nullptr || (buffer == nullptr && bytesToRead != 0)) return Result(ERROR_INVALID_PARAMETER);
   *bytesRead = 0;
@@ -135,7 +136,7 @@ BOOL InternetReadFile(HINTERNET file, LPVOID buffer, DWORD bytesToRead, DWORD* b
 }
 
 BOOL InternetCloseHandle(HINTERNET handle) {
-  std::shared_ptr<InternetObject> object = InternetHandleTable::Get().Remove(handle);
+  std::shared_ptr<InternetObject> object = InternetHandleTable::Get().Remove(reinterpret_cast<uintptr_t>(handle));
   if (!object) return Result(ERROR_INVALID_HANDLE);
   object->OnClose();
   return Result(ERROR_SUCCESS);

@@ -1,8 +1,9 @@
 // A table of live objects named by handle values that can be checked: each value carries the
-// slot's index, the slot's generation (bumped when the object is removed) and a tag telling the
-// tables apart. A removed or foreign value is never found, so a stale handle cannot reach freed
-// memory or a later object that reuses its slot. Lookups hand out shared ownership, so an object
-// removed by one thread stays alive while another thread is still inside a call with it.
+// slot's index, the slot's generation (bumped when the object is removed) and the table's tag. A
+// removed value, or one of another table, is never found, so a stale handle cannot reach freed
+// memory or a later object that reuses its slot (a value comes back only after its slot has been
+// reused 2^24 times). Lookups hand out shared ownership, so an object removed by one thread stays
+// alive while another thread is still inside a call with it.
 #pragma once
 
 #include <cstdint>
@@ -11,16 +12,23 @@
 #include <mutex>
 #include <vector>
 
-namespace gfx {
+// One tag per table, so that a handle passed to a call for another kind is refused.
+enum HandleTag : uint8_t {
+  kIconHandleTag = 0x49,
+  kInternetHandleTag = 0x4E,
+  kThreadHandleTag = 0x54,
+  kGdiObjectHandleTag = 0x6B,
+  kDeviceContextHandleTag = 0x6D,
+};
 
 template <typename T>
 class HandleTable {
  public:
   static constexpr uint32_t kIndexBits = 20;
   static constexpr uint32_t kGenerationBits = 24;
-  static constexpr uint32_t kMaxLiveObjects = 1u << 16;  // the platform allows far fewer GDI objects
 
-  explicit HandleTable(uint8_t tag) : tag_(tag) {}
+  explicit HandleTable(HandleTag tag, uint32_t maxLiveObjects = 1u << kIndexBits)
+      : tag_(tag), maxLiveObjects_(maxLiveObjects) {}
 
   // Stores `object`; 0 when the table is full.
   uintptr_t Insert(std::shared_ptr<T> object) {
@@ -30,7 +38,7 @@ class HandleTable {
       index = free_.front();  // oldest freed slot first: a slot is reused as late as possible
       free_.pop_front();
     } else {
-      if (slots_.size() >= kMaxLiveObjects) return 0;
+      if (slots_.size() >= maxLiveObjects_) return 0;
       index = static_cast<uint32_t>(slots_.size());
       slots_.push_back(Slot{1, nullptr});
     }
@@ -54,6 +62,11 @@ class HandleTable {
     slot->generation = NextGeneration(slot->generation);
     free_.push_back(static_cast<uint32_t>(slot - slots_.data()));
     return object;
+  }
+
+  size_t LiveCount() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return slots_.size() - free_.size();
   }
 
  private:
@@ -81,10 +94,9 @@ class HandleTable {
     return &slot;
   }
 
-  const uint8_t tag_;
+  const HandleTag tag_;
+  const uint32_t maxLiveObjects_;
   mutable std::mutex mutex_;
   std::vector<Slot> slots_;
   std::deque<uint32_t> free_;
 };
-
-}  // namespace gfx
