@@ -1,0 +1,43 @@
+cmake_minimum_required(VERSION 3.25)
+# cmake -DROOT=<source tree> -P CheckIncludes.cmake
+# The layering on the sources: product code names only the platform headers in a platform
+# library's include/ folder, and the platform names no product header. Lists every include that
+# breaks the rule and fails when there is one.
+set(product_folders projection net tiles mapview app)
+set(problems "")
+
+file(GLOB public_headers RELATIVE ${ROOT} ${ROOT}/platform/*/include/platform/*/*.h)
+set(public "")
+foreach(header ${public_headers})
+  string(REGEX REPLACE "^platform/[^/]+/include/" "" spelled ${header})
+  list(APPEND public ${spelled})
+endforeach()
+
+foreach(folder ${product_folders})
+  file(GLOB_RECURSE sources RELATIVE ${ROOT} ${ROOT}/${folder}/*.h ${ROOT}/${folder}/*.c ${ROOT}/${folder}/*.cpp)
+  foreach(source ${sources})
+    file(STRINGS ${ROOT}/${source} lines REGEX "^[ \t]*#[ \t]*include[ \t]*\"platform/")
+    foreach(line ${lines})
+      string(REGEX REPLACE "^[^\"]*\"([^\"]+)\".*$" "\\1" header "${line}")
+      if(NOT header IN_LIST public)
+        list(APPEND problems "${source}: ${header} is not a public platform header")
+      endif()
+    endforeach()
+  endforeach()
+endforeach()
+
+string(REPLACE ";" "|" product_pattern "${product_folders}")
+file(GLOB_RECURSE platform_sources RELATIVE ${ROOT} ${ROOT}/platform/*.h ${ROOT}/platform/*.cpp)
+foreach(source ${platform_sources})
+  file(STRINGS ${ROOT}/${source} lines REGEX "^[ \t]*#[ \t]*include[ \t]*\"(${product_pattern})/")
+  foreach(line ${lines})
+    list(APPEND problems "${source}: the platform includes product code (${line})")
+  endforeach()
+endforeach()
+
+if(problems)
+  list(JOIN problems "\n" report)
+  message(FATAL_ERROR "Includes across the layering:\n${report}")
+endif()
+list(LENGTH public count)
+message(STATUS "Layering holds: product code uses only the ${count} public platform headers")

@@ -1,0 +1,3 @@
+// Product code that names public platform headers: compiles.
+#include "platform/kernel/Thread.h"
+#include "platform/net/WinInet.h"
