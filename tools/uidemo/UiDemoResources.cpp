@@ -20,7 +20,7 @@ const uint8_t kMenuBar[] = {
     0xFE, 0xFF, 0x41, 0x9C, 0x04, 0x18, 104, 0, 0, 0, 0, 0,                         // Help
 };
 
-const ACCEL kAccelerators[] = {
+const ACCEL kAcceleratorTable[] = {
     {FVIRTKEY | FNOINVERT | FCONTROL, 'A', kAboutCommand},
     {FVIRTKEY | FNOINVERT | FCONTROL | FLASTENTRY, 'Q', kOkCommand},
 };
@@ -41,7 +41,7 @@ const ResourceEntry kResources[] = {
     {RT_STRING, MAKEINTRESOURCEW(kHelpString), kKorean, u"Help", sizeof(u"Help")},
     {RT_MENU, MAKEINTRESOURCEW(kMenu), kKorean, &kHelpMenu, sizeof kHelpMenu},
     {RT_RCDATA, MAKEINTRESOURCEW(kMenu), kKorean, kMenuBar, sizeof kMenuBar},
-    {RT_ACCELERATOR, MAKEINTRESOURCEW(kAccelerators), kKorean, kAccelerators, sizeof kAccelerators},
+    {RT_ACCELERATOR, MAKEINTRESOURCEW(kAccelerators), kKorean, kAcceleratorTable, sizeof kAcceleratorTable},
     {RT_DIALOG, MAKEINTRESOURCEW(kAboutDialog), kKorean, &kAbout, sizeof kAbout},
 };
 const ResourceTableRegistration kRegistration(GetModuleHandleW(nullptr), kResources);

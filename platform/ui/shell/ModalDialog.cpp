@@ -22,7 +22,6 @@ struct DialogState {
   DLGPROC procedure = nullptr;
   std::atomic<bool> ended{false};
   std::atomic<INT_PTR> result{0};
-  HWND companion = nullptr;
 };
 
 WindowDataMap<DialogState>& States() {
@@ -44,9 +43,6 @@ LRESULT DefaultDialogProcessing(HWND dialog, UINT message, WPARAM first, LPARAM 
 LRESULT DialogProcedure(HWND dialog, UINT message, WPARAM first, LPARAM second) {
   const std::shared_ptr<DialogState> state = States().Find(dialog);
   if (state == nullptr) return DefaultDialogProcessing(dialog, message, first, second);
-  if (message == WM_DESTROY && state->companion != nullptr && IsWindow(state->companion)) {
-    DestroyWindow(state->companion);
-  }
   const BOOL handled = state->procedure ? state->procedure(dialog, message, first, second) : FALSE;
   if (handled) return handled;
   return DefaultDialogProcessing(dialog, message, first, second);
@@ -180,13 +176,6 @@ bool EndModalDialog(HWND dialog, INT_PTR result) {
   state->result = result;
   state->ended = true;
   PostMessageW(dialog, WM_NULL, 0, 0);  // wakes the loop when called from another thread
-  return true;
-}
-
-bool AttachToDialog(HWND dialog, HWND companion) {
-  const std::shared_ptr<DialogState> state = States().Find(dialog);
-  if (state == nullptr) return false;
-  state->companion = companion;
   return true;
 }
 

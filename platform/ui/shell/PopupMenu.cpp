@@ -4,6 +4,7 @@
 #include <atomic>
 
 #include "platform/ui/DeviceScreen.h"
+#include "platform/ui/core/ShellHooks.h"
 #include "platform/ui/shell/Bevel.h"
 #include "platform/ui/shell/ControlColors.h"
 #include "platform/ui/shell/DeviceFont.h"
@@ -208,7 +209,7 @@ int RunPopupMenu(HMENU menu, UINT flags, int x, int y, HWND owner) {
   Layout layout = LayOut(*items);
   state->itemRects = std::move(layout.itemRects);
   const POINT corner = Place(layout.size, flags, x, y);
-  HWND popup = CreateWindowExW(0, kPopupMenuClassName, nullptr, WS_POPUP, corner.x, corner.y, layout.size.cx,
+  HWND popup = CreateWindowExW(WS_EX_NOACTIVATE, kPopupMenuClassName, nullptr, WS_POPUP, corner.x, corner.y, layout.size.cx,
                                layout.size.cy, owner, nullptr, nullptr, nullptr);
   if (popup == nullptr) return -1;
   States().Set(popup, state);

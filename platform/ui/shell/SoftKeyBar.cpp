@@ -1,6 +1,7 @@
 #include "platform/ui/shell/SoftKeyBar.h"
 
 #include "platform/ui/DeviceScreen.h"
+#include "platform/ui/core/ShellHooks.h"
 #include "platform/ui/shell/Bevel.h"
 #include "platform/ui/shell/ControlColors.h"
 #include "platform/ui/shell/DeviceFont.h"
@@ -144,13 +145,14 @@ HWND CreateSoftKeyBar(HWND owner, HINSTANCE instance, std::vector<SoftKey> keys,
   state->keys = std::move(keys);
   const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
   const int barHeight = MenuBarHeight();
-  HWND bar = CreateWindowExW(0, kSoftKeyBarClassName, nullptr, WS_POPUP, 0, height - barHeight, width, barHeight,
+  HWND bar = CreateWindowExW(WS_EX_NOACTIVATE, kSoftKeyBarClassName, nullptr, WS_POPUP, 0, height - barHeight, width, barHeight,
                              owner, nullptr, instance, nullptr);
   if (bar == nullptr) {
     if (menu) DestroyMenu(menu);
     return nullptr;
   }
   States().Set(bar, std::move(state));
+  SetWindowMenuBar(owner, bar);  // kept above its owner and destroyed with it
   ShowWindow(bar, SW_SHOW);
   return bar;
 }

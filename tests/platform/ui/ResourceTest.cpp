@@ -2,6 +2,9 @@
 // chosen from their group and made at the size asked; menus and their popups.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+
 #include "platform/ui/Resources.h"
 #include "tests/platform/imaging/TestImages.h"
 #include "tests/platform/ui/ShellTestSupport.h"
