@@ -85,8 +85,8 @@ int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT /*type*/) {
   DialogTemplate box{};
   box.style = WS_POPUP | WS_CAPTION | DS_MODALFRAME;
   box.exStyle = WS_EX_CAPTIONOKBTN;
-  box.cx = 1;
-  box.cy = 1;
+  box.cx = 160;  // any size with room for the caption; the box is laid out again when it starts
+  box.cy = 80;
   box.caption = caption ? caption : u"Error";
   const INT_PTR result =
       ui::shell::RunModalDialog(nullptr, box, owner, BoxProcedure, reinterpret_cast<LPARAM>(text ? text : u""));

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/ui/Resources.h"
+#include "platform/ui/core/TaskBar.h"
 #include "tests/platform/ui/ShellTestSupport.h"
 
 using namespace shell_test;
@@ -17,6 +18,9 @@ const DialogItemTemplate kItems[] = {
 };
 const DialogTemplate kDialog = {WS_POPUP | WS_CAPTION | DS_SETFONT, WS_EX_CAPTIONOKBTN, 0, 0, 156, 129,
                                 u"About", 9, u"MS Shell Dlg", kItems, 2};
+// Without the Done button of its own: SHInitDialog gives it one.
+const DialogTemplate kPlainDialog = {WS_POPUP | WS_CAPTION | DS_SETFONT, 0, 0, 0, 156, 129,
+                                     u"About", 9, u"MS Shell Dlg", kItems, 2};
 const DialogItemTemplate kUnknownItems[] = {{WS_CHILD, 0, 0, 0, 10, 10, 1, u"NoSuchClass", u""}};
 const DialogTemplate kUnmakeable = {WS_POPUP, 0, 0, 0, 50, 50, u"Broken", 0, nullptr, kUnknownItems, 1};
 
@@ -31,6 +35,7 @@ struct Seen {
   HWND softKeyBar = nullptr;
   HWND owner = nullptr;
   UINT shellFlags = 0;
+  bool tapDone = false;  // tap the task bar's Done button rather than the dialog's OK button
 };
 Seen seen;
 
@@ -42,7 +47,7 @@ RECT ClientRectOf(HWND dialog, HWND control) {
   return RECT{corner.x, corner.y, corner.x + frame.right - frame.left, corner.y + frame.bottom - frame.top};
 }
 
-// Records what it sees, then (at kStep, from inside the modal loop) taps the OK button.
+// Records what it sees, then (at kStep, from inside the modal loop) taps the OK or Done button.
 BOOL TappingProcedure(HWND dialog, UINT message, WPARAM first, LPARAM second) {
   switch (message) {
     case WM_INITDIALOG:
@@ -58,7 +63,9 @@ BOOL TappingProcedure(HWND dialog, UINT message, WPARAM first, LPARAM second) {
       seen.version = ClientRectOf(dialog, GetDlgItem(dialog, kVersion));
       GetWindowRect(dialog, &seen.dialog);
       seen.softKeyBar = FindWindowW(u"SoftKeyBar", nullptr);
-      const POINT ok = CentreOf(GetDlgItem(dialog, IDOK));
+      const RECT done = TaskBar::OkButtonRectFor(240, TaskBarHeight());
+      const POINT ok = seen.tapDone ? POINT{(done.left + done.right) / 2, (done.top + done.bottom) / 2}
+                                    : CentreOf(GetDlgItem(dialog, IDOK));
       InjectStylusDown(ok.x, ok.y);
       InjectStylusUp(ok.x, ok.y);
       return TRUE;
@@ -111,7 +118,8 @@ TEST_F(ShellDialogs, ShellInitialisedDialogFillsTheScreenWithItsOwnEmptySoftKeyB
   CommandWindow owner;
   seen.owner = owner.handle();
   seen.shellFlags = SHIDIF_DONEBUTTON | SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_SIPDOWN | SHIDIF_EMPTYMENU;
-  EXPECT_EQ(DialogBoxIndirectParamW(nullptr, &kDialog, owner.handle(), TappingProcedure, 0), 42);
+  seen.tapDone = true;
+  EXPECT_EQ(DialogBoxIndirectParamW(nullptr, &kPlainDialog, owner.handle(), TappingProcedure, 0), 42);
   const RECT work = WorkArea();
   EXPECT_EQ(seen.dialog.left, work.left);
   EXPECT_EQ(seen.dialog.top, work.top);
@@ -131,7 +139,12 @@ TEST_F(ShellDialogs, MessageBoxIsDismissedByEnterEscapeOrItsButton) {
         InjectKey(key, true);
         InjectKey(key, false);
       } else {
-        Tap(CentreOf(GetDlgItem(GetForegroundWindow(), IDOK)));
+        HWND box = GetForegroundWindow(), ok = GetDlgItem(box, IDOK);
+        RECT boxFrame{}, okFrame{};
+        GetWindowRect(box, &boxFrame);
+        GetWindowRect(ok, &okFrame);
+        EXPECT_TRUE(okFrame.top >= boxFrame.top && okFrame.bottom <= boxFrame.bottom);  // not cut off
+        Tap(CentreOf(ok));
       }
     }});
     script.Start();
