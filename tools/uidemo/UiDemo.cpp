@@ -1,6 +1,7 @@
-// uidemo: a window with a "Press" button, the soft-key menu bar and an About dialog. It writes every
-// command it receives as "command <id>" and the About dialog's result as "dialog <result>" on
-// stdout (flushed at once), and ends with status 0 when its window is closed.
+// uidemo: a window with a "Press" button, the soft-key menu bar and an About dialog. On stdout
+// (each line flushed at once) it writes "button <x> <y>" (the button's centre on the device screen)
+// and "ready 0" once its window is shown, then every command it receives as "command <id>" and the
+// About dialog's result as "dialog <result>". It ends with status 0 when its window is closed.
 #include <cstdio>
 
 #include "platform/ui/DeviceScreen.h"
@@ -16,9 +17,17 @@ constexpr int kButtonHeight = 30;
 
 HINSTANCE programInstance = nullptr;
 HWND menuBar = nullptr;
+HWND pressButton = nullptr;
 
 void Report(const char* what, long value) {
   std::printf("%s %ld\n", what, value);
+  std::fflush(stdout);
+}
+
+void ReportPosition(const char* what, HWND window) {
+  RECT frame{};
+  GetWindowRect(window, &frame);
+  std::printf("%s %ld %ld\n", what, long(frame.left + frame.right) / 2, long(frame.top + frame.bottom) / 2);
   std::fflush(stdout);
 }
 
@@ -53,7 +62,7 @@ void CreateChildren(HWND window) {
   if (SHCreateMenuBar(&bar)) menuBar = bar.hwndMB;
   RECT client{};
   GetClientRect(window, &client);
-  CreateWindowExW(0, u"button", u"Press", WS_CHILD | WS_VISIBLE, client.right / 4, client.bottom / 2 - kButtonHeight,
+  pressButton = CreateWindowExW(0, u"button", u"Press", WS_CHILD | WS_VISIBLE, client.right / 4, client.bottom / 2 - kButtonHeight,
                   client.right / 2, kButtonHeight, window, reinterpret_cast<HMENU>(uintptr_t(kPressCommand)),
                   programInstance, nullptr);
 }
@@ -108,6 +117,7 @@ int DemoMain(HINSTANCE instance, HINSTANCE /*previous*/, LPWSTR /*commandLine*/,
   }
   ShowWindow(window, showCommand);
   UpdateWindow(window);
+  if (pressButton) ReportPosition("button", pressButton);
   Report("ready", 0);
 
   HACCEL accelerators = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(kAccelerators));
