@@ -183,3 +183,42 @@ TEST_F(Resources, MenusHandOutTheirPopupsAndTakeThemAlongWhenDestroyed) {
 }
 
 }  // namespace
+
+namespace {
+
+constexpr UINT kLook = WM_APP + 3;
+uint32_t iconCorner = 0, iconFarCorner = 0, pastIcon = 0;
+bool iconKnown = false;
+
+BOOL IconDialogProcedure(HWND dialog, UINT message, WPARAM, LPARAM) {
+  if (message == WM_INITDIALOG) {
+    PostMessageW(dialog, kLook, 0, 0);
+    return TRUE;
+  }
+  if (message != kLook) return FALSE;
+  shell_test::PumpMessages();  // painted
+  HWND icon = GetDlgItem(dialog, 201);
+  iconKnown = SendMessageW(icon, STM_GETIMAGE, IMAGE_ICON, 0) != 0;
+  RECT frame{};
+  GetWindowRect(icon, &frame);
+  const int size = GetSystemMetrics(SM_CXICON);
+  iconCorner = ScreenPixel(frame.left, frame.top);
+  iconFarCorner = ScreenPixel(frame.left + size - 1, frame.top + size - 1);
+  pastIcon = ScreenPixel(frame.left + size, frame.top + size);
+  EndDialog(dialog, 1);
+  return TRUE;
+}
+
+TEST_F(Resources, DialogIconControlShowsTheGroupsImageForTheSystemIconSize) {
+  const DialogItemTemplate items[] = {
+      {WS_CHILD | WS_VISIBLE | SS_ICON | SS_REALSIZEIMAGE, 0, 12, 12, 30, 30, 201, u"static", MAKEINTRESOURCEW(101)}};
+  const DialogTemplate about = {WS_POPUP | WS_CAPTION | DS_SETFONT, 0, 0, 0, 156, 129, u"About", 9, u"MS Shell Dlg",
+                                items, 1};
+  ASSERT_EQ(DialogBoxIndirectParamW(GetModuleHandleW(nullptr), &about, nullptr, IconDialogProcedure, 0), 1);
+  EXPECT_TRUE(iconKnown);
+  EXPECT_EQ(iconCorner, 0x000050u);  // the 32 x 32 image with 32 bits per pixel, unscaled
+  EXPECT_EQ(iconFarCorner, 0x000050u);
+  EXPECT_EQ(pastIcon, 0xFFFFFFu);
+}
+
+}  // namespace
