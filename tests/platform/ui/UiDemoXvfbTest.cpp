@@ -3,6 +3,7 @@
 // and uidemo are killed by their ChildProcess objects whatever happens.
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -15,6 +16,7 @@ namespace {
 
 constexpr int kStartMs = 15000;
 constexpr int kStepMs = 10000;
+constexpr int kStopMs = 3000;
 constexpr int kScale = 2;
 
 // Xvfb on a display it picks itself (-displayfd), ready once it has written that display's number.
@@ -30,6 +32,11 @@ class VirtualDisplay {
     } else {
       name_ = ":" + number;
     }
+  }
+  // Asked to end (it removes its socket and lock file), killed if it does not within the limit.
+  ~VirtualDisplay() {
+    if (server_.Started()) kill(server_.Pid(), SIGTERM);
+    server_.Wait(kStopMs);
   }
   const std::string& Name() const { return name_; }
 
@@ -53,7 +60,6 @@ int RunOn(const std::string& display, const std::vector<std::string>& argv, std:
 // The desktop window of process `pid`, looked for until the time limit (0 when not found).
 unsigned long FindWindowOf(const std::string& display, int pid) {
   for (int attempt = 0; attempt < kStepMs / 100; ++attempt) {
-    std::string found;
     ChildProcess search({"/usr/bin/xdotool", "search", "--onlyvisible", "--pid", std::to_string(pid)},
                         {{"DISPLAY", display}});
     std::string line;
