@@ -264,3 +264,31 @@ TEST_F(ShellControls, ScreenshotShowsTaskBarWindowButtonAndSoftKeys) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ShellControls, ActivationRecordKeepsTheFocusedChildAcrossDeactivation) {
+  CommandWindow owner;
+  HWND button = MakeButton(owner.handle(), 5);
+  SHACTIVATEINFO record{};
+  record.cbSize = sizeof record;
+  SetFocus(button);
+  ASSERT_TRUE(SHHandleWMActivate(owner.handle(), MAKEWPARAM(WA_INACTIVE, 0), 0, &record, 0));
+  EXPECT_EQ(record.hwndLastFocus, button);
+  EXPECT_EQ(record.fActive, 0u);
+  SetFocus(owner.handle());
+  ASSERT_TRUE(SHHandleWMActivate(owner.handle(), MAKEWPARAM(WA_ACTIVE, 0), 0, &record, 0));
+  EXPECT_EQ(GetFocus(), button);
+  EXPECT_EQ(record.fActive, 1u);
+  EXPECT_TRUE(SHHandleWMSettingChange(owner.handle(), 0, 0, &record));
+
+  SHACTIVATEINFO wrongSize = record;
+  wrongSize.cbSize = 12;  // the size of another layout: refused, untouched
+  wrongSize.hwndLastFocus = nullptr;
+  EXPECT_FALSE(SHHandleWMActivate(owner.handle(), MAKEWPARAM(WA_INACTIVE, 0), 0, &wrongSize, 0));
+  EXPECT_EQ(wrongSize.hwndLastFocus, nullptr);
+  EXPECT_FALSE(SHHandleWMSettingChange(owner.handle(), 0, 0, &wrongSize));
+  EXPECT_FALSE(SHHandleWMActivate(owner.handle(), 0, 0, nullptr, 0));
+}
+
+}  // namespace
