@@ -1,5 +1,6 @@
-// uidemo on a real X display: its own Xvfb, the SDL backend, a click on its button by xdotool as a
-// person would click, and a real close request to its desktop window. Every wait is bounded; Xvfb
+// uidemo on a real X display: its own Xvfb, the SDL backend, a click on its button and Ctrl+A by
+// xdotool as a person would do them, the About dialog's Done button, and a real close request to
+// its desktop window. Every wait is bounded; Xvfb
 // and uidemo are killed by their ChildProcess objects whatever happens.
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@
 #include <memory>
 #include <sstream>
 
+#include "platform/ui/core/TaskBar.h"
 #include "tests/platform/ui/ChildProcess.h"
 
 namespace {
@@ -71,7 +73,7 @@ unsigned long FindWindowOf(const std::string& display, int pid) {
   return 0;
 }
 
-TEST(UiDemoOnX, ClickedButtonReportsItsCommandAndACloseRequestEndsTheProgram) {
+TEST(UiDemoOnX, ClickCtrlADoneAndACloseRequestReachTheProgram) {
   VirtualDisplay display;
   ASSERT_FALSE(display.Name().empty());
   ChildProcess demo({ORVAN_UIDEMO_PATH}, {{"DISPLAY", display.Name()},
@@ -95,6 +97,18 @@ TEST(UiDemoOnX, ClickedButtonReportsItsCommandAndACloseRequestEndsTheProgram) {
             0);
   ASSERT_TRUE(demo.ReadLine(&line, kStepMs)) << "the click did not reach the button";
   EXPECT_EQ(line, "command 4660");
+
+  // Ctrl+A on the real keyboard opens the About dialog; the task bar's Done button ends it.
+  ASSERT_EQ(RunOn(display.Name(), {"/usr/bin/xdotool", "key", "ctrl+a"}), 0);
+  ASSERT_TRUE(demo.ReadLine(&line, kStepMs)) << "Ctrl+A gave no command";
+  EXPECT_EQ(line, "command 40002");
+  const RECT done = TaskBar::OkButtonRectFor(240, 26);
+  ASSERT_EQ(RunOn(display.Name(), {"/usr/bin/xdotool", "mousemove", "--window", std::to_string(window),
+                                   std::to_string((done.left + done.right) / 2 * kScale),
+                                   std::to_string((done.top + done.bottom) / 2 * kScale), "click", "1"}),
+            0);
+  ASSERT_TRUE(demo.ReadLine(&line, kStepMs)) << "the Done button did not end the dialog";
+  EXPECT_EQ(line, "dialog 1");
 
   ASSERT_EQ(RunOn(display.Name(), {ORVAN_XCLOSE_PATH, std::to_string(window)}), 0) << "no close request was sent";
   EXPECT_FALSE(demo.ReadLine(&line, kStepMs)) << "after the close request: " << line;  // ends: no more lines
