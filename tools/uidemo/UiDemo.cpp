@@ -62,9 +62,9 @@ void CreateChildren(HWND window) {
   if (SHCreateMenuBar(&bar)) menuBar = bar.hwndMB;
   RECT client{};
   GetClientRect(window, &client);
-  pressButton = CreateWindowExW(0, u"button", u"Press", WS_CHILD | WS_VISIBLE, client.right / 4, client.bottom / 2 - kButtonHeight,
-                  client.right / 2, kButtonHeight, window, reinterpret_cast<HMENU>(uintptr_t(kPressCommand)),
-                  programInstance, nullptr);
+  pressButton = CreateWindowExW(0, u"button", u"Press", WS_CHILD | WS_VISIBLE, client.right / 4,
+                                client.bottom / 2 - kButtonHeight, client.right / 2, kButtonHeight, window,
+                                reinterpret_cast<HMENU>(uintptr_t(kPressCommand)), programInstance, nullptr);
 }
 
 LRESULT MainProcedure(HWND window, UINT message, WPARAM first, LPARAM second) {
@@ -77,8 +77,8 @@ LRESULT MainProcedure(HWND window, UINT message, WPARAM first, LPARAM second) {
       Report("command", command);
       if (command == kOkCommand) SendMessageW(window, WM_CLOSE, 0, 0);
       if (command == kAboutCommand) {
-        Report("dialog", long(DialogBoxParamW(programInstance, MAKEINTRESOURCEW(kAboutDialog), window,
-                                              AboutProcedure, 0)));
+        Report("dialog",
+               long(DialogBoxParamW(programInstance, MAKEINTRESOURCEW(kAboutDialog), window, AboutProcedure, 0)));
       }
       return 0;
     }

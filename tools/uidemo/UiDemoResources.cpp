@@ -15,7 +15,7 @@ const MenuTemplate kHelpMenu = {kMenuItems, 1};
 
 // Menu 102 with two soft keys: "OK" pushes 40000; "Help" drops down popup 0 of menu 102.
 const uint8_t kMenuBar[] = {
-    102, 0, 2, 0,                                                                   // menu id, count
+    102,  0,    2,    0,                                           // menu id, count
     0xFE, 0xFF, 0x40, 0x9C, 0x04, 0x10, 103, 0, 0, 0, 0xFF, 0xFF,                   // OK
     0xFE, 0xFF, 0x41, 0x9C, 0x04, 0x18, 104, 0, 0, 0, 0, 0,                         // Help
 };

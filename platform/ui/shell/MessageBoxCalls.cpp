@@ -37,9 +37,9 @@ BoxGeometry Measure(LPCWSTR text) {
   const int boxHeight = textRect.bottom + margin + buttonHeight + margin;
   const int top = work.top + std::max(0, (workHeight - boxHeight) / 2);
   const int buttonLeft = (boxWidth - buttonWidth) / 2;
-  return BoxGeometry{RECT{work.left + margin, top, work.left + margin + boxWidth, top + boxHeight}, textRect,
-                     RECT{buttonLeft, textRect.bottom + margin, buttonLeft + buttonWidth,
-                          textRect.bottom + margin + buttonHeight}};
+  return BoxGeometry{
+      RECT{work.left + margin, top, work.left + margin + boxWidth, top + boxHeight}, textRect,
+      RECT{buttonLeft, textRect.bottom + margin, buttonLeft + buttonWidth, textRect.bottom + margin + buttonHeight}};
 }
 
 void LayOut(HWND box, LPCWSTR text) {
@@ -54,9 +54,9 @@ void LayOut(HWND box, LPCWSTR text) {
   CreateWindowExW(0, ui::shell::kStaticClassName, text, WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, t.left, t.top,
                   t.right - t.left, t.bottom - t.top, box, nullptr, nullptr, nullptr);
   const RECT& b = geometry.button;
-  HWND ok = CreateWindowExW(0, ui::shell::kButtonClassName, u"OK", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
-                            b.left, b.top, b.right - b.left, b.bottom - b.top, box,
-                            reinterpret_cast<HMENU>(uintptr_t(IDOK)), nullptr, nullptr);
+  HWND ok = CreateWindowExW(0, ui::shell::kButtonClassName, u"OK",
+                            WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, b.left, b.top, b.right - b.left,
+                            b.bottom - b.top, box, reinterpret_cast<HMENU>(uintptr_t(IDOK)), nullptr, nullptr);
   SetFocus(ok ? ok : box);
 }
 

@@ -75,8 +75,8 @@ bool CreateControls(HWND dialog, HINSTANCE instance, const DialogTemplate& sourc
     const std::u16string text = ControlText(item.text);
     HWND control = CreateWindowExW(item.exStyle, item.windowClass, item.text ? text.c_str() : nullptr,
                                    (item.style | WS_CHILD) & ~WS_POPUP, units.Horizontal(item.x),
-                                   units.Vertical(item.y), units.Horizontal(item.cx), units.Vertical(item.cy),
-                                   dialog, reinterpret_cast<HMENU>(uintptr_t(item.id)), instance, nullptr);
+                                   units.Vertical(item.y), units.Horizontal(item.cx), units.Vertical(item.cy), dialog,
+                                   reinterpret_cast<HMENU>(uintptr_t(item.id)), instance, nullptr);
     if (control == nullptr) return false;
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     if (*firstTabStop == nullptr && (item.style & WS_TABSTOP)) *firstTabStop = control;
@@ -87,8 +87,8 @@ bool CreateControls(HWND dialog, HINSTANCE instance, const DialogTemplate& sourc
 // Enter and Escape meant for the dialog (or for its disabled owner) become IDOK and IDCANCEL.
 bool HandleDialogKey(HWND dialog, const MSG& message) {
   if (message.message != WM_KEYDOWN || (message.wParam != VK_RETURN && message.wParam != VK_ESCAPE)) return false;
-  const bool forDialog = message.hwnd == nullptr || IsSelfOrDescendant(dialog, message.hwnd) ||
-                         !IsWindowEnabled(TopLevelOf(message.hwnd));
+  const bool forDialog =
+      message.hwnd == nullptr || IsSelfOrDescendant(dialog, message.hwnd) || !IsWindowEnabled(TopLevelOf(message.hwnd));
   if (!forDialog) return false;
   const WORD id = message.wParam == VK_RETURN ? WORD(IDOK) : WORD(IDCANCEL);
   SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
@@ -133,8 +133,8 @@ INT_PTR RunModalDialog(HINSTANCE instance, const DialogTemplate& source, HWND ow
   auto state = std::make_shared<DialogState>();
   state->procedure = procedure;
   HWND dialog = CreateWindowExW(source.exStyle, kDialogClassName, source.caption,
-                                (source.style & ~(WS_VISIBLE | WS_CHILD)) | WS_POPUP, x, y, width, height,
-                                ownerWindow, nullptr, instance, nullptr);
+                                (source.style & ~(WS_VISIBLE | WS_CHILD)) | WS_POPUP, x, y, width, height, ownerWindow,
+                                nullptr, instance, nullptr);
   HWND focus = nullptr;
   bool made = dialog != nullptr;
   if (made) {

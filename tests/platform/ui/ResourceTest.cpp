@@ -32,10 +32,11 @@ struct IconImage {
 };
 std::vector<IconImage>& Images() {
   static std::vector<IconImage> images = [] {
-    std::vector<IconImage> made = {{1, 16, 4, 0x000010, {}},  {2, 32, 4, 0x000020, {}},  {3, 48, 8, 0x000030, {}},
-                                   {4, 32, 8, 0x000040, {}},  {5, 32, 32, 0x000050, {}}, {6, 48, 32, 0x000060, {}}};
+    std::vector<IconImage> made = {{1, 16, 4, 0x000010, {}}, {2, 32, 4, 0x000020, {}},  {3, 48, 8, 0x000030, {}},
+                                   {4, 32, 8, 0x000040, {}}, {5, 32, 32, 0x000050, {}}, {6, 48, 32, 0x000060, {}}};
     for (IconImage& image : made) {
-      image.png = EncodeRgbPng(image.size, image.size, std::vector<uint32_t>(size_t(image.size) * image.size, image.colour));
+      image.png =
+          EncodeRgbPng(image.size, image.size, std::vector<uint32_t>(size_t(image.size) * image.size, image.colour));
     }
     return made;
   }();
@@ -48,8 +49,8 @@ std::vector<uint8_t> GroupBytes(size_t count, size_t declared) {
   std::memcpy(bytes.data(), &header, sizeof header);
   for (size_t i = 0; i < count; ++i) {
     const IconImage& image = Images()[i];
-    const GRPICONDIRENTRY entry{image.size, image.size, BYTE(image.bits == 4 ? 16 : 0), 0, 1, image.bits,
-                                DWORD(image.png.size()), image.id};
+    const BYTE colours = image.bits == 4 ? 16 : 0;
+    const GRPICONDIRENTRY entry{image.size, image.size, colours, 0, 1, image.bits, DWORD(image.png.size()), image.id};
     std::memcpy(bytes.data() + sizeof header + i * sizeof entry, &entry, sizeof entry);
   }
   return bytes;
@@ -212,8 +213,8 @@ BOOL IconDialogProcedure(HWND dialog, UINT message, WPARAM, LPARAM) {
 TEST_F(Resources, DialogIconControlShowsTheGroupsImageForTheSystemIconSize) {
   const DialogItemTemplate items[] = {
       {WS_CHILD | WS_VISIBLE | SS_ICON | SS_REALSIZEIMAGE, 0, 12, 12, 30, 30, 201, u"static", MAKEINTRESOURCEW(101)}};
-  const DialogTemplate about = {WS_POPUP | WS_CAPTION | DS_SETFONT, 0, 0, 0, 156, 129, u"About", 9, u"MS Shell Dlg",
-                                items, 1};
+  const DialogTemplate about = {
+      WS_POPUP | WS_CAPTION | DS_SETFONT, 0, 0, 0, 156, 129, u"About", 9, u"MS Shell Dlg", items, 1};
   ASSERT_EQ(DialogBoxIndirectParamW(GetModuleHandleW(nullptr), &about, nullptr, IconDialogProcedure, 0), 1);
   EXPECT_TRUE(iconKnown);
   EXPECT_EQ(iconCorner, 0x000050u);  // the 32 x 32 image with 32 bits per pixel, unscaled

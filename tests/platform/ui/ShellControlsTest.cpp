@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "platform/imaging/DecodedImage.h"
-
 #include "platform/ui/Resources.h"
 #include "tests/platform/ui/ShellTestSupport.h"
 
@@ -16,9 +15,9 @@ using namespace shell_test;
 namespace {
 
 constexpr WORD kKorean = 1042;
-constexpr uint32_t kFace = 0xD4D0C8;         // a button's face, 0x00RRGGBB
+constexpr uint32_t kFace = 0xD4D0C8;  // a button's face, 0x00RRGGBB
 constexpr uint32_t kPressedFace = 0xB4B0A8;
-constexpr uint32_t kBar = 0x182848;          // the soft-key bar
+constexpr uint32_t kBar = 0x182848;  // the soft-key bar
 constexpr uint32_t kWhite = 0xFFFFFF;
 
 // Menu 102, two keys: "OK" pushes 40000; "Help" drops down popup 0 of menu 102.
@@ -169,7 +168,7 @@ TEST_F(ShellControls, AcceleratorsUseTheModifiersOfTheMomentTheKeyWasPressed) {
   EXPECT_EQ(owner.commands()[1].id, 40000);
 
   owner.Clear();
-  PressKeys(owner.handle(), table, {'A'});                      // no Ctrl
+  PressKeys(owner.handle(), table, {'A'});                        // no Ctrl
   PressKeys(owner.handle(), table, {VK_CONTROL, VK_SHIFT, 'A'});  // an extra modifier
   PressKeys(owner.handle(), table, {VK_CONTROL, 'B'});            // past the last entry
   EXPECT_TRUE(owner.commands().empty());
@@ -259,7 +258,7 @@ TEST_F(ShellControls, ScreenshotShowsTaskBarWindowButtonAndSoftKeys) {
   EXPECT_EQ(shot.At(corner.x + 100, corner.y + 30), kWhite);  // just outside it
   EXPECT_EQ(shot.At(corner.x - 1, corner.y - 1), kWhite);
   EXPECT_GT(shot.Unlike({corner.x + 3, corner.y + 3, corner.x + 97, corner.y + 27}, kFace), 10);  // "Press"
-  EXPECT_EQ(shot.At(1, 320 - MenuBarHeight() + 1), kBar);  // the soft-key bar
+  EXPECT_EQ(shot.At(1, 320 - MenuBarHeight() + 1), kBar);                                         // the soft-key bar
   DestroyWindow(bar);
 }
 

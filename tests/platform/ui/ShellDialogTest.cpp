@@ -16,11 +16,11 @@ const DialogItemTemplate kItems[] = {
     {WS_CHILD | WS_VISIBLE | SS_NOPREFIX | WS_GROUP, 0, 12, 36, 70, 8, kVersion, u"static", u"Version 1.0"},
     {WS_CHILD | WS_VISIBLE | WS_TABSTOP, 0, 52, 100, 50, 14, IDOK, u"button", u"OK"},
 };
-const DialogTemplate kDialog = {WS_POPUP | WS_CAPTION | DS_SETFONT, WS_EX_CAPTIONOKBTN, 0, 0, 156, 129,
-                                u"About", 9, u"MS Shell Dlg", kItems, 2};
+const DialogTemplate kDialog = {
+    WS_POPUP | WS_CAPTION | DS_SETFONT, WS_EX_CAPTIONOKBTN, 0, 0, 156, 129, u"About", 9, u"MS Shell Dlg", kItems, 2};
 // Without the Done button of its own: SHInitDialog gives it one.
-const DialogTemplate kPlainDialog = {WS_POPUP | WS_CAPTION | DS_SETFONT, 0, 0, 0, 156, 129,
-                                     u"About", 9, u"MS Shell Dlg", kItems, 2};
+const DialogTemplate kPlainDialog = {
+    WS_POPUP | WS_CAPTION | DS_SETFONT, 0, 0, 0, 156, 129, u"About", 9, u"MS Shell Dlg", kItems, 2};
 const DialogItemTemplate kUnknownItems[] = {{WS_CHILD, 0, 0, 0, 10, 10, 1, u"NoSuchClass", u""}};
 const DialogTemplate kUnmakeable = {WS_POPUP, 0, 0, 0, 50, 50, u"Broken", 0, nullptr, kUnknownItems, 1};
 
@@ -89,8 +89,7 @@ class ShellDialogs : public ::testing::Test {
 TEST_F(ShellDialogs, ModalDialogLaysOutInDialogUnitsAndReturnsEndDialogsResult) {
   CommandWindow owner;
   seen.owner = owner.handle();
-  EXPECT_EQ(DialogBoxIndirectParamW(GetModuleHandleW(nullptr), &kDialog, owner.handle(), TappingProcedure, 0x1234),
-            42);
+  EXPECT_EQ(DialogBoxIndirectParamW(GetModuleHandleW(nullptr), &kDialog, owner.handle(), TappingProcedure, 0x1234), 42);
   EXPECT_EQ(seen.initParam, 0x1234);
   EXPECT_FALSE(seen.ownerEnabledDuringLoop);
   EXPECT_TRUE(IsWindowEnabled(owner.handle()));
@@ -108,10 +107,10 @@ TEST_F(ShellDialogs, ModalDialogLaysOutInDialogUnitsAndReturnsEndDialogsResult) 
   DeleteDC(dc);
   DeleteObject(font);
   const int baseX = int((letters.cx / 26 + 1) / 2), baseY = int(letters.cy);
-  EXPECT_EQ(seen.version.left, 3 * baseX);                         // 12 units
-  EXPECT_EQ(seen.version.top, (36 * baseY + 4) / 8);               // 36 units
+  EXPECT_EQ(seen.version.left, 3 * baseX);            // 12 units
+  EXPECT_EQ(seen.version.top, (36 * baseY + 4) / 8);  // 36 units
   EXPECT_EQ(seen.version.right - seen.version.left, (70 * baseX + 2) / 4);
-  EXPECT_EQ(seen.version.bottom - seen.version.top, baseY);        // 8 units
+  EXPECT_EQ(seen.version.bottom - seen.version.top, baseY);  // 8 units
 }
 
 TEST_F(ShellDialogs, ShellInitialisedDialogFillsTheScreenWithItsOwnEmptySoftKeyBar) {

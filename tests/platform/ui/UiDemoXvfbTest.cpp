@@ -3,7 +3,6 @@
 // its desktop window. Every wait is bounded; Xvfb
 // and uidemo are killed by their ChildProcess objects whatever happens.
 #include <gtest/gtest.h>
-
 #include <signal.h>
 #include <unistd.h>
 
