@@ -141,10 +141,12 @@ INT_PTR RunModalDialog(HINSTANCE instance, const DialogTemplate& source, HWND ow
     SetClientSize(dialog, x, y, width, height);
     States().Set(dialog, state);
     made = CreateControls(dialog, instance, source, units, font, &focus);
-    if (!made) DestroyWindow(dialog);
+    if (!made) {
+      States().Erase(dialog);  // the procedure never hears of a dialog that was not made
+      DestroyWindow(dialog);
+    }
   }
   if (!made) {
-    if (dialog) States().Erase(dialog);
     if (ownFont) DeleteObject(ownFont);
     return -1;
   }
