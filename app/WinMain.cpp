@@ -1,0 +1,28 @@
+#include "app/WinMain.h"
+
+#include "app/MainWindow.h"
+#include "app/ResourceIds.h"
+
+namespace ambrel {
+
+int WinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int showCommand) {
+  if (!CreateMainWindow(instance, showCommand)) return 0;
+
+  HACCEL accelerators = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(kAccelerators));
+  MSG message{};
+  for (;;) {
+    const BOOL got = GetMessageW(&message, nullptr, 0, 0);
+    if (got == 0) break;  // WM_QUIT
+    if (got == -1) return 1;
+    // Accelerators are addressed to the main window rather than to the message's own window: after
+    // a tap a button holds the focus, and its key messages would otherwise send the command to the
+    // button, which ignores it, so Ctrl+Q and Ctrl+A would stop working.
+    HWND target = MainWindow() != nullptr ? MainWindow() : message.hwnd;
+    if (TranslateAcceleratorW(target, accelerators, &message)) continue;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  return static_cast<int>(message.wParam);
+}
+
+}  // namespace ambrel
