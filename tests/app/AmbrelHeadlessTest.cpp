@@ -163,7 +163,9 @@ TEST_F(AmbrelHeadless, HomeButtonMovesTheCentreAtTheCurrentZoomThenZoomsToSix) {
               return all;
             }()));
   for (const TileServerLogEntry& entry : log) {
-    if (TileOf(entry).z == 6) EXPECT_TRUE(EndsWith(entry.host, kWorldDomain)) << entry.host;
+    if (TileOf(entry).z == 6) {
+      EXPECT_TRUE(EndsWith(entry.host, kWorldDomain)) << entry.host;
+    }
   }
   EXPECT_EQ(app.CountLines(kLoaded), 2 * homeTiles.size() + atSix.size());
 
@@ -221,7 +223,7 @@ TEST_F(AmbrelHeadless, SecondCopyEndsAtOnceAndBringsTheRunningOneForward) {
 
 TEST_F(AmbrelHeadless, WithoutTheControlAMessageBoxShowsAndTheButtonsDoNothing) {
   // A device that lets no thread start: the control cannot start its message thread.
-  AmbrelProcess app({{"ORVAN_THREAD_LIMIT", "0"}});
+  AmbrelProcess app(Settings{{"ORVAN_THREAD_LIMIT", "0"}});
   // The message box comes before the buttons are made: while it shows, the button row is empty.
   std::unique_ptr<ScreenImage> box;
   ASSERT_TRUE(WaitUntil(
@@ -272,7 +274,7 @@ TEST_F(AmbrelHeadless, ServerThatAnswersOnlyErrorsAndResetsLeavesAProgramThatAns
 TEST(AmbrelLayout, OnAScreen241WideTheButtonsAre80WideAndTheLastColumnStaysBare) {
   TileServer server;
   ProxyEnvironment proxy(server);
-  AmbrelProcess app({{"ORVAN_SCREEN", "241x320"}});
+  AmbrelProcess app(Settings{{"ORVAN_SCREEN", "241x320"}});
   ASSERT_TRUE(app.WaitForLines("OMEventTypeMapDrawn", 1)) << app.Stderr();
   const ScreenImage shot(app.Screenshot("241"));
   ASSERT_EQ(shot.Width(), 241);

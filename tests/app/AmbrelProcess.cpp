@@ -56,7 +56,7 @@ bool WaitUntilImpl(bool (*check)(void*), void* context, int timeoutMs) {
 
 const char* AmbrelProcess::ExecutablePath() { return ORVAN_AMBREL_PATH; }
 
-AmbrelProcess::AmbrelProcess(std::map<std::string, std::string> environment) {
+AmbrelProcess::AmbrelProcess(const Settings& environment) {
   folder_ = MakeFolder();
   inputPath_ = folder_ + "/input";
   stderrPath_ = folder_ + "/stderr";
@@ -65,7 +65,7 @@ AmbrelProcess::AmbrelProcess(std::map<std::string, std::string> environment) {
   std::map<std::string, std::string> settings;
   for (char** e = environ; *e != nullptr; ++e) {
     const char* eq = std::strchr(*e, '=');
-    if (eq != nullptr) settings[std::string(*e, eq)] = eq + 1;
+    if (eq != nullptr) settings[std::string(*e, static_cast<size_t>(eq - *e))] = eq + 1;
   }
   settings["ORVAN_BACKEND"] = "headless";
   settings["ORVAN_INPUT"] = inputPath_;

@@ -9,6 +9,9 @@
 #include <optional>
 #include <string>
 
+// Device settings for the program, by name (a value of "" unsets the variable).
+using Settings = std::map<std::string, std::string>;
+
 class AmbrelProcess {
  public:
   // Generous bounds for slow (sanitizer) builds; they cap waits, they never judge speed.
@@ -18,7 +21,7 @@ class AmbrelProcess {
   static const char* ExecutablePath();
 
   // Starts ambrel headless on a fresh input file, with `environment` added (a value of "" unsets).
-  explicit AmbrelProcess(std::map<std::string, std::string> environment = {});
+  explicit AmbrelProcess(const Settings& environment = Settings{});
   ~AmbrelProcess();  // kills the program if it still runs
   AmbrelProcess(const AmbrelProcess&) = delete;
   AmbrelProcess& operator=(const AmbrelProcess&) = delete;
