@@ -1,0 +1,27 @@
+#include "mapview/EncodedImage.h"
+
+EncodedImage::~EncodedImage() {
+  if (image_ != nullptr) image_->Release();
+  if (factory_ != nullptr) factory_->Release();
+}
+
+bool EncodedImage::Decode(const uint8_t* bytes, uint32_t count) {
+  if (image_ != nullptr || bytes == nullptr || count == 0) return false;
+  void* made = nullptr;
+  if (FAILED(CoCreateInstance(CLSID_ImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IImagingFactory, &made)))
+    return false;
+  factory_ = static_cast<IImagingFactory*>(made);
+  if (FAILED(factory_->CreateImageFromBuffer(bytes, count, BufferDisposalFlagNone, &image_))) {
+    image_ = nullptr;
+    factory_->Release();
+    factory_ = nullptr;
+    return false;
+  }
+  return true;
+}
+
+bool EncodedImage::Draw(HDC surface, int32_t left, int32_t top, int32_t right, int32_t bottom) const {
+  if (image_ == nullptr) return false;
+  const RECT dest{left, top, right, bottom};
+  return SUCCEEDED(image_->Draw(surface, &dest, nullptr));
+}

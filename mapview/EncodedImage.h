@@ -1,0 +1,29 @@
+// An image made from encoded bytes (PNG, JPEG) through the platform's imaging factory, ready to be
+// drawn into rectangles of a surface. Decoding once and drawing several times lets a caller decode
+// outside a lock and hold the lock only for the draw.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/gfx/Gdi.h"
+#include "platform/imaging/Imaging.h"
+
+class EncodedImage {
+ public:
+  EncodedImage() = default;
+  // Releases the image, then the factory.
+  ~EncodedImage();
+  EncodedImage(const EncodedImage&) = delete;
+  EncodedImage& operator=(const EncodedImage&) = delete;
+
+  // Creates the factory and an image from the bytes, which stay the caller's. false when the
+  // factory cannot be created or the bytes are no image (nothing is kept then).
+  bool Decode(const uint8_t* bytes, uint32_t count);
+  // Draws the whole image scaled into (left, top, right, bottom) of the surface. false when
+  // nothing was decoded or the platform refuses the draw.
+  bool Draw(HDC surface, int32_t left, int32_t top, int32_t right, int32_t bottom) const;
+
+ private:
+  IImagingFactory* factory_ = nullptr;
+  IImage* image_ = nullptr;
+};

@@ -1,0 +1,75 @@
+#include "mapview/LayerScroller.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "mapview/MapLayers.h"
+#include "mapview/SurfaceDrawing.h"
+#include "mapview/TileDelivery.h"
+#include "mapview/ViewGeometry.h"
+
+namespace {
+
+struct Strip {
+  bool present = false;
+  PixelRect rect{0, 0, 0, 0};
+};
+
+// The strip's part inside the new viewport: after a pan longer than the layers, a strip reaches
+// from the new viewport all the way back to the old layers, and its tiles beyond the viewport would
+// be downloaded only to fall outside the layer.
+PixelRect InsideViewport(const PixelRect& strip, const PixelRect& viewport) {
+  return PixelRect{std::max(strip.left, viewport.left), std::max(strip.top, viewport.top),
+                   std::min(strip.right, viewport.right), std::min(strip.bottom, viewport.bottom)};
+}
+
+}  // namespace
+
+int32_t ScrollBy(OMMapView* view) {
+  const int32_t dx = view->pendingX, dy = view->pendingY;
+  const PixelRect v = view->viewport, b = view->bufferRect;
+  if (b.left <= v.left + dx && b.top <= v.top + dy && v.right + dx <= b.right && v.bottom + dy <= b.bottom) return 0;
+
+  Strip h, s;
+  if (v.left + dx < b.left) {
+    h = {true, {v.left - std::abs(dx), v.top + dy, b.left, v.bottom + dy}};
+  } else if (v.right + dx > b.right) {
+    h = {true, {b.right, v.top + dy, v.right + std::abs(dx), v.bottom + dy}};
+  }
+  if (v.top + dy < b.top) {
+    s = {true, {v.left + dx, v.top - std::abs(dy), v.right + dx, b.top}};
+  } else if (v.bottom + dy > b.bottom) {
+    s = {true, {v.left + dx, b.bottom, v.right + dx, v.bottom + std::abs(dy)}};
+  }
+
+  const int32_t bw = LayerWidth(view), bh = LayerHeight(view);
+  // The scroll, the move of bufferRect and the fills happen under the lock as one change, so a
+  // tile drawn on a download thread lands either wholly before (and is scrolled with the layer) or
+  // wholly after (at its place in the moved layer). The lock is released before any tile is
+  // requested: requesting may wait for a download thread that waits for the lock.
+  //
+  // Both strips are filled before either is requested. Filled in turn with the requests between
+  // them, the second fill (which spans the layer's whole width or height) would whiten tiles that
+  // the first request had just drawn from the cache.
+  {
+    CriticalSectionLock guard(&view->lock);
+    BitBlt(view->mapDC, 0, 0, bw, bh, view->mapDC, dx, dy, SRCCOPY);
+    ShiftView(view, dx, dy);
+    const PixelRect shifted = view->bufferRect;
+    if (h.present) {
+      // The fills pass a right or bottom edge one larger: the null-pen rectangle leaves its last
+      // column and row out, so exactly the uncovered columns and rows are painted.
+      if (dx < 0) FillRectColor(view->mapDC, 0, 0, h.rect.right - shifted.left + 1, bh, kColorKeyWhite);
+      if (dx > 0) FillRectColor(view->mapDC, h.rect.left - shifted.left, 0, bw + 1, bh, kColorKeyWhite);
+    }
+    if (s.present) {
+      if (dy < 0) FillRectColor(view->mapDC, 0, 0, bw, s.rect.bottom - shifted.top + 1, kColorKeyWhite);
+      if (dy > 0) FillRectColor(view->mapDC, 0, s.rect.top - shifted.top, bw, bh + 1, kColorKeyWhite);
+    }
+  }
+  if (h.present) RequestViewTiles(view, InsideViewport(h.rect, view->viewport));
+  if (s.present) RequestViewTiles(view, InsideViewport(s.rect, view->viewport));
+  view->pendingX = 0;
+  view->pendingY = 0;
+  return 1;
+}

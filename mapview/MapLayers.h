@@ -1,0 +1,17 @@
+// The control's two off-screen layers, both exactly as large as `bufferRect`: the map layer, white
+// where no tile has been drawn, and the placeholder layer, a grid of the placeholder image.
+#pragma once
+
+#include "mapview/MapViewRecord.h"
+
+// Replaces the map layer with a white one of `bufferRect`'s size. Holds `lock` while it swaps the
+// layer, so a tile drawn on a download thread never meets a half-replaced layer. 1.
+int32_t RebuildMapLayer(OMMapView* view);
+// Replaces the placeholder layer with a new grid of the placeholder image. 1.
+int32_t RebuildPlaceholderLayer(OMMapView* view);
+// Frees both layers (and the paint surface kept between paints), under `lock`.
+void FreeLayers(OMMapView* view);
+
+// Layer width and height: those of `bufferRect`.
+int32_t LayerWidth(const OMMapView* view);
+int32_t LayerHeight(const OMMapView* view);

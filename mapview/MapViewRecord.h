@@ -1,0 +1,74 @@
+// The control object behind a view handle: what the control knows about its window, its position,
+// its two off-screen layers and its tiles. Fields keep the order the control was designed with;
+// the few fields after `lock` serve this implementation only.
+//
+// Threads: every field is written on the GUI thread. A download thread delivering a tile reads
+// `window`, `bufferRect` and `mapDC` under `lock` only, and the event pair under `handlerLock`.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+
+#include "mapview/OMMapView.h"
+#include "platform/gfx/Gdi.h"
+#include "platform/kernel/CriticalSection.h"
+#include "platform/ui/Windows.h"
+#include "projection/MercatorProjection.h"
+#include "tiles/TileLayer.h"
+
+struct OMMapView {
+  OMMapView();
+  // Releases `lock` only. Tearing the control down (downloads, layers, registry entry) is
+  // DestroyMapView's job, which must run first.
+  ~OMMapView();
+  OMMapView(const OMMapView&) = delete;
+  OMMapView& operator=(const OMMapView&) = delete;
+
+  HWND window = nullptr;
+  HINSTANCE instance = nullptr;
+  double latitude = 0.0;
+  double longitude = 0.0;
+  int32_t centerX = 0;
+  int32_t centerY = 0;
+  PixelRect bufferRect{0, 0, 0, 0};  // world pixels the layers cover; layer pixel (0, 0) is its left-top
+  int32_t worldWidth = 0;            // zero until a position is applied: stylus input checks for it
+  int32_t worldHeight = 0;
+  PixelRect viewport{0, 0, 0, 0};    // world pixels the window shows when no offset applies
+  HDC placeholderDC = nullptr;
+  HBITMAP placeholderOldBitmap = nullptr;
+  HDC mapDC = nullptr;
+  HBITMAP mapOldBitmap = nullptr;
+  MapProjection* projection = nullptr;  // null until a map type is set; then &mercator
+  MercatorProjection mercator;
+  TileLayer tileLayer;
+  uint8_t dragging = 0;
+  int32_t dragX = 0;  // live drag offset: down point minus current point
+  int32_t dragY = 0;
+  int32_t pendingX = 0;  // pan not yet folded into the centre, shown by painting as an offset
+  int32_t pendingY = 0;
+  int32_t downX = 0;  // client point of the latest stylus-down
+  int32_t downY = 0;
+  double zoom = 0.0;
+  double maxZoom = 0.0;
+  double minZoom = 0.0;
+  uint32_t userData = 0;
+  EventHandler eventHandler = nullptr;
+  CRITICAL_SECTION lock;  // serialises drawing into the map layer with painting and layer changes
+
+  // The handler and its user data change together on the GUI thread while download threads fire
+  // events; this keeps each firing's pair consistent (and the reads free of data races).
+  std::mutex handlerLock;
+
+  // The surface a paint composes in, kept from paint to paint while its size stays the same (the
+  // client area's visible part of the layers), so a drag does not allocate a bitmap per move.
+  HDC composeDC = nullptr;
+  HBITMAP composeOldBitmap = nullptr;
+  int32_t composeWidth = 0;
+  int32_t composeHeight = 0;
+};
+
+// Tears the control down in the order its download threads need: the tile layer first (every
+// running download is cancelled and awaited, and may still draw through `lock`, the map layer and
+// `window` until then), then the registry entry of its window, then the layers, then the object.
+// Afterwards no event is reported and no message for the window reaches the freed object.
+void DestroyMapView(OMMapView* view);

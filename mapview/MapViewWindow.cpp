@@ -1,0 +1,82 @@
+#include "mapview/MapViewWindow.h"
+
+#include "mapview/MapLayers.h"
+#include "mapview/MapPainter.h"
+#include "mapview/StylusInput.h"
+#include "mapview/ViewRegistry.h"
+
+namespace {
+
+constexpr UINT kRedrawOnResize = CS_HREDRAW | CS_VREDRAW;
+
+void RegisterMapViewClass(HINSTANCE instance) {
+  WNDCLASSW windowClass{};
+  windowClass.style = kRedrawOnResize;
+  windowClass.lpfnWndProc = MapViewWndProc;
+  windowClass.hInstance = instance;
+  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+  windowClass.lpszClassName = kMapViewClassName;
+  RegisterClassW(&windowClass);  // fails harmlessly when the class exists
+}
+
+// Stylus messages carry the client point in the second parameter's low and high 16 bits.
+int32_t StylusX(LPARAM second) { return LOWORD(uintptr_t(second)); }
+int32_t StylusY(LPARAM second) { return HIWORD(uintptr_t(second)); }
+
+}  // namespace
+
+int32_t CreateControlWindow(OMMapView* view, uint32_t style, int32_t left, int32_t top, int32_t right,
+                            int32_t bottom, HWND parent, HINSTANCE instance) {
+  RegisterMapViewClass(instance);
+  HWND window = CreateWindowExW(0, kMapViewClassName, nullptr, style | WS_CHILD, left, top, right - left,
+                                bottom - top, parent, nullptr, instance, view);
+  view->window = window;
+  if (window == nullptr) return 0;
+  view->instance = instance;
+  return 1;
+}
+
+LRESULT MapViewWndProc(HWND window, UINT message, WPARAM first, LPARAM second) {
+  if (message == WM_CREATE) {
+    const auto* creation = reinterpret_cast<const CREATESTRUCTW*>(second);
+    auto* view = static_cast<OMMapView*>(creation->lpCreateParams);
+    // A window of this class made by someone else, without a control, stays a plain window.
+    if (view != nullptr) {
+      RememberViewWindow(window, view);
+      view->window = window;
+    }
+    return 0;
+  }
+  OMMapView* view = FindViewOfWindow(window);
+  if (view == nullptr) return DefWindowProcW(window, message, first, second);
+  switch (message) {
+    case WM_DESTROY:
+      FreeLayers(view);
+      // The window is gone; a later OMMapViewDestroy finds no entry to remove.
+      ForgetViewWindow(window, view);
+      return 0;
+    case WM_PAINT: {
+      PAINTSTRUCT paint{};
+      HDC dc = BeginPaint(window, &paint);
+      Paint(view, dc);
+      EndPaint(window, &paint);
+      return 0;
+    }
+    case WM_ERASEBKGND:
+      return 1;  // every paint covers the window: never erased
+    case WM_COMMAND:
+      return 0;
+    case WM_MOUSEMOVE:
+      OnStylusMove(view, StylusX(second), StylusY(second));
+      return 0;
+    case WM_LBUTTONDOWN:
+      OnStylusDown(view, StylusX(second), StylusY(second));
+      return 0;
+    case WM_LBUTTONUP:
+      OnStylusUp(view, StylusX(second), StylusY(second));
+      return 0;
+    default:
+      return DefWindowProcW(window, message, first, second);
+  }
+}

@@ -1,0 +1,64 @@
+// The control's public functions. Each checks its handle first; all run on the GUI thread.
+#include <new>
+
+#include "mapview/MapViewEvents.h"
+#include "mapview/MapViewRecord.h"
+#include "mapview/MapViewWindow.h"
+#include "mapview/ViewPosition.h"
+
+extern "C" {
+
+OMMapView* OMMapViewCreate(uint32_t style, int32_t left, int32_t top, int32_t right, int32_t bottom, HWND parent,
+                           HINSTANCE instance) {
+  auto* view = new (std::nothrow) OMMapView();
+  if (view == nullptr) return nullptr;
+  if (CreateControlWindow(view, style, left, top, right, bottom, parent, instance) == 0) {
+    DestroyMapView(view);
+    return nullptr;
+  }
+  return view;
+}
+
+int32_t OMMapViewDestroy(OMMapView* view) {
+  if (view == nullptr) return 0;
+  DestroyMapView(view);
+  return 1;
+}
+
+int32_t OMMapViewSetMap(OMMapView* view, int32_t mapType, double latitude, double longitude, double zoom) {
+  if (view == nullptr) return 0;
+  if (SetMapType(view, mapType) == 0) return 0;
+  return ApplyPosition(view, latitude, longitude, zoom);
+}
+
+// The four functions below need a projection. Called before a map was set they return 0 and do
+// nothing, instead of converting through a projection that does not exist.
+int32_t OMMapViewSetCenter(OMMapView* view, double latitude, double longitude) {
+  if (view == nullptr || view->projection == nullptr) return 0;
+  return ApplyPosition(view, latitude, longitude, view->zoom);
+}
+
+int32_t OMMapViewSetZoom(OMMapView* view, double zoom) {
+  if (view == nullptr || view->projection == nullptr) return 0;
+  return ZoomTo(view, zoom);
+}
+
+int32_t OMMapViewZoomIn(OMMapView* view) {
+  if (view == nullptr || view->projection == nullptr) return 0;
+  if (view->zoom >= view->maxZoom) return 0;
+  return ZoomTo(view, view->zoom + 1.0);
+}
+
+int32_t OMMapViewZoomOut(OMMapView* view) {
+  if (view == nullptr || view->projection == nullptr) return 0;
+  if (view->zoom <= view->minZoom) return 0;
+  return ZoomTo(view, view->zoom - 1.0);
+}
+
+int32_t OMMapViewSetEventHandler(OMMapView* view, EventHandler handler, uint32_t userData) {
+  if (view == nullptr) return 0;
+  SetEventPair(view, handler, userData);
+  return 1;
+}
+
+}  // extern "C"

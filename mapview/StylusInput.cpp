@@ -1,0 +1,82 @@
+#include "mapview/StylusInput.h"
+
+#include "mapview/LayerScroller.h"
+#include "mapview/ViewPosition.h"
+#include "platform/kernel/Time.h"
+
+int64_t lastTapTime = 0;
+DWORD (*tapClock)() = GetTickCount;
+
+namespace {
+
+// The window whose stylus-down set lastTapTime: a tap in one control and a tap in another are no
+// double tap. Window handles are never reused, so comparing a stale one is safe.
+HWND lastTapWindow = nullptr;
+
+bool HasMap(const OMMapView* view) { return view->projection != nullptr && view->worldWidth > 0; }
+
+// Clamps an offset so that the viewport moved by it stays within the world, testing the far edge
+// first: a world narrower than the viewport is pinned to its far edge. 64-bit sums cannot overflow.
+int32_t ClampToWorld(int32_t offset, int32_t nearEdge, int32_t farEdge, int32_t worldExtent) {
+  if (int64_t(farEdge) + offset >= worldExtent) return int32_t(int64_t(worldExtent) - farEdge);
+  if (int64_t(nearEdge) + offset <= 0) return int32_t(-int64_t(nearEdge));
+  return offset;
+}
+
+// Whether this stylus-down completes a double tap, and the bookkeeping for the next one.
+bool IsDoubleTap(OMMapView* view, int32_t x, int32_t y) {
+  const DWORD now = tapClock();
+  const int64_t elapsed = int64_t(now) - lastTapTime;
+  const bool doubleTap = lastTapTime != 0 && lastTapWindow == view->window && elapsed >= 0 &&
+                         elapsed < kDoubleTapMs && x - view->downX < kDoubleTapDistance &&
+                         view->downX - x < kDoubleTapDistance && y - view->downY < kDoubleTapDistance &&
+                         view->downY - y < kDoubleTapDistance;
+  // After a double tap the next tap starts afresh, so a triple tap zooms once, not twice.
+  lastTapTime = doubleTap ? 0 : int64_t(now);
+  lastTapWindow = view->window;
+  return doubleTap;
+}
+
+}  // namespace
+
+void OnStylusDown(OMMapView* view, int32_t x, int32_t y) {
+  if (!HasMap(view)) return;
+  // A double tap zooms in one level around the tapped point, as map users expect; at the upper
+  // limit it does nothing more than a tap. The tap also starts a drag, as every stylus-down does:
+  // lifting the stylus where it went down pans by nothing.
+  if (IsDoubleTap(view, x, y)) ZoomInAround(view, x, y);
+  view->dragX = 0;
+  view->dragY = 0;
+  view->downX = x;
+  view->downY = y;
+  view->dragging = 1;
+}
+
+void OnStylusMove(OMMapView* view, int32_t x, int32_t y) {
+  if (view->dragging == 0) return;
+  // The live clamp looks at the viewport only: while a pending pan is set, the live picture may
+  // pass the world's edge by up to that pan, and the release clamps the sum.
+  view->dragX = ClampToWorld(view->downX - x, view->viewport.left, view->viewport.right, view->worldWidth);
+  view->dragY = ClampToWorld(view->downY - y, view->viewport.top, view->viewport.bottom, view->worldHeight);
+  InvalidateRect(view->window, nullptr, TRUE);
+}
+
+void OnStylusUp(OMMapView* view, int32_t x, int32_t y) {
+  if (view->dragging == 0) return;
+  const int32_t dx = view->downX - x;
+  const int32_t dy = view->downY - y;
+  view->dragX = 0;
+  view->dragY = 0;
+  PanBy(view, dx, dy);
+  view->dragging = 0;
+  InvalidateRect(view->window, nullptr, TRUE);
+}
+
+int32_t PanBy(OMMapView* view, int32_t dx, int32_t dy) {
+  view->pendingX = ClampToWorld(int32_t(int64_t(view->pendingX) + dx), view->viewport.left, view->viewport.right,
+                                view->worldWidth);
+  view->pendingY = ClampToWorld(int32_t(int64_t(view->pendingY) + dy), view->viewport.top, view->viewport.bottom,
+                                view->worldHeight);
+  ScrollBy(view);
+  return 1;
+}

@@ -1,0 +1,43 @@
+#include "mapview/TileDelivery.h"
+
+#include "mapview/EncodedImage.h"
+#include "mapview/MapViewEvents.h"
+#include "mapview/SurfaceDrawing.h"
+#include "projection/MercatorProjection.h"
+
+void OnTileReady(const TileDrawInfo* info, void* context) {
+  auto* view = static_cast<OMMapView*>(context);
+  FireEvent(view, OMEventTypeMapWillLoad);
+  // Decoding is the slow part of a tile; it needs no part of the view, so it runs before the lock
+  // and several download threads decode at once. Only the draw into the layer is serialised with
+  // painting and with the other tiles.
+  EncodedImage image;
+  const bool decoded = info->data != nullptr && image.Decode(info->data, info->dataSize);
+  {
+    CriticalSectionLock guard(&view->lock);
+    const int32_t left = info->x - view->bufferRect.left;
+    const int32_t top = info->y - view->bufferRect.top;
+    const int32_t right = left + info->width;
+    const int32_t bottom = top + info->height;
+    // A tile of another zoom level reaches the view when its download was started before the zoom
+    // changed and ends (or is cancelled, when the new level's tile replaces it) afterwards. Its
+    // pixel position belongs to the old level: drawn into the new layer it would show the wrong
+    // picture, or paint white over a tile that was just drawn there. Without a layer (its window
+    // was destroyed before the control) there is nothing to draw into.
+    const bool sameLevel = ZoomLevelOf(info->zoom) == ZoomLevelOf(view->zoom);
+    if (sameLevel && view->mapDC != nullptr) {
+      if (decoded) {
+        image.Draw(view->mapDC, left, top, right, bottom);
+      } else if (info->data == nullptr) {
+        FillRectColor(view->mapDC, left, top, right, bottom, kColorKeyWhite);
+      }
+      // Bytes that are no image draw nothing: the rectangle keeps what it had.
+    }
+    InvalidateRect(view->window, nullptr, FALSE);
+  }
+  FireEvent(view, OMEventTypeMapLoaded);
+}
+
+void RequestViewTiles(OMMapView* view, const PixelRect& rect) {
+  view->tileLayer.RequestTiles(rect.left, rect.top, rect.right, rect.bottom, view->zoom, OnTileReady, view);
+}

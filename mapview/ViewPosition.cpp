@@ -1,0 +1,78 @@
+#include "mapview/ViewPosition.h"
+
+#include <limits>
+
+#include "mapview/MapLayers.h"
+#include "mapview/TileDelivery.h"
+#include "mapview/ViewGeometry.h"
+
+namespace {
+
+constexpr int32_t kMercatorMapType = 1;
+constexpr double kMinZoom = 1.0;
+constexpr double kMaxZoom = 17.0;
+
+// tiles x tile size; past level 23 the world no longer fits 32 bits and is capped.
+int32_t WorldExtent(int32_t tiles, int32_t tileSize) {
+  const int64_t extent = int64_t(tiles) * tileSize;
+  return extent > std::numeric_limits<int32_t>::max() ? std::numeric_limits<int32_t>::max() : int32_t(extent);
+}
+
+}  // namespace
+
+int32_t SetMapType(OMMapView* view, int32_t type) {
+  if (type != kMercatorMapType) return 0;
+  view->minZoom = kMinZoom;
+  view->maxZoom = kMaxZoom;
+  view->projection = &view->mercator;
+  view->tileLayer.projection = &view->mercator;
+  return 1;
+}
+
+int32_t ApplyPosition(OMMapView* view, double latitude, double longitude, double zoom) {
+  {
+    // A download thread compares its tile's zoom with this one under the lock.
+    CriticalSectionLock guard(&view->lock);
+    view->zoom = zoom;
+  }
+  view->latitude = latitude;
+  view->longitude = longitude;
+  const PixelPoint centre = view->projection->LatLonToPixel(latitude, longitude, zoom);
+  PlaceCenter(view, centre.x, centre.y);
+  RebuildMapLayer(view);
+  RebuildPlaceholderLayer(view);
+  const SizeCounts tiles = view->projection->TilesPerSide(zoom);
+  const SizeCounts tileSize = view->projection->TileSize();
+  view->worldWidth = WorldExtent(tiles.width, tileSize.width);
+  view->worldHeight = WorldExtent(tiles.height, tileSize.height);
+  RequestViewTiles(view, view->viewport);
+  return 1;
+}
+
+void FoldPendingPan(OMMapView* view) {
+  if (view->pendingX == 0 && view->pendingY == 0) return;
+  ShiftView(view, view->pendingX, view->pendingY);
+  view->pendingX = 0;
+  view->pendingY = 0;
+}
+
+int32_t ZoomTo(OMMapView* view, double zoom) {
+  FoldPendingPan(view);
+  return ApplyPosition(view, view->latitude, view->longitude, zoom);
+}
+
+int32_t ZoomInAround(OMMapView* view, int32_t x, int32_t y) {
+  if (view->projection == nullptr || view->zoom >= view->maxZoom) return 0;
+  FoldPendingPan(view);
+  // With no offset left, client pixel (x, y) shows world pixel viewport + (x, y).
+  const int32_t worldX = view->viewport.left + x;
+  const int32_t worldY = view->viewport.top + y;
+  const double newZoom = view->zoom + 1.0;
+  const GeoPoint point = view->projection->PixelToLatLon(worldX, worldY, view->zoom);
+  const PixelPoint there = view->projection->LatLonToPixel(point.latitude, point.longitude, newZoom);
+  // The new centre is as far from the point as the point is from the window's centre.
+  const int32_t centreX = there.x - (worldX - view->centerX);
+  const int32_t centreY = there.y - (worldY - view->centerY);
+  const GeoPoint centre = view->projection->PixelToLatLon(centreX, centreY, newZoom);
+  return ApplyPosition(view, centre.latitude, centre.longitude, newZoom);
+}

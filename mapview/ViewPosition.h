@@ -1,0 +1,22 @@
+// Setting the map type and applying a position: the operations behind the public functions that
+// move or zoom the view.
+#pragma once
+
+#include "mapview/MapViewRecord.h"
+
+// Type 1 (spherical Mercator) selects the view's projection and the zoom limits 1.0 and 17.0 and
+// returns 1; every other type returns 0 and changes nothing.
+int32_t SetMapType(OMMapView* view, int32_t type);
+// Stores the position, places the centre, rebuilds both layers, computes the world's size and
+// requests the viewport's tiles (tiles already held are drawn, with their events, before it
+// returns). Leaves the pending pan alone. Needs a projection. 1.
+int32_t ApplyPosition(OMMapView* view, double latitude, double longitude, double zoom);
+// Moves the centre by the pending pan and clears it, so that a zoom keeps the point shown at the
+// window's centre.
+void FoldPendingPan(OMMapView* view);
+// Folds the pending pan, then applies the current centre at `zoom`. 1.
+int32_t ZoomTo(OMMapView* view, double zoom);
+// One level in, keeping the world point under client pixel (x, y) under it (within a pixel):
+// folds the pending pan, then applies the centre that puts that point there at zoom + 1.0. 0 and
+// nothing changes at or above the upper limit, else 1.
+int32_t ZoomInAround(OMMapView* view, int32_t x, int32_t y);
