@@ -226,6 +226,8 @@ constexpr int GWL_STYLE = -16;
 constexpr int GWL_EXSTYLE = -20;
 constexpr int GWL_ID = -12;
 constexpr int GWL_USERDATA = -21;
+constexpr int GWL_WNDPROC = -4;  // the window's procedure (subclassing)
+// Indexes 0, 8, ... read and write the class's extra window bytes (cbWndExtra) a pointer at a time.
 intptr_t GetWindowLongPtrW(HWND window, int index);
 intptr_t SetWindowLongPtrW(HWND window, int index, intptr_t value);
 

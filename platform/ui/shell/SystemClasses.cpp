@@ -7,9 +7,10 @@
 #include "platform/ui/shell/SoftKeyBar.h"
 #include "platform/ui/shell/StaticControl.h"
 
-BOOL RegisterSystemWindowClasses() {
-  const bool registered = ui::shell::RegisterButtonClass() & ui::shell::RegisterStaticClass() &
-                          ui::shell::RegisterDialogClass() & ui::shell::RegisterPopupMenuClass() &
-                          ui::shell::RegisterSoftKeyBarClass();
-  return registered ? TRUE : FALSE;
+void RegisterSystemWindowClasses() {
+  ui::shell::RegisterButtonClass();
+  ui::shell::RegisterStaticClass();
+  ui::shell::RegisterDialogClass();
+  ui::shell::RegisterPopupMenuClass();
+  ui::shell::RegisterSoftKeyBarClass();
 }

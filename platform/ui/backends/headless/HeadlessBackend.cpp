@@ -1,0 +1,10 @@
+#include "platform/ui/backends/headless/HeadlessBackend.h"
+
+namespace {
+class HeadlessBackend final : public DisplayBackend {
+ public:
+  bool Start(int32_t, int32_t, int32_t) override { return true; }
+};
+}  // namespace
+
+std::unique_ptr<DisplayBackend> CreateHeadlessBackend() { return std::make_unique<HeadlessBackend>(); }

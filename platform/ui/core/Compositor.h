@@ -1,0 +1,58 @@
+// The device screen's pixels: the task bar on top, then every visible top-level window's pixels
+// in z-order, over the desktop colour. Recomposes only damaged rectangles; a window whose pixels
+// are being drawn at that moment is left for the painter's own EndPaint to bring in, so composing
+// never waits on a paint. Call its functions without the window system's lock held.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/gfx/Surface.h"
+#include "platform/ui/Windows.h"
+#include "platform/ui/core/BackingStore.h"
+#include "platform/ui/core/TaskBar.h"
+
+constexpr uint32_t kDesktopPixel = 0x00C8C8C8;
+
+class Compositor {
+ public:
+  static Compositor& Get();
+
+  void Start(int32_t width, int32_t height, int32_t taskBarHeight);
+  int32_t Width() const { return width_; }
+  int32_t Height() const { return height_; }
+
+  // Recomposes `damage` (screen coordinates) and tells the display.
+  void Damage(const RECT& damage);
+  void DamageAll() { Damage(RECT{0, 0, width_, height_}); }
+
+  uint32_t Pixel(int32_t x, int32_t y);
+  BOOL WritePng(const char* path);
+  RECT OkButtonRect();
+
+  // For the display backend: the screen under its lock, and the area changed since the last call.
+  std::mutex& ScreenLock() { return screenLock_; }
+  PixelSurface ScreenLocked() { return PixelSurface{screen_.data(), width_, height_, width_}; }
+  RECT TakeChangedLocked();
+
+ private:
+  struct Layer {
+    std::shared_ptr<BackingStore> store;
+    RECT rect;  // screen coordinates of the store's (0, 0) .. size
+  };
+  void Snapshot(std::vector<Layer>* layers, std::u16string* title, bool* ok);
+  void ComposeLocked(const RECT& area, const std::vector<Layer>& layers);
+  void Copy(const PixelSurface& from, int32_t fromX, int32_t fromY, const RECT& to);
+
+  std::mutex screenLock_;
+  std::vector<uint32_t> screen_;
+  int32_t width_ = 0;
+  int32_t height_ = 0;
+  int32_t taskBarHeight_ = 0;
+  TaskBar taskBar_;
+  RECT pending_{};  // areas a busy window kept out of a composition
+  RECT changed_{};
+};

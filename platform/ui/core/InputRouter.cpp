@@ -1,0 +1,122 @@
+#include "platform/ui/core/InputRouter.h"
+
+#include <atomic>
+
+#include "platform/kernel/Time.h"
+#include "platform/ui/DeviceScreen.h"
+#include "platform/ui/core/Compositor.h"
+#include "platform/ui/core/WindowCalls.h"
+
+namespace {
+std::atomic<int64_t> lastStylus{0};
+bool stylusDown = false;  // under the window system's lock
+
+void NoteStylus(int32_t x, int32_t y) { lastStylus.store((int64_t(uint32_t(x)) << 32) | uint32_t(y)); }
+
+// The deepest shown child of `window` at screen point (x, y), or the window itself.
+Window* HitChild(Window* window, int32_t x, int32_t y) {
+  for (auto it = window->children.rbegin(); it != window->children.rend(); ++it) {
+    Window* child = *it;
+    if (!child->IsVisibleFlag()) continue;
+    const RECT r = WindowSystem::WindowRectOnScreen(*child);
+    if (x >= r.left && x < r.right && y >= r.top && y < r.bottom) return HitChild(child, x, y);
+  }
+  return window;
+}
+
+Window* HitTest(WindowSystem& ws, int32_t x, int32_t y) {
+  for (auto it = ws.zOrder.rbegin(); it != ws.zOrder.rend(); ++it) {
+    Window* top = *it;
+    if (!top->IsVisibleFlag()) continue;
+    const RECT& r = top->rect;
+    if (x >= r.left && x < r.right && y >= r.top && y < r.bottom) return HitChild(top, x, y);
+  }
+  return nullptr;
+}
+
+bool EnabledChain(const Window* window) {
+  for (const Window* w = window; w != nullptr; w = w->parent) {
+    if (!w->IsEnabledFlag()) return false;
+  }
+  return true;
+}
+
+void PostStylus(UINT message, int32_t x, int32_t y) {
+  WindowSystem& ws = WindowSystem::Get();
+  NoteStylus(x, y);
+  HWND activate = nullptr;
+  {
+    std::lock_guard<std::mutex> held(ws.lock);
+    if (message == WM_LBUTTONDOWN) stylusDown = true;
+    if (message == WM_MOUSEMOVE && !stylusDown) return;  // a stylus moves only while it touches
+    if (message == WM_LBUTTONUP) {
+      if (!stylusDown) return;
+      stylusDown = false;
+    }
+    Window* target = ws.capture;
+    if (target == nullptr) {
+      if (y < TaskBarHeight()) {
+        if (message != WM_LBUTTONDOWN) return;
+        const RECT ok = Compositor::Get().OkButtonRect();
+        if (ws.foreground != nullptr && ws.foreground->doneButton && x >= ok.left && x < ok.right && y >= ok.top &&
+            y < ok.bottom) {
+          Window* fg = ws.foreground;
+          fg->queue->posted.push_back(
+              MSG{ToHandle(fg), WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0, GetTickCount(), POINT{x, y}});
+          ws.Wake(*fg->queue);
+        }
+        return;
+      }
+      target = HitTest(ws, x, y);
+      if (target == nullptr || !EnabledChain(target)) return;
+      Window* top = WindowSystem::TopLevelOf(target);
+      if (message == WM_LBUTTONDOWN && ws.foreground != top && CanActivate(*top)) activate = ToHandle(top);
+    }
+    const POINT origin = WindowSystem::ClientOriginOnScreen(*target);
+    const LPARAM where = MAKELPARAM(WORD(int16_t(x - origin.x)), WORD(int16_t(y - origin.y)));
+    const WPARAM buttons = message == WM_LBUTTONUP ? 0 : MK_LBUTTON;
+    MessageQueue& queue = *target->queue;
+    const HWND handle = ToHandle(target);
+    // Moves not yet retrieved are merged into the newest, as the platform does.
+    if (message == WM_MOUSEMOVE && !queue.posted.empty() && queue.posted.back().message == WM_MOUSEMOVE &&
+        queue.posted.back().hwnd == handle) {
+      queue.posted.back().lParam = where;
+      queue.posted.back().pt = POINT{x, y};
+    } else {
+      queue.posted.push_back(MSG{handle, message, buttons, where, GetTickCount(), POINT{x, y}});
+    }
+    ws.Wake(queue);
+  }
+  if (activate != nullptr) ActivateWindow(activate, false);
+}
+}  // namespace
+
+POINT StylusPosition() {
+  const int64_t packed = lastStylus.load();
+  return POINT{int32_t(uint32_t(uint64_t(packed) >> 32)), int32_t(uint32_t(packed))};
+}
+
+void RouteStylusDown(int32_t x, int32_t y) { PostStylus(WM_LBUTTONDOWN, x, y); }
+void RouteStylusMove(int32_t x, int32_t y) { PostStylus(WM_MOUSEMOVE, x, y); }
+void RouteStylusUp(int32_t x, int32_t y) { PostStylus(WM_LBUTTONUP, x, y); }
+
+void RouteKey(WORD virtualKey, bool down) {
+  WindowSystem& ws = WindowSystem::Get();
+  std::lock_guard<std::mutex> held(ws.lock);
+  Window* target = ws.focus != nullptr ? ws.focus : ws.foreground;
+  if (target == nullptr) return;
+  const LPARAM flags = down ? 1 : LPARAM(0xC0000001);
+  target->queue->posted.push_back(
+      MSG{ToHandle(target), down ? WM_KEYDOWN : WM_KEYUP, virtualKey, flags, GetTickCount(), StylusPosition()});
+  ws.Wake(*target->queue);
+}
+
+void CloseProgramWindows() {
+  WindowSystem& ws = WindowSystem::Get();
+  std::lock_guard<std::mutex> held(ws.lock);
+  for (Window* window : ws.zOrder) {
+    if (window->owner != nullptr || !window->IsVisibleFlag() || window->destroying) continue;
+    window->queue->posted.push_back(MSG{ToHandle(window), WM_CLOSE, 0, 0, GetTickCount(), StylusPosition()});
+    ws.Wake(*window->queue);
+  }
+}

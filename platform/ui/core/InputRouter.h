@@ -1,0 +1,17 @@
+// The device's user: stylus and keys from the display backend (or the test hooks) become stylus
+// and key messages posted to the right window, as the platform's input does: the stylus goes to
+// the capture window or the topmost shown, enabled window under it (in client coordinates); keys
+// go to the focus window, else the foreground window. A tap on the task bar's ok button posts
+// WM_COMMAND (IDOK) to the foreground window. Safe from any thread.
+#pragma once
+
+#include "platform/ui/Windows.h"
+
+void RouteStylusDown(int32_t x, int32_t y);
+void RouteStylusMove(int32_t x, int32_t y);
+void RouteStylusUp(int32_t x, int32_t y);
+void RouteKey(WORD virtualKey, bool down);
+// Posts WM_CLOSE to every shown ownerless top-level window, as a user closing the program would.
+void CloseProgramWindows();
+// Where the stylus last was (screen coordinates), for MSG::pt.
+POINT StylusPosition();

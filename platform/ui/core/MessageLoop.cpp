@@ -1,0 +1,243 @@
+// The message queue calls: posting, sending (across threads too), retrieving, translating and
+// dispatching, and default processing.
+#include "platform/kernel/Thread.h"
+#include "platform/kernel/Time.h"
+#include "platform/ui/core/DeviceScreenState.h"
+#include "platform/ui/core/InputRouter.h"
+#include "platform/ui/core/WindowCalls.h"
+
+namespace {
+enum class Retrieved { kMessage, kQuit, kError, kNothing };
+
+bool InRange(UINT message, UINT filterMin, UINT filterMax) {
+  if (filterMin == 0 && filterMax == 0) return true;
+  return message >= filterMin && message <= filterMax;
+}
+
+bool MatchesWindow(WindowSystem& ws, HWND filter, HWND target) {
+  if (filter == nullptr) return true;
+  if (target == nullptr) return false;
+  if (filter == target) return true;
+  Window* filterWindow = ws.Find(filter);
+  Window* targetWindow = ws.Find(target);
+  return filterWindow != nullptr && targetWindow != nullptr && WindowSystem::IsDescendant(filterWindow, targetWindow);
+}
+
+// Calls the window's current procedure (lock not held).
+LRESULT CallProcedure(HWND handle, UINT message, WPARAM first, LPARAM second) {
+  WNDPROC procedure = nullptr;
+  {
+    WindowSystem& ws = WindowSystem::Get();
+    std::lock_guard<std::mutex> held(ws.lock);
+    Window* window = ws.Find(handle);
+    if (window == nullptr) return 0;
+    procedure = window->procedure;
+  }
+  return procedure != nullptr ? procedure(handle, message, first, second) : 0;
+}
+
+// Handles every message other threads have sent to this one (lock held on entry and return).
+void HandleIncomingSends(WindowSystem& ws, MessageQueue& queue, std::unique_lock<std::mutex>& held) {
+  while (!queue.incoming.empty()) {
+    std::shared_ptr<SentMessage> sent = queue.incoming.front();
+    queue.incoming.pop_front();
+    held.unlock();
+    const LRESULT result = CallProcedure(sent->window, sent->message, sent->first, sent->second);
+    held.lock();
+    sent->result = result;
+    sent->done = true;
+    if (sent->sender) ws.Wake(*sent->sender);
+  }
+}
+
+void NoteKeyState(MessageQueue& queue, const MSG& message) {
+  const BYTE key = BYTE(message.wParam);
+  if (message.message == WM_KEYDOWN) {
+    if ((queue.keys[key] & 0x80) == 0) queue.keys[key] ^= 0x01;
+    queue.keys[key] |= 0x80;
+  } else if (message.message == WM_KEYUP) {
+    queue.keys[key] &= BYTE(~0x80);
+  }
+}
+
+// The first window of this thread, parents before children, that is shown and waits for paint.
+Window* FindWindowToPaint(WindowSystem& ws, MessageQueue& queue, HWND filter, Window* window) {
+  if (!window->IsVisibleFlag()) return nullptr;
+  if (window->invalid && window->queue.get() == &queue && MatchesWindow(ws, filter, ToHandle(window))) return window;
+  for (Window* child : window->children) {
+    if (Window* found = FindWindowToPaint(ws, queue, filter, child)) return found;
+  }
+  return nullptr;
+}
+
+Retrieved Retrieve(MSG* out, HWND filter, UINT filterMin, UINT filterMax, bool remove, bool wait) {
+  WindowSystem& ws = WindowSystem::Get();
+  std::shared_ptr<MessageQueue> queue = ws.CurrentQueue();
+  DisplayBackend* backend = CurrentDisplayBackend();
+  const bool eventThread = backend != nullptr && backend->EventThreadId() == queue->threadId;
+  if (eventThread && !wait) backend->PollEvents();
+  std::unique_lock<std::mutex> held(ws.lock);
+  if (filter != nullptr && ws.Find(filter) == nullptr) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return Retrieved::kError;
+  }
+  for (;;) {
+    HandleIncomingSends(ws, *queue, held);
+    for (auto it = queue->posted.begin(); it != queue->posted.end(); ++it) {
+      if (!InRange(it->message, filterMin, filterMax) || !MatchesWindow(ws, filter, it->hwnd)) continue;
+      if (filter != nullptr && it->hwnd == nullptr) continue;
+      *out = *it;
+      if (remove) {
+        NoteKeyState(*queue, *it);
+        queue->posted.erase(it);
+      }
+      return Retrieved::kMessage;
+    }
+    if (queue->quitPosted && InRange(WM_QUIT, filterMin, filterMax)) {
+      *out = MSG{nullptr, WM_QUIT, WPARAM(queue->quitCode), 0, GetTickCount(), POINT{0, 0}};
+      if (remove) queue->quitPosted = false;
+      return Retrieved::kQuit;
+    }
+    if (queue->windowsToPaint > 0 && InRange(WM_PAINT, filterMin, filterMax)) {
+      for (auto it = ws.zOrder.rbegin(); it != ws.zOrder.rend(); ++it) {
+        if (Window* window = FindWindowToPaint(ws, *queue, filter, *it)) {
+          *out = MSG{ToHandle(window), WM_PAINT, 0, 0, GetTickCount(), StylusPosition()};
+          return Retrieved::kMessage;
+        }
+      }
+    }
+    if (filter != nullptr && ws.Find(filter) == nullptr) {
+      // The window waited for went away while waiting.
+      SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+      return Retrieved::kError;
+    }
+    if (!wait) return Retrieved::kNothing;
+    ws.Wait(*queue, held);
+  }
+}
+}  // namespace
+
+BOOL GetMessageW(MSG* message, HWND window, UINT filterMin, UINT filterMax) {
+  if (message == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return -1;
+  }
+  switch (Retrieve(message, window, filterMin, filterMax, true, true)) {
+    case Retrieved::kMessage: return TRUE;
+    case Retrieved::kQuit: return FALSE;
+    default: return -1;
+  }
+}
+
+BOOL PeekMessageW(MSG* message, HWND window, UINT filterMin, UINT filterMax, UINT removeFlags) {
+  if (message == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  switch (Retrieve(message, window, filterMin, filterMax, (removeFlags & PM_REMOVE) != 0, false)) {
+    case Retrieved::kMessage:
+    case Retrieved::kQuit: return TRUE;
+    default: return FALSE;
+  }
+}
+
+BOOL PostMessageW(HWND handle, UINT message, WPARAM first, LPARAM second) {
+  if (handle == nullptr) return PostThreadMessageW(GetCurrentThreadId(), message, first, second);
+  WindowSystem& ws = WindowSystem::Get();
+  std::lock_guard<std::mutex> held(ws.lock);
+  Window* window = LookUpWindow(ws, handle);
+  if (window == nullptr) return FALSE;
+  MessageQueue& queue = *window->queue;
+  if (!queue.alive) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return FALSE;
+  }
+  queue.posted.push_back(MSG{handle, message, first, second, GetTickCount(), StylusPosition()});
+  ws.Wake(queue);
+  return TRUE;
+}
+
+BOOL PostThreadMessageW(DWORD threadId, UINT message, WPARAM first, LPARAM second) {
+  WindowSystem& ws = WindowSystem::Get();
+  if (threadId == GetCurrentThreadId()) ws.CurrentQueue();
+  std::lock_guard<std::mutex> held(ws.lock);
+  std::shared_ptr<MessageQueue> queue = ws.QueueOf(threadId);
+  if (!queue || !queue->alive) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  queue->posted.push_back(MSG{nullptr, message, first, second, GetTickCount(), StylusPosition()});
+  ws.Wake(*queue);
+  return TRUE;
+}
+
+void PostQuitMessage(int exitCode) {
+  WindowSystem& ws = WindowSystem::Get();
+  std::shared_ptr<MessageQueue> queue = ws.CurrentQueue();
+  std::lock_guard<std::mutex> held(ws.lock);
+  queue->quitPosted = true;
+  queue->quitCode = exitCode;
+}
+
+LRESULT SendMessageW(HWND handle, UINT message, WPARAM first, LPARAM second) {
+  WindowSystem& ws = WindowSystem::Get();
+  std::shared_ptr<MessageQueue> self = ws.CurrentQueue();
+  std::unique_lock<std::mutex> held(ws.lock);
+  Window* window = LookUpWindow(ws, handle);
+  if (window == nullptr) return 0;
+  std::shared_ptr<MessageQueue> target = window->queue;
+  if (target == self) {
+    WNDPROC procedure = window->procedure;
+    held.unlock();
+    return procedure != nullptr ? procedure(handle, message, first, second) : 0;
+  }
+  if (!target->alive) return 0;
+  auto sent = std::make_shared<SentMessage>(SentMessage{handle, message, first, second, 0, false, self});
+  target->incoming.push_back(sent);
+  ws.Wake(*target);
+  // While waiting, handle what others send to this thread, so that two threads sending to each
+  // other both go on.
+  while (!sent->done) {
+    HandleIncomingSends(ws, *self, held);
+    if (sent->done) break;
+    if (!target->alive) return 0;
+    ws.Wait(*self, held);
+  }
+  return sent->result;
+}
+
+BOOL TranslateMessage(const MSG* message) {
+  if (message == nullptr || message->message != WM_KEYDOWN) return FALSE;
+  const WORD key = WORD(message->wParam);
+  const bool shift = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
+  const bool control = (GetKeyState(VK_CONTROL) & 0x8000) != 0;
+  WPARAM character = 0;
+  if (key >= 'A' && key <= 'Z') {
+    character = control ? WPARAM(key - 'A' + 1) : shift ? WPARAM(key) : WPARAM(key - 'A' + 'a');
+  } else if ((key >= '0' && key <= '9') || key == ' ') {
+    character = key;
+  } else if (key == VK_RETURN || key == VK_BACK || key == VK_TAB || key == VK_ESCAPE) {
+    character = key;
+  } else {
+    return FALSE;
+  }
+  return PostMessageW(message->hwnd, WM_CHAR, character, message->lParam);
+}
+
+LRESULT DispatchMessageW(const MSG* message) {
+  if (message == nullptr || message->hwnd == nullptr) return 0;
+  return CallProcedure(message->hwnd, message->message, message->wParam, message->lParam);
+}
+
+LRESULT CallWindowProcW(WNDPROC procedure, HWND window, UINT message, WPARAM first, LPARAM second) {
+  return procedure != nullptr ? procedure(window, message, first, second) : 0;
+}
+
+int16_t GetKeyState(int virtualKey) {
+  if (virtualKey < 0 || virtualKey > 255) return 0;
+  WindowSystem& ws = WindowSystem::Get();
+  std::shared_ptr<MessageQueue> queue = ws.CurrentQueue();
+  std::lock_guard<std::mutex> held(ws.lock);
+  const BYTE state = queue->keys[virtualKey];
+  return int16_t(((state & 0x80) != 0 ? 0x8000 : 0) | (state & 0x01));
+}

@@ -1,0 +1,97 @@
+// The window system's state for the whole process: one lock over every window, class, queue and
+// the z-order, plus the helpers the window calls share. Window procedures are always called with
+// the lock released.
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/ui/core/MessageQueue.h"
+#include "platform/ui/core/Window.h"
+
+class WindowSystem {
+ public:
+  static WindowSystem& Get();  // started on first use; never destroyed
+
+  std::mutex lock;
+
+  // ---- Windows by handle (call with the lock held) ----
+  Window* Find(HWND handle) const;  // null for a handle that is not a live local window
+  Window* Add(std::unique_ptr<Window> window);
+  void Remove(Window* window);  // detaches it from parent / owner / z-order and frees it
+  uintptr_t NextHandle() { return nextHandle_ += 4; }
+  template <typename F>
+  void ForEachWindow(F f) const {
+    for (const auto& entry : windows_) f(entry.second.get());
+  }
+
+  // ---- Classes ----
+  std::unordered_map<std::u16string, std::shared_ptr<const WindowClass>> classes;  // key: lower-case name
+  ATOM nextAtom = 0xC000;
+
+  // ---- Queues ----
+  std::shared_ptr<MessageQueue> CurrentQueue();  // the calling thread's; made on first use
+  std::shared_ptr<MessageQueue> QueueOf(DWORD threadId) const;
+  void ForgetQueue(DWORD threadId) { queues_.erase(threadId); }
+  template <typename F>
+  void ForEachQueue(F f) const {
+    for (const auto& entry : queues_) f(*entry.second);
+  }
+  // Wakes a queue's thread if it waits (lock held).
+  void Wake(MessageQueue& queue);
+  // Sleeps until woken (lock held on entry and on return).
+  void Wait(MessageQueue& queue, std::unique_lock<std::mutex>& held);
+
+  // ---- Top-level windows, bottom first ----
+  std::vector<Window*> zOrder;
+  Window* foreground = nullptr;
+  Window* focus = nullptr;
+  Window* capture = nullptr;
+
+  // ---- Geometry (lock held) ----
+  static RECT ClientInsets(const Window& window);  // left, top, right, bottom thickness of the frame
+  static RECT ClientRectOf(const Window& window);  // client coordinates (0, 0, w, h)
+  static POINT ClientOriginOnScreen(const Window& window);
+  static RECT WindowRectOnScreen(const Window& window);
+  static Window* TopLevelOf(Window* window);
+  static bool IsVisibleOnScreen(const Window& window);  // it and every ancestor visible
+  static bool IsDescendant(const Window* ancestor, const Window* window);  // or the same
+  static POINT OriginInStore(const Window& window);  // window's frame corner in its top-level's store
+  // The window's client area in its store's coordinates, cut by every ancestor's client area.
+  static RECT VisibleClientInStore(const Window& window);
+
+  // ---- Paint bookkeeping (lock held) ----
+  void MarkInvalid(Window& window, const RECT& clientRect, bool erase);
+  void MarkValid(Window& window);
+  // Invalidates `window` and its visible descendants over `clientRect` (window client coordinates).
+  void InvalidateTree(Window& window, const RECT& clientRect, bool erase);
+
+  // Whether the window system has started (the screen, the standard classes).
+  bool started = false;
+
+ private:
+  WindowSystem() = default;
+  std::unordered_map<uintptr_t, std::unique_ptr<Window>> windows_;
+  std::unordered_map<DWORD, std::shared_ptr<MessageQueue>> queues_;
+  uintptr_t nextHandle_ = 0x10000;
+};
+
+// Helpers of rectangles in the window system's code.
+inline bool RectEmpty(const RECT& r) { return r.right <= r.left || r.bottom <= r.top; }
+inline RECT RectIntersect(const RECT& a, const RECT& b) {
+  RECT r{a.left > b.left ? a.left : b.left, a.top > b.top ? a.top : b.top, a.right < b.right ? a.right : b.right,
+         a.bottom < b.bottom ? a.bottom : b.bottom};
+  if (RectEmpty(r)) return RECT{0, 0, 0, 0};
+  return r;
+}
+inline RECT RectUnion(const RECT& a, const RECT& b) {
+  if (RectEmpty(a)) return b;
+  if (RectEmpty(b)) return a;
+  return RECT{a.left < b.left ? a.left : b.left, a.top < b.top ? a.top : b.top, a.right > b.right ? a.right : b.right,
+              a.bottom > b.bottom ? a.bottom : b.bottom};
+}
+inline RECT RectOffset(const RECT& r, int32_t dx, int32_t dy) {
+  return RECT{r.left + dx, r.top + dy, r.right + dx, r.bottom + dy};
+}
