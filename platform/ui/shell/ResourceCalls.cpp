@@ -1,15 +1,10 @@
-// The program module and the resource calls: registering tables, finding, loading and sizing.
+// The resource calls (the program module's handle is the window manager's GetModuleHandleW): registering tables, finding, loading and sizing.
 #include "platform/ui/Resources.h"
 #include "platform/ui/shell/ResourceRegistry.h"
 
 using ui::shell::ResourceRegistry;
 
 namespace {
-
-constexpr DWORD kErrorModuleNotFound = 126;
-
-// Its address is the program module's handle: fixed before any static initialiser runs.
-char programModule;
 
 const ResourceEntry* EntryOf(HMODULE module, HRSRC resource) {
   const auto* entry = reinterpret_cast<const ResourceEntry*>(resource);
@@ -21,14 +16,6 @@ const ResourceEntry* EntryOf(HMODULE module, HRSRC resource) {
 }
 
 }  // namespace
-
-HMODULE GetModuleHandleW(LPCWSTR moduleName) {
-  if (moduleName != nullptr) {
-    SetLastError(kErrorModuleNotFound);
-    return nullptr;
-  }
-  return reinterpret_cast<HMODULE>(&programModule);
-}
 
 void RegisterResourceTable(HMODULE module, const ResourceEntry* entries, size_t count) {
   ResourceRegistry::Instance().Add(module, entries, count);
