@@ -3,9 +3,6 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <mutex>
 #include <system_error>
@@ -68,20 +65,7 @@ class ThreadTable {
 
 std::atomic<DWORD> nextThreadId{1};
 std::atomic<size_t> runningThreads{0};
-// The device's setting ORVAN_THREAD_LIMIT: how many threads may run at once (0: none can start);
-// unset means no limit. A value that is not a plain decimal number is reported and ignored.
-size_t ThreadLimitSetting() {
-  const char* text = std::getenv("ORVAN_THREAD_LIMIT");
-  if (text == nullptr || *text == '\0') return SIZE_MAX;
-  char* end = nullptr;
-  const unsigned long long value = std::strtoull(text, &end, 10);
-  if (*end != '\0' || std::strchr(text, '-') != nullptr || value > SIZE_MAX) {
-    std::fprintf(stderr, "ORVAN_THREAD_LIMIT=%s is not a number of threads; no limit is used\n", text);
-    return SIZE_MAX;
-  }
-  return static_cast<size_t>(value);
-}
-std::atomic<size_t> threadLimit{ThreadLimitSetting()};
+std::atomic<size_t> threadLimit{SIZE_MAX};
 thread_local DWORD currentThreadId = 0;
 
 }  // namespace

@@ -37,9 +37,8 @@ BOOL CloseHandle(HANDLE handle);
 DWORD GetCurrentThreadId();
 
 // The emulated device's limit on threads running at once in the process: CreateThread fails (null,
-// ERROR_NOT_ENOUGH_MEMORY) while that many run. The default is no limit, or the device setting
-// ORVAN_THREAD_LIMIT (read when the process starts); tests lower it to exercise the paths where a
-// thread cannot be created.
+// ERROR_NOT_ENOUGH_MEMORY) while that many run. The default is no limit; tests lower it to exercise
+// the paths where a thread cannot be created.
 void SetThreadLimit(size_t maxRunning);
 size_t RunningThreadCount();
 
