@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "platform/kernel/WideText.h"
+#include "platform/ui/core/DeviceScreenState.h"
 #include "platform/ui/core/WindowCalls.h"
 
 namespace {
@@ -99,6 +100,9 @@ void HandleRequests(int socket) {
     HWND window = reinterpret_cast<HWND>(uintptr_t(handle));
     if (!IsWindow(window) || IsRemoteWindowHandle(window)) continue;
     ActivateWindow(window, lastOwned != 0);
+    // Another program asked for this one: the display comes forward even when the window was
+    // already in front within this program (ActivateWindow raises only on a change).
+    if (DisplayBackend* backend = CurrentDisplayBackend()) backend->Raise();
   }
 }
 

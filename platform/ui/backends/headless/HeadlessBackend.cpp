@@ -9,6 +9,8 @@ class HeadlessBackend final : public DisplayBackend {
     StartInputScriptFromSettings();
     return true;
   }
+  // Nothing to show in front of: the device only counts it, for its state report.
+  void Raise() override { NoteScreenRaised(); }
 };
 }  // namespace
 

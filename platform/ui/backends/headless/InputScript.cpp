@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/kernel/WideText.h"
 #include "platform/ui/DeviceScreen.h"
 
 namespace {
@@ -19,6 +20,7 @@ constexpr int kPollMs = 5;
 constexpr size_t kMaxLine = 4096;
 
 std::atomic<bool> stopping{false};
+std::atomic<unsigned> raises{0};
 // Never destroyed: a thread object must not be destroyed while joinable, and the reader is joined
 // by the exit handler only once it has registered it.
 std::thread* reader = nullptr;
@@ -80,6 +82,23 @@ bool WriteWholeScreenshot(const std::string& path) {
   return std::rename(partial.c_str(), path.c_str()) == 0;
 }
 
+// Writes `text` to `path` whole: a reader that finds the file finds all of it.
+bool WriteWhole(const std::string& path, const std::string& text) {
+  const std::string partial = path + ".partial";
+  std::FILE* file = std::fopen(partial.c_str(), "w");
+  if (file == nullptr) return false;
+  const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  if (std::fclose(file) != 0 || !written) return false;
+  return std::rename(partial.c_str(), path.c_str()) == 0;
+}
+
+bool WriteState(const std::string& path) {
+  WCHAR title[256] = {};
+  if (HWND foreground = GetForegroundWindow()) GetWindowTextW(foreground, title, 256);
+  return WriteWhole(path, "foreground " + Utf16ToUtf8(std::u16string_view(title, WideLength(title))) + "\nraised " +
+                              std::to_string(raises.load()) + "\n");
+}
+
 void ReadLines(std::string path) {
   // Once the screen has started (this waits for it), the window system's objects exist; the exit
   // handler registered now runs before they are destroyed and stops this thread first.
@@ -131,13 +150,16 @@ bool RunInputLine(const std::string& line) {
     if (!(words >> combination) || (words >> extra)) return false;
     return PressKeys(combination);
   }
-  if (command == "screenshot") {
+  if (command == "screenshot" || command == "state") {
     std::string path;
     std::getline(words >> std::ws, path);
-    return !path.empty() && WriteWholeScreenshot(path);
+    if (path.empty()) return false;
+    return command == "screenshot" ? WriteWholeScreenshot(path) : WriteState(path);
   }
   return false;
 }
+
+void NoteScreenRaised() { raises.fetch_add(1); }
 
 void StartInputScriptFromSettings() {
   const char* path = std::getenv("ORVAN_INPUT");
