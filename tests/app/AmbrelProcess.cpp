@@ -116,11 +116,22 @@ void AmbrelProcess::Input(const std::string& line) {
   if (written != static_cast<ssize_t>(text.size())) throw std::runtime_error("short write to the input file");
 }
 
-std::string AmbrelProcess::Screenshot(const std::string& name) {
-  const std::string path = folder_ + "/" + std::to_string(++screenshots_) + "-" + name + ".png";
-  Input("screenshot " + path);
+std::string AmbrelProcess::Request(const std::string& command, const std::string& name) {
+  const std::string path = folder_ + "/" + std::to_string(++requests_) + "-" + name;
+  Input(command + " " + path);
   const bool written = WaitUntil([&] { return ::access(path.c_str(), R_OK) == 0 || !Running(); }, kStartTimeoutMs);
   return written && ::access(path.c_str(), R_OK) == 0 ? path : "";
+}
+
+std::string AmbrelProcess::Screenshot(const std::string& name) { return Request("screenshot", name + ".png"); }
+
+std::string AmbrelProcess::DeviceState() {
+  const std::string path = Request("state", "state.txt");
+  if (path.empty()) return "";
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
 }
 
 bool AmbrelProcess::Running() {

@@ -29,10 +29,12 @@ class AmbrelProcess {
   pid_t Pid() const { return pid_; }
 
   // Appends one line to the input file: "tap X Y", "down X Y", "move X Y", "up X Y",
-  // "key ctrl+q", "screenshot PATH" (screen coordinates).
+  // "key ctrl+q", "screenshot PATH", "state PATH" (screen coordinates).
   void Input(const std::string& line);
   // Asks for a screenshot and waits (bounded) until it is written; the path, or "" on time-out.
   std::string Screenshot(const std::string& name);
+  // The device's state report ("foreground TITLE", "raised N" lines), or "" on time-out.
+  std::string DeviceState();
 
   // The exit code (128 + signal when killed by one), or nothing if it still runs after the bound.
   std::optional<int> WaitForExit(int timeoutMs = kExitTimeoutMs);
@@ -51,7 +53,8 @@ class AmbrelProcess {
   std::string stderrPath_;
   pid_t pid_ = -1;
   std::optional<int> exitCode_;
-  int screenshots_ = 0;
+  int requests_ = 0;
+  std::string Request(const std::string& command, const std::string& name);
 };
 
 // Waits (bounded) until `predicate` holds, checking every few milliseconds.

@@ -67,6 +67,22 @@ inline std::set<Tile> TilesCovering(double latitude, double longitude, int z) {
   return tiles;
 }
 
+// Where a tile shows on the screen when the map is centred on a position: the part of its square
+// inside the map view's client area, as left, top, right, bottom (right and bottom excluded).
+struct ScreenRect {
+  int left, top, right, bottom;
+};
+inline ScreenRect VisibleRect(const Tile& tile, double latitude, double longitude) {
+  const auto [cx, cy] = WorldPixel(latitude, longitude, static_cast<int>(tile.z));
+  const int64_t viewLeft = cx - kMapClientWidth / 2;
+  const int64_t viewTop = cy - kMapClientHeight / 2;
+  auto clamp = [](int64_t v, int64_t lo, int64_t hi) { return static_cast<int>(v < lo ? lo : v > hi ? hi : v); };
+  const int64_t left = 1 + tile.x * 256 - viewLeft;
+  const int64_t top = kMapTop + 1 + tile.y * 256 - viewTop;
+  return {clamp(left, 1, kScreenWidth - 1), clamp(top, kMapTop + 1, kMapBottom - 1),
+          clamp(left + 256, 1, kScreenWidth - 1), clamp(top + 256, kMapTop + 1, kMapBottom - 1)};
+}
+
 inline bool EndsWith(const std::string& text, const std::string& end) {
   return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
