@@ -1,14 +1,18 @@
 // The emulated device's screen and its settings, and the hooks tests use to act as the device's
 // user. Product code does not include this header; programs' entry files and tests do.
 //
-// Settings (environment, read once when the screen starts):
+// Settings (environment, read once when the screen starts; README.md has the full table):
 //   ORVAN_BACKEND     sdl | headless (default: sdl when a display is available, else headless)
-//   ORVAN_SCREEN      WxH, default 240x320
-//   ORVAN_SCALE       SDL window scale, default 2
-//   ORVAN_SCREENSHOT  headless: the PNG the screen is written to when the program ends
-//   ORVAN_RUN_MS      headless: after this many milliseconds the program's top-level windows are
-//                     closed, as if the user closed them, so that its message loop ends by itself
-// A bad value gives one line on stderr naming the setting and what is used instead.
+//   ORVAN_SCREEN      WxH, default 240x320 (each side 120..4096)
+//   ORVAN_SCALE       SDL window scale, default 2 (1..8)
+//   ORVAN_SCREENSHOT  the PNG the screen is written to once, as it showed just before the
+//                     program's windows start going away: when ORVAN_RUN_MS expires, else when the
+//                     first ownerless top-level window starts being destroyed, else when the
+//                     program's entry point returns (RunProgram)
+//   ORVAN_RUN_MS      after this many milliseconds the program's ownerless top-level windows get
+//                     WM_CLOSE, as if the user closed them, so that its message loop ends by itself
+// A bad value gives one line on stderr naming the setting and what is used instead; an SDL display
+// that cannot start falls back to headless with one line.
 #pragma once
 
 #include <cstdint>

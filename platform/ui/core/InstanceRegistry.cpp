@@ -316,6 +316,10 @@ bool BringRemoteWindowForward(HWND window) {
 }
 
 HWND FindWindowW(LPCWSTR className, LPCWSTR windowName) {
+  if (className != nullptr && IS_INTRESOURCE(className)) {
+    SetLastError(ERROR_CANNOT_FIND_WND_CLASS);  // class atoms are not looked up by name here
+    return nullptr;
+  }
   {
     WindowSystem& ws = WindowSystem::Get();
     std::lock_guard<std::mutex> held(ws.lock);

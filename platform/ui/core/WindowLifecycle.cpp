@@ -222,6 +222,8 @@ BOOL DestroyWindow(HWND handle) {
       if (ws.foreground != nullptr && WindowSystem::IsDescendant(window, ws.foreground)) wasForeground = true;
       RemoveTree(ws, window);
     }
+    // A thread waiting for messages of a window that is gone ends its wait (with -1).
+    ws.ForEachQueue([&ws](MessageQueue& queue) { ws.Wake(queue); });
   }
   for (HWND gone : departed) WithdrawInstanceEntry(gone);
   if (wasForeground) ActivateNextWindow(handle);

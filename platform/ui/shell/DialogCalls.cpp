@@ -60,7 +60,7 @@ BOOL SHInitDialog(SHINITDLGINFO* info) {
     bar.cbSize = sizeof bar;
     bar.hwndParent = dialog;
     bar.dwFlags = SHCMBF_EMPTYBAR;
-    if (SHCreateMenuBar(&bar)) ui::shell::AttachToDialog(dialog, bar.hwndMB);
+    SHCreateMenuBar(&bar);  // the bar goes with the dialog
   }
   return TRUE;
 }

@@ -37,9 +37,9 @@ BoxGeometry Measure(LPCWSTR text) {
   const int boxHeight = textRect.bottom + margin + buttonHeight + margin;
   const int top = work.top + std::max(0, (workHeight - boxHeight) / 2);
   const int buttonLeft = (boxWidth - buttonWidth) / 2;
-  return BoxGeometry{RECT{work.left + margin, top, work.left + margin + boxWidth, top + boxHeight}, textRect,
-                     RECT{buttonLeft, textRect.bottom + margin, buttonLeft + buttonWidth,
-                          textRect.bottom + margin + buttonHeight}};
+  return BoxGeometry{
+      RECT{work.left + margin, top, work.left + margin + boxWidth, top + boxHeight}, textRect,
+      RECT{buttonLeft, textRect.bottom + margin, buttonLeft + buttonWidth, textRect.bottom + margin + buttonHeight}};
 }
 
 void LayOut(HWND box, LPCWSTR text) {
@@ -54,9 +54,9 @@ void LayOut(HWND box, LPCWSTR text) {
   CreateWindowExW(0, ui::shell::kStaticClassName, text, WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, t.left, t.top,
                   t.right - t.left, t.bottom - t.top, box, nullptr, nullptr, nullptr);
   const RECT& b = geometry.button;
-  HWND ok = CreateWindowExW(0, ui::shell::kButtonClassName, u"OK", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
-                            b.left, b.top, b.right - b.left, b.bottom - b.top, box,
-                            reinterpret_cast<HMENU>(uintptr_t(IDOK)), nullptr, nullptr);
+  HWND ok = CreateWindowExW(0, ui::shell::kButtonClassName, u"OK",
+                            WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, b.left, b.top, b.right - b.left,
+                            b.bottom - b.top, box, reinterpret_cast<HMENU>(uintptr_t(IDOK)), nullptr, nullptr);
   SetFocus(ok ? ok : box);
 }
 
@@ -85,8 +85,8 @@ int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT /*type*/) {
   DialogTemplate box{};
   box.style = WS_POPUP | WS_CAPTION | DS_MODALFRAME;
   box.exStyle = WS_EX_CAPTIONOKBTN;
-  box.cx = 1;
-  box.cy = 1;
+  box.cx = 160;  // any size with room for the caption; the box is laid out again when it starts
+  box.cy = 80;
   box.caption = caption ? caption : u"Error";
   const INT_PTR result =
       ui::shell::RunModalDialog(nullptr, box, owner, BoxProcedure, reinterpret_cast<LPARAM>(text ? text : u""));

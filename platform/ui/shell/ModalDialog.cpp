@@ -22,7 +22,6 @@ struct DialogState {
   DLGPROC procedure = nullptr;
   std::atomic<bool> ended{false};
   std::atomic<INT_PTR> result{0};
-  HWND companion = nullptr;
 };
 
 WindowDataMap<DialogState>& States() {
@@ -44,9 +43,6 @@ LRESULT DefaultDialogProcessing(HWND dialog, UINT message, WPARAM first, LPARAM 
 LRESULT DialogProcedure(HWND dialog, UINT message, WPARAM first, LPARAM second) {
   const std::shared_ptr<DialogState> state = States().Find(dialog);
   if (state == nullptr) return DefaultDialogProcessing(dialog, message, first, second);
-  if (message == WM_DESTROY && state->companion != nullptr && IsWindow(state->companion)) {
-    DestroyWindow(state->companion);
-  }
   const BOOL handled = state->procedure ? state->procedure(dialog, message, first, second) : FALSE;
   if (handled) return handled;
   return DefaultDialogProcessing(dialog, message, first, second);
@@ -79,8 +75,8 @@ bool CreateControls(HWND dialog, HINSTANCE instance, const DialogTemplate& sourc
     const std::u16string text = ControlText(item.text);
     HWND control = CreateWindowExW(item.exStyle, item.windowClass, item.text ? text.c_str() : nullptr,
                                    (item.style | WS_CHILD) & ~WS_POPUP, units.Horizontal(item.x),
-                                   units.Vertical(item.y), units.Horizontal(item.cx), units.Vertical(item.cy),
-                                   dialog, reinterpret_cast<HMENU>(uintptr_t(item.id)), instance, nullptr);
+                                   units.Vertical(item.y), units.Horizontal(item.cx), units.Vertical(item.cy), dialog,
+                                   reinterpret_cast<HMENU>(uintptr_t(item.id)), instance, nullptr);
     if (control == nullptr) return false;
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     if (*firstTabStop == nullptr && (item.style & WS_TABSTOP)) *firstTabStop = control;
@@ -91,8 +87,8 @@ bool CreateControls(HWND dialog, HINSTANCE instance, const DialogTemplate& sourc
 // Enter and Escape meant for the dialog (or for its disabled owner) become IDOK and IDCANCEL.
 bool HandleDialogKey(HWND dialog, const MSG& message) {
   if (message.message != WM_KEYDOWN || (message.wParam != VK_RETURN && message.wParam != VK_ESCAPE)) return false;
-  const bool forDialog = message.hwnd == nullptr || IsSelfOrDescendant(dialog, message.hwnd) ||
-                         !IsWindowEnabled(TopLevelOf(message.hwnd));
+  const bool forDialog =
+      message.hwnd == nullptr || IsSelfOrDescendant(dialog, message.hwnd) || !IsWindowEnabled(TopLevelOf(message.hwnd));
   if (!forDialog) return false;
   const WORD id = message.wParam == VK_RETURN ? WORD(IDOK) : WORD(IDCANCEL);
   SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
@@ -137,18 +133,20 @@ INT_PTR RunModalDialog(HINSTANCE instance, const DialogTemplate& source, HWND ow
   auto state = std::make_shared<DialogState>();
   state->procedure = procedure;
   HWND dialog = CreateWindowExW(source.exStyle, kDialogClassName, source.caption,
-                                (source.style & ~(WS_VISIBLE | WS_CHILD)) | WS_POPUP, x, y, width, height,
-                                ownerWindow, nullptr, instance, nullptr);
+                                (source.style & ~(WS_VISIBLE | WS_CHILD)) | WS_POPUP, x, y, width, height, ownerWindow,
+                                nullptr, instance, nullptr);
   HWND focus = nullptr;
   bool made = dialog != nullptr;
   if (made) {
     SetClientSize(dialog, x, y, width, height);
     States().Set(dialog, state);
     made = CreateControls(dialog, instance, source, units, font, &focus);
-    if (!made) DestroyWindow(dialog);
+    if (!made) {
+      States().Erase(dialog);  // the procedure never hears of a dialog that was not made
+      DestroyWindow(dialog);
+    }
   }
   if (!made) {
-    if (dialog) States().Erase(dialog);
     if (ownFont) DeleteObject(ownFont);
     return -1;
   }
@@ -180,13 +178,6 @@ bool EndModalDialog(HWND dialog, INT_PTR result) {
   state->result = result;
   state->ended = true;
   PostMessageW(dialog, WM_NULL, 0, 0);  // wakes the loop when called from another thread
-  return true;
-}
-
-bool AttachToDialog(HWND dialog, HWND companion) {
-  const std::shared_ptr<DialogState> state = States().Find(dialog);
-  if (state == nullptr) return false;
-  state->companion = companion;
   return true;
 }
 

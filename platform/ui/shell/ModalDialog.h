@@ -16,7 +16,5 @@ INT_PTR RunModalDialog(HINSTANCE instance, const DialogTemplate& source, HWND ow
                        LPARAM initParam);
 // False when `dialog` is not a running modal dialog.
 bool EndModalDialog(HWND dialog, INT_PTR result);
-// Gives a running dialog a window (its soft-key bar) that is destroyed together with it.
-bool AttachToDialog(HWND dialog, HWND companion);
 
 }  // namespace ui::shell

@@ -4,6 +4,7 @@
 #include <atomic>
 
 #include "platform/ui/DeviceScreen.h"
+#include "platform/ui/core/ShellHooks.h"
 #include "platform/ui/shell/Bevel.h"
 #include "platform/ui/shell/ControlColors.h"
 #include "platform/ui/shell/DeviceFont.h"
@@ -163,8 +164,10 @@ Layout LayOut(const Menu& menu) {
 
 POINT Place(SIZE size, UINT flags, int x, int y) {
   int left = x, top = y;
-  if (flags & TPM_RIGHTALIGN) left = x - size.cx;
-  else if (flags & TPM_CENTERALIGN) left = x - size.cx / 2;
+  if (flags & TPM_RIGHTALIGN)
+    left = x - size.cx;
+  else if (flags & TPM_CENTERALIGN)
+    left = x - size.cx / 2;
   if (flags & TPM_BOTTOMALIGN) top = y - size.cy;
   const int screenWidth = GetSystemMetrics(SM_CXSCREEN), screenHeight = GetSystemMetrics(SM_CYSCREEN);
   left = std::max(0, std::min(left, screenWidth - int(size.cx)));
@@ -174,11 +177,20 @@ POINT Place(SIZE size, UINT flags, int x, int y) {
 
 void HandleKey(HWND window, PopupState& state, WPARAM key) {
   switch (key) {
-    case VK_UP: Step(window, state, -1); break;
-    case VK_DOWN: Step(window, state, +1); break;
-    case VK_RETURN: Choose(state, state.highlighted); break;
-    case VK_ESCAPE: state.done = true; break;
-    default: break;
+    case VK_UP:
+      Step(window, state, -1);
+      break;
+    case VK_DOWN:
+      Step(window, state, +1);
+      break;
+    case VK_RETURN:
+      Choose(state, state.highlighted);
+      break;
+    case VK_ESCAPE:
+      state.done = true;
+      break;
+    default:
+      break;
   }
 }
 
@@ -208,8 +220,8 @@ int RunPopupMenu(HMENU menu, UINT flags, int x, int y, HWND owner) {
   Layout layout = LayOut(*items);
   state->itemRects = std::move(layout.itemRects);
   const POINT corner = Place(layout.size, flags, x, y);
-  HWND popup = CreateWindowExW(0, kPopupMenuClassName, nullptr, WS_POPUP, corner.x, corner.y, layout.size.cx,
-                               layout.size.cy, owner, nullptr, nullptr, nullptr);
+  HWND popup = CreateWindowExW(WS_EX_NOACTIVATE, kPopupMenuClassName, nullptr, WS_POPUP, corner.x, corner.y,
+                               layout.size.cx, layout.size.cy, owner, nullptr, nullptr, nullptr);
   if (popup == nullptr) return -1;
   States().Set(popup, state);
   ShowWindow(popup, SW_SHOW);

@@ -1,4 +1,4 @@
-// The resource calls (the program module's handle is the window manager's GetModuleHandleW): registering tables, finding, loading and sizing.
+// The resource calls: registering tables, finding, loading and sizing.
 #include "platform/ui/Resources.h"
 #include "platform/ui/shell/ResourceRegistry.h"
 

@@ -42,7 +42,7 @@ const ResourceEntry* ResourceRegistry::Find(HMODULE module, LPCWSTR type, LPCWST
   }
   if (inDeviceLanguage) return inDeviceLanguage;
   if (inAnyLanguage) return inAnyLanguage;
-  *error = !typeSeen  ? ERROR_RESOURCE_TYPE_NOT_FOUND
+  *error = !typeSeen   ? ERROR_RESOURCE_TYPE_NOT_FOUND
            : !nameSeen ? ERROR_RESOURCE_NAME_NOT_FOUND
                        : ERROR_RESOURCE_LANG_NOT_FOUND;
   return nullptr;

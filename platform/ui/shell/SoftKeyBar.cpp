@@ -1,6 +1,7 @@
 #include "platform/ui/shell/SoftKeyBar.h"
 
 #include "platform/ui/DeviceScreen.h"
+#include "platform/ui/core/ShellHooks.h"
 #include "platform/ui/shell/Bevel.h"
 #include "platform/ui/shell/ControlColors.h"
 #include "platform/ui/shell/DeviceFont.h"
@@ -106,7 +107,8 @@ LRESULT BarProcedure(HWND bar, UINT message, WPARAM first, LPARAM second) {
       return 0;
     }
     case WM_MOUSEMOVE:
-      if (state->tracked >= 0) SetPressed(bar, *state, KeyAt(bar, *state, x, y) == state->tracked ? state->tracked : -1);
+      if (state->tracked >= 0)
+        SetPressed(bar, *state, KeyAt(bar, *state, x, y) == state->tracked ? state->tracked : -1);
       return 0;
     case WM_LBUTTONUP: {
       const int index = state->tracked;
@@ -144,13 +146,14 @@ HWND CreateSoftKeyBar(HWND owner, HINSTANCE instance, std::vector<SoftKey> keys,
   state->keys = std::move(keys);
   const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
   const int barHeight = MenuBarHeight();
-  HWND bar = CreateWindowExW(0, kSoftKeyBarClassName, nullptr, WS_POPUP, 0, height - barHeight, width, barHeight,
-                             owner, nullptr, instance, nullptr);
+  HWND bar = CreateWindowExW(WS_EX_NOACTIVATE, kSoftKeyBarClassName, nullptr, WS_POPUP, 0, height - barHeight, width,
+                             barHeight, owner, nullptr, instance, nullptr);
   if (bar == nullptr) {
     if (menu) DestroyMenu(menu);
     return nullptr;
   }
   States().Set(bar, std::move(state));
+  SetWindowMenuBar(owner, bar);  // kept above its owner and destroyed with it
   ShowWindow(bar, SW_SHOW);
   return bar;
 }

@@ -25,6 +25,5 @@ list(APPEND UI_SHELL_SOURCES
   shell/SoftKeyBar.cpp
   shell/StaticControl.cpp
   shell/StringResources.cpp
-  shell/SystemClasses.cpp
   shell/WindowText.cpp
   shell/WindowTree.cpp)

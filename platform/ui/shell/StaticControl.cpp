@@ -1,7 +1,5 @@
 #include "platform/ui/shell/StaticControl.h"
 
-#include <algorithm>
-
 #include "platform/ui/Windows.h"
 #include "platform/ui/shell/Bevel.h"
 #include "platform/ui/shell/ControlColors.h"
@@ -30,11 +28,11 @@ WindowDataMap<StaticState>& States() {
 DWORD StyleOf(HWND window) { return DWORD(GetWindowLongPtrW(window, GWL_STYLE)); }
 bool IsIcon(DWORD style) { return (style & kKindMask) == SS_ICON; }
 
+// The group's image for the system icon size (32 pixels at 240 wide, 48 at 480), drawn at its own
+// size from the control's corner: with or without SS_REALSIZEIMAGE it is never stretched.
 HICON LoadNamedIcon(const CREATESTRUCTW& create) {
   if (create.lpszName == nullptr || create.lpszName[0] == 0) return nullptr;
-  int size = 0;  // the system icon size
-  if (DWORD(create.style) & SS_REALSIZEIMAGE) size = std::max(0, std::min(create.cx, create.cy));
-  return static_cast<HICON>(LoadImageW(create.hInstance, create.lpszName, IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+  return LoadIconW(create.hInstance, create.lpszName);
 }
 
 void ReleaseIcon(StaticState& state) {

@@ -15,8 +15,7 @@ int LoadStringW(HINSTANCE instance, UINT id, LPWSTR buffer, int capacity) {
     SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
     return 0;
   }
-  const ui::shell::ResourceBytes bytes =
-      ui::shell::FindResourceBytes(instance, MAKEINTRESOURCEW(WORD(id)), RT_STRING);
+  const ui::shell::ResourceBytes bytes = ui::shell::FindResourceBytes(instance, MAKEINTRESOURCEW(WORD(id)), RT_STRING);
   if (!bytes) return 0;
   size_t length = 0;
   const size_t units = bytes.size / sizeof(WCHAR);

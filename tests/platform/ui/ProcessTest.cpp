@@ -1,0 +1,136 @@
+// Whole programs in their own processes: the single-instance check between two real processes,
+// and the device settings' bad values.
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <string>
+
+#include "ChildProcess.h"
+
+namespace {
+std::string MakeRuntimeDirectory() {
+  char pattern[] = "/tmp/orvan-ui-test-XXXXXX";
+  const char* made = mkdtemp(pattern);
+  return made != nullptr ? made : "";
+}
+
+int CountEntries(const std::string& directory) {
+  int count = 0;
+  if (DIR* listing = opendir((directory + "/orvan-ui").c_str())) {
+    while (dirent* item = readdir(listing)) {
+      const std::string name = item->d_name;
+      count += name.size() > 4 && name.compare(name.size() - 4, 4, ".win") == 0 ? 1 : 0;
+    }
+    closedir(listing);
+  }
+  return count;
+}
+
+const std::vector<std::pair<std::string, std::string>> Headless(const std::string& runtime) {
+  return {{"ORVAN_BACKEND", "headless"}, {"XDG_RUNTIME_DIR", runtime}, {"ORVAN_RUN_MS", "<unset>"},
+          {"ORVAN_SCREENSHOT", "<unset>"}};
+}
+
+TEST(ProcessTest, ASecondProcessFindsTheFirstAndBringsItForward) {
+  const std::string runtime = MakeRuntimeDirectory();
+  ASSERT_FALSE(runtime.empty());
+  ChildProcess first({UI_PROBE_PATH, "first", "ProbeMain", "Probe title"}, Headless(runtime));
+  std::string line;
+  ASSERT_TRUE(first.ReadLine(&line)) << first.Errors();
+  ASSERT_EQ(line, "ready");
+
+  ChildProcess second({UI_PROBE_PATH, "find", "probemain", "Probe title"}, Headless(runtime));
+  ASSERT_TRUE(second.ReadLine(&line));
+  EXPECT_EQ(line, "found");
+  EXPECT_EQ(second.Wait(), 0) << second.Errors();
+
+  ASSERT_TRUE(first.ReadLine(&line)) << "the first process never saw its window come forward";
+  EXPECT_EQ(line, "forward");
+  EXPECT_EQ(first.Wait(), 0) << first.Errors();
+
+  ChildProcess wrongTitle({UI_PROBE_PATH, "find", "ProbeMain", "Other"}, Headless(runtime));
+  EXPECT_EQ(wrongTitle.Wait(), 1);
+  EXPECT_EQ(CountEntries(runtime), 0) << "an ended program leaves no entries";
+}
+
+TEST(ProcessTest, AKilledProcessLeavesAnEntryThatDoesNotBlockTheNextStart) {
+  const std::string runtime = MakeRuntimeDirectory();
+  ChildProcess holder({UI_PROBE_PATH, "hold", "ProbeHeld", "Held"}, Headless(runtime));
+  std::string line;
+  ASSERT_TRUE(holder.ReadLine(&line)) << holder.Errors();
+  ASSERT_EQ(line, "ready");
+  ASSERT_GE(CountEntries(runtime), 1);
+  holder.Kill();
+  holder.Wait();
+  ASSERT_GE(CountEntries(runtime), 1) << "SIGKILL leaves the entry behind";
+
+  ChildProcess next({UI_PROBE_PATH, "find", "ProbeHeld", "Held"}, Headless(runtime));
+  ASSERT_TRUE(next.ReadLine(&line));
+  EXPECT_EQ(line, "none");
+  EXPECT_EQ(next.Wait(), 1);
+  EXPECT_EQ(CountEntries(runtime), 0) << "the stale entry is removed by whoever finds it";
+}
+
+// Lines the window system wrote to stderr (a sanitizer build adds its own report after them).
+int SettingLines(const std::string& errors) {
+  int count = 0;
+  for (size_t at = 0; (at = errors.find("orvan:", at)) != std::string::npos; ++at) {
+    count += at == 0 || errors[at - 1] == '\n' ? 1 : 0;
+  }
+  return count;
+}
+
+struct BadSetting {
+  const char* name;
+  const char* value;
+};
+
+class BadSettingTest : public ::testing::TestWithParam<BadSetting> {};
+
+TEST_P(BadSettingTest, GivesOneLineNamingItAndTheProgramStillRunsOnTheDefaultScreen) {
+  const BadSetting bad = GetParam();
+  const std::string runtime = MakeRuntimeDirectory();
+  const std::string shot = runtime + "/shot.png";
+  auto env = Headless(runtime);
+  env.push_back({"ORVAN_RUN_MS", "150"});
+  env.push_back({"ORVAN_SCREENSHOT", shot});
+  env.push_back({bad.name, bad.value});
+  ChildProcess program({UI_PROBE_PATH, "show"}, env);
+  EXPECT_EQ(program.Wait(), 0) << program.Errors();
+  const std::string& errors = program.Errors();
+  EXPECT_EQ(SettingLines(errors), 1) << errors;
+  EXPECT_NE(errors.find(std::string(bad.name) == "DISPLAY" ? "sdl" : bad.name), std::string::npos) << errors;
+  // The screenshot was taken while the program's window still showed, on a 240 x 320 screen.
+  std::ifstream file(shot, std::ios::binary);
+  ASSERT_TRUE(file.good()) << "no screenshot";
+  unsigned char header[24] = {};
+  file.read(reinterpret_cast<char*>(header), sizeof header);
+  const uint32_t width = (uint32_t(header[16]) << 24) | (uint32_t(header[17]) << 16) | (header[18] << 8) | header[19];
+  const uint32_t height = (uint32_t(header[20]) << 24) | (uint32_t(header[21]) << 16) | (header[22] << 8) | header[23];
+  EXPECT_EQ(width, 240u);
+  EXPECT_EQ(height, 320u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Settings, BadSettingTest,
+                         ::testing::Values(BadSetting{"ORVAN_SCREEN", "abc"}, BadSetting{"ORVAN_SCREEN", "0x0"},
+                                           BadSetting{"ORVAN_SCREEN", "100000x100000"},
+                                           BadSetting{"ORVAN_BACKEND", "vga"}, BadSetting{"ORVAN_SCALE", "-3"}),
+                         [](const auto& info) { return std::string("Case") + std::to_string(info.index); });
+
+TEST(ProcessTest, SdlRequestedWithoutADisplayFallsBackToHeadlessWithOneLine) {
+  const std::string runtime = MakeRuntimeDirectory();
+  auto env = Headless(runtime);
+  env[0].second = "sdl";
+  env.push_back({"DISPLAY", "<unset>"});
+  env.push_back({"WAYLAND_DISPLAY", "<unset>"});
+  env.push_back({"ORVAN_RUN_MS", "100"});
+  ChildProcess program({UI_PROBE_PATH, "show"}, env);
+  EXPECT_EQ(program.Wait(), 0);
+  EXPECT_EQ(SettingLines(program.Errors()), 1) << program.Errors();
+  EXPECT_NE(program.Errors().find("sdl"), std::string::npos);
+}
+}  // namespace
