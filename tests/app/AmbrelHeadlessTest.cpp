@@ -223,13 +223,13 @@ TEST_F(AmbrelHeadless, SecondCopyEndsAtOnceAndBringsTheRunningOneForward) {
   const int raised = RaiseCount(first);
   ASSERT_GE(raised, 0) << first.DeviceState();
 
-  AmbrelProcess second;
+  AmbrelProcess second(Settings{{"XDG_RUNTIME_DIR", first.WorkFolder()}});
   ASSERT_EQ(second.WaitForExit(), 0) << second.Stderr();
   EXPECT_EQ(second.Stderr().find("OMEvent"), std::string::npos) << "the second copy made a map";
   EXPECT_EQ(server.Log().size(), requests);
 
   // The running copy was brought to the front, with its main window in front, and still answers.
-  ASSERT_TRUE(WaitUntil([&] { return RaiseCount(first) == raised + 1; }, AmbrelProcess::kStartTimeoutMs))
+  ASSERT_TRUE(WaitUntil([&] { return RaiseCount(first) > raised; }, AmbrelProcess::kStartTimeoutMs))
       << first.DeviceState();
   EXPECT_NE(first.DeviceState().find("foreground Ambrel\n"), std::string::npos) << first.DeviceState();
   first.Input("key ctrl+q");

@@ -69,6 +69,9 @@ AmbrelProcess::AmbrelProcess(const Settings& environment) {
   }
   settings["ORVAN_BACKEND"] = "headless";
   settings["ORVAN_INPUT"] = inputPath_;
+  // Programs find each other's windows under XDG_RUNTIME_DIR: a private one, so that copies run by
+  // tests at the same time do not take each other for a running copy.
+  settings["XDG_RUNTIME_DIR"] = folder_;
   for (const auto& [name, value] : environment) {
     if (value.empty()) {
       settings.erase(name);

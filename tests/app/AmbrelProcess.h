@@ -21,6 +21,7 @@ class AmbrelProcess {
   static const char* ExecutablePath();
 
   // Starts ambrel headless on a fresh input file, with `environment` added (a value of "" unsets).
+  // Its XDG_RUNTIME_DIR (where running copies find each other) is its own work folder unless given.
   explicit AmbrelProcess(const Settings& environment = Settings{});
   ~AmbrelProcess();  // kills the program if it still runs
   AmbrelProcess(const AmbrelProcess&) = delete;
