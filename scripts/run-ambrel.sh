@@ -50,7 +50,6 @@ echo "run: tile server on $address"
 export http_proxy="http://$address"
 unset no_proxy NO_PROXY HTTP_PROXY ALL_PROXY all_proxy
 
-# The program's exit code 2 with no window means the device screen could not start.
 run_headless() {
   local shot="$build/ambrel-screenshot.png"
   rm -f "$shot"
@@ -69,17 +68,21 @@ run_headless() {
   return $status
 }
 
+# A display that answers: Wayland, or an X display that xdotool (installed by the set-up) can open.
+display_usable() {
+  [[ -n "${WAYLAND_DISPLAY:-}" ]] && return 0
+  [[ -n "${DISPLAY:-}" ]] || return 1
+  command -v xdotool >/dev/null || return 0
+  timeout 5 xdotool getdisplaygeometry >/dev/null 2>&1
+}
+
 status=0
-if [[ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" && "${ORVAN_BACKEND:-sdl}" != headless ]]; then
+if [[ "${ORVAN_BACKEND:-}" != headless ]] && display_usable; then
   echo "run: opening Ambrel in a desktop window (close it with the OK soft key or Ctrl+Q)"
   ORVAN_BACKEND=sdl "$app"
   status=$?
-  if [[ $status -eq 2 ]]; then
-    echo "run: the display could not be opened"
-    run_headless
-    status=$?
-  fi
 else
+  [[ -n "${DISPLAY:-}" ]] && echo "run: the display $DISPLAY does not answer"
   run_headless
   status=$?
 fi
