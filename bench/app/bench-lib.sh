@@ -38,14 +38,21 @@ start_server() {
 start_app() {
   : >"$work/input"
   : >"$work/stderr"
-  ORVAN_BACKEND=headless ORVAN_INPUT="$work/input" "$app" 2>"$work/stderr" >/dev/null &
+  ORVAN_BACKEND=headless ORVAN_INPUT="$work/input" XDG_RUNTIME_DIR="$work" "$app" 2>"$work/stderr" >/dev/null &
   app_pid=$!
 }
 
-# first_screen_done LOADS: the LOADS-th tile has been drawn and a paint finished after it.
+# first_screen_done LOADS: LOADS tiles have been drawn and a paint that began after the last of them
+# started drawing has finished. (A tile invalidates the window while it draws, before its "loaded"
+# line, so the paint that shows it may end before that line; it always begins after the tile's
+# "will load" line.)
 first_screen_done() {
-  awk -v loads="$1" '$0 == "OMEventTypeMapLoaded" { n++ } n >= loads && $0 == "OMEventTypeMapDrawn" { found = 1; exit }
-                     END { exit found ? 0 : 1 }' "$work/stderr"
+  awk -v loads="$1" '
+    $0 == "OMEventTypeMapWillLoad" { starts++; if (starts == loads) painting = 0 }
+    $0 == "OMEventTypeMapLoaded" { done++ }
+    starts >= loads && $0 == "OMEventTypeMapWillDraw" { painting = 1 }
+    painting && $0 == "OMEventTypeMapDrawn" { drawn = 1 }
+    END { exit (done >= loads && drawn) ? 0 : 1 }' "$work/stderr"
 }
 
 # wait_first_screen LOADS [TIMEOUT_MS]: polls until the first screen is complete; 1 on time-out.
@@ -56,6 +63,15 @@ wait_first_screen() {
     (( $(now_ms) < deadline )) || return 1
     sleep 0.002
   done
+}
+
+# server_get PATH: the body of a control request to the tile server.
+server_get() {
+  local port=${http_proxy##*:}
+  exec 3<>"/dev/tcp/127.0.0.1/$port"
+  printf 'GET %s HTTP/1.0\r\n\r\n' "$1" >&3
+  sed '1,/^\r*$/d' <&3
+  exec 3<&-
 }
 
 send() { printf '%s\n' "$*" >>"$work/input"; }

@@ -5,8 +5,9 @@
 set -uo pipefail
 here=$(dirname "$0")
 source "$here/bench-lib.sh" "${1:-build}"
-rounds=${ROUNDS:-4}
-pace=${PACE_S:-0.01}
+rounds=${ROUNDS:-2}
+pace=${PACE_S:-0.02}      # between the moves of a drag
+settle=${SETTLE_S:-0.3}   # around a tap on a button, a person's pace
 
 status_field() { awk -v f="$1:" '$1 == f { print $2 }' "/proc/$app_pid/status" 2>/dev/null; }
 
@@ -35,16 +36,40 @@ drag() {  # drag DX DY from the map's centre in four steps
   moves=$(( moves + 6 ))
   sleep "$pace"
 }
-tap() { send "tap $1 $2"; moves=$(( moves + 1 )); sleep "$pace"; }
-zoom_in() { tap 40 265; }
-zoom_out() { tap 120 265; }
+# A tap goes to the window under the stylus when it is made, and to the map while the map still
+# holds the stylus from a drag it has not finished handling: a zoom tap is repeated (at most three
+# times) until the tile server sees a request at the new level.
+tap() { sleep "$settle"; send "tap $1 $2"; moves=$(( moves + 1 )); sleep "$settle"; }
+level=17
+lost_taps=0
+zoom_to() {  # zoom_to LEVEL X Y: tap the button at X Y until tiles of LEVEL are asked for
+  local before tries
+  for tries in 1 2 3; do
+    before=$(server_get /_control/counters | awk '$1 == "requests" { print $2 }')
+    tap "$2" "$3"
+    for _ in $(seq 100); do
+      if server_get /_control/log | tail -n +$(( before + 1 )) | grep -q "&z=$1	"; then
+        level=$1
+        return 0
+      fi
+      sleep 0.02
+    done
+    lost_taps=$(( lost_taps + 1 ))
+  done
+  echo "bench: level $1 was never asked for; the last requests:" >&2
+  server_get /_control/log | tail -n 8 >&2
+  return 1
+}
+zoom_in() { zoom_to $(( level + 1 )) 40 265; }
+zoom_out() { zoom_to $(( level - 1 )) 120 265; }
 
 for _ in $(seq "$rounds"); do
   for d in "100 0" "0 100" "-100 0" "0 -100" "90 90" "-90 -90"; do drag $d; done
-  for _ in $(seq 16); do zoom_out; drag 60 40; done      # 17 -> 1, panning on every level
-  for _ in $(seq 16); do zoom_in; drag -50 30; done      # 1 -> 17
+  for _ in $(seq 16); do zoom_out || exit 1; drag 60 40; done      # 17 -> 1, panning on every level
+  for _ in $(seq 16); do zoom_in || exit 1; drag -50 30; done      # 1 -> 17
 done
 tap 200 265   # home: zoom 6
+sleep 0.2
 sleep 1
 peak_rss=$(status_field VmHWM)
 end_rss=$(status_field VmRSS)
@@ -53,6 +78,10 @@ stop_app || { echo "bench: ambrel ended with an error" >&2; exit 1; }
 wait "$sampler" 2>/dev/null
 peak_threads=$(cat "$work/peak-threads" 2>/dev/null || echo "$first_threads")
 
+server_get /_control/log > "${BENCH_LOG:-/dev/null}"
+levels=$(server_get /_control/log | sed -n 's/.*&z=\([0-9]*\).*/\1/p' | sort -n | uniq | tr '\n' ' ')
+requests=$(server_get /_control/counters | awk '$1 == "requests" { print $2 }')
+echo "tile requests: ${requests}, at levels ${levels}; zoom taps repeated: ${lost_taps}"
 echo "after the first screen: ${first_rss} kB resident, ${first_threads} threads"
 echo "during ${moves} moves: peak ${peak_rss} kB resident, peak ${peak_threads} threads; at the end ${end_rss} kB, ${end_threads} threads"
 
