@@ -30,7 +30,6 @@ static_assert(kMapViewStyle == 0x50800000 && kButtonStyle == 0x50000000);
 // Process-wide state, set during start-up on the GUI thread.
 struct ShellState {
   HINSTANCE instance = nullptr;
-  HWND mainWindow = nullptr;
   OMMapView* mapView = nullptr;  // null when the control could not be created
   HWND zoomInButton = nullptr;
   HWND zoomOutButton = nullptr;
@@ -99,13 +98,10 @@ void OnDestroy() {
   DestroyWindow(shell.zoomOutButton);
   DestroyWindow(shell.menuBar);
   shell.zoomInButton = shell.zoomOutButton = shell.homeButton = shell.menuBar = nullptr;
-  shell.mainWindow = nullptr;
   PostQuitMessage(0);
 }
 
 }  // namespace
-
-HWND MainWindow() { return shell.mainWindow; }
 
 ATOM RegisterMainWindowClass(HINSTANCE instance, LPCWSTR className) {
   WNDCLASSW windowClass{};
@@ -138,7 +134,6 @@ BOOL CreateMainWindow(HINSTANCE instance, int showCommand) {
   HWND window = CreateWindowExW(0, className, title, kMainWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
                                 CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
   if (window == nullptr) return FALSE;
-  shell.mainWindow = window;
 
   RECT client{};
   GetClientRect(window, &client);

@@ -14,7 +14,4 @@ ATOM RegisterMainWindowClass(HINSTANCE instance, LPCWSTR className);
 
 LRESULT MainWindowProc(HWND window, UINT message, WPARAM first, LPARAM second);
 
-// The main window once CreateMainWindow has made it (null before, and after it is destroyed).
-HWND MainWindow();
-
 }  // namespace ambrel

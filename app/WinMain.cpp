@@ -14,11 +14,7 @@ int WinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int showCommand) {
     const BOOL got = GetMessageW(&message, nullptr, 0, 0);
     if (got == 0) break;  // WM_QUIT
     if (got == -1) return 1;
-    // Accelerators are addressed to the main window rather than to the message's own window: after
-    // a tap a button holds the focus, and its key messages would otherwise send the command to the
-    // button, which ignores it, so Ctrl+Q and Ctrl+A would stop working.
-    HWND target = MainWindow() != nullptr ? MainWindow() : message.hwnd;
-    if (TranslateAcceleratorW(target, accelerators, &message)) continue;
+    if (TranslateAcceleratorW(message.hwnd, accelerators, &message)) continue;
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
