@@ -243,7 +243,7 @@ LineMetrics FontLibrary::Metrics(FontInstance& font) {
 #if defined(__SANITIZE_ADDRESS__)
 // fontconfig keeps parts of its parsed configuration behind offsets instead of pointers, so the
 // leak checker cannot see that the configuration (alive for the whole process) still holds them.
-// SDL's video layer keeps a D-Bus connection for the whole process as well (the SDL display).
-// (The leak checker takes one list for the whole program, so both are named here.)
+// libdbus (opened by SDL for the desktop session) keeps one connection buffer past its shutdown.
+// This is the process's one list of suppressions: the window system's display relies on it too.
 extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\nleak:libdbus-1.so\n"; }
 #endif

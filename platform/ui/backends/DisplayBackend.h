@@ -27,6 +27,9 @@ class DisplayBackend {
   virtual void ScreenChanged() {}
   // A window of the device came to the foreground: bring the display's own window forward.
   virtual void Raise() {}
+  // The program has ended (on the thread that started the backend): let the display go. The
+  // screen stays in memory; the backend's other calls do nothing afterwards.
+  virtual void Stop() {}
 };
 
 struct DisplayBackendEntry {

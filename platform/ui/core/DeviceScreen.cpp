@@ -203,5 +203,6 @@ int RunProgram(int argc, char** argv, WinMainFunction winMain) {
     result = winMain(GetModuleHandleW(nullptr), nullptr, commandLine.data(), SW_SHOW);
   }
   TakeProgramScreenshot();
+  if (DisplayBackend* display = CurrentDisplayBackend()) display->Stop();
   return result;
 }

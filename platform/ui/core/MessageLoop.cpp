@@ -1,12 +1,31 @@
 // The message queue calls: posting, sending (across threads too), retrieving, translating and
 // dispatching, and default processing.
 #include "platform/kernel/Thread.h"
+#include <time.h>
+
 #include "platform/kernel/Time.h"
 #include "platform/ui/core/DeviceScreenState.h"
 #include "platform/ui/core/InputRouter.h"
 #include "platform/ui/core/WindowCalls.h"
 
 namespace {
+// The tick count stamped on messages: the same clock as GetTickCount, read at the system clock's
+// tick resolution (a few milliseconds), which costs a fraction of a precise read.
+DWORD MessageTime() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+  return DWORD(uint64_t(now.tv_sec) * 1000u + uint64_t(now.tv_nsec) / 1000000u);
+}
+
+// The procedure of the window the calling thread retrieved a message for last, valid while the
+// window system's procedure generation is unchanged: dispatching that message needs no lock.
+struct RetrievedProcedure {
+  HWND window = nullptr;
+  WNDPROC procedure = nullptr;
+  uint64_t generation = ~uint64_t(0);
+};
+thread_local RetrievedProcedure lastRetrieved;
+
 enum class Retrieved { kMessage, kQuit, kError, kNothing };
 
 bool InRange(UINT message, UINT filterMin, UINT filterMax) {
@@ -72,7 +91,7 @@ Window* FindWindowToPaint(WindowSystem& ws, MessageQueue& queue, HWND filter, Wi
 
 Retrieved Retrieve(MSG* out, HWND filter, UINT filterMin, UINT filterMax, bool remove, bool wait) {
   WindowSystem& ws = WindowSystem::Get();
-  std::shared_ptr<MessageQueue> queue = ws.CurrentQueue();
+  const std::shared_ptr<MessageQueue>& queue = ws.CurrentQueue();
   DisplayBackend* backend = CurrentDisplayBackend();
   const bool eventThread = backend != nullptr && backend->EventThreadId() == queue->threadId;
   if (eventThread && !wait) backend->PollEvents();
@@ -82,26 +101,32 @@ Retrieved Retrieve(MSG* out, HWND filter, UINT filterMin, UINT filterMax, bool r
     return Retrieved::kError;
   }
   for (;;) {
-    HandleIncomingSends(ws, *queue, held);
-    for (auto it = queue->posted.begin(); it != queue->posted.end(); ++it) {
-      if (!InRange(it->message, filterMin, filterMax) || !MatchesWindow(ws, filter, it->hwnd)) continue;
-      if (filter != nullptr && it->hwnd == nullptr) continue;
-      *out = *it;
+    if (!queue->incoming.empty()) HandleIncomingSends(ws, *queue, held);
+    MessageRing& posted = queue->posted;
+    for (size_t i = 0; i < posted.size(); ++i) {
+      const MSG& candidate = posted[i];
+      if (!InRange(candidate.message, filterMin, filterMax) || !MatchesWindow(ws, filter, candidate.hwnd)) continue;
+      if (filter != nullptr && candidate.hwnd == nullptr) continue;
+      *out = candidate;
+      if (Window* target = ws.Find(candidate.hwnd)) {
+        lastRetrieved = RetrievedProcedure{candidate.hwnd, target->procedure,
+                                           ws.procedureGeneration.load(std::memory_order_relaxed)};
+      }
       if (remove) {
-        NoteKeyState(*queue, *it);
-        queue->posted.erase(it);
+        NoteKeyState(*queue, candidate);
+        posted.erase(i);
       }
       return Retrieved::kMessage;
     }
     if (queue->quitPosted && InRange(WM_QUIT, filterMin, filterMax)) {
-      *out = MSG{nullptr, WM_QUIT, WPARAM(queue->quitCode), 0, GetTickCount(), POINT{0, 0}};
+      *out = MSG{nullptr, WM_QUIT, WPARAM(queue->quitCode), 0, MessageTime(), POINT{0, 0}};
       if (remove) queue->quitPosted = false;
       return Retrieved::kQuit;
     }
     if (queue->windowsToPaint > 0 && InRange(WM_PAINT, filterMin, filterMax)) {
       for (auto it = ws.zOrder.rbegin(); it != ws.zOrder.rend(); ++it) {
         if (Window* window = FindWindowToPaint(ws, *queue, filter, *it)) {
-          *out = MSG{ToHandle(window), WM_PAINT, 0, 0, GetTickCount(), StylusPosition()};
+          *out = MSG{ToHandle(window), WM_PAINT, 0, 0, MessageTime(), StylusPosition()};
           return Retrieved::kMessage;
         }
       }
@@ -143,6 +168,7 @@ BOOL PeekMessageW(MSG* message, HWND window, UINT filterMin, UINT filterMax, UIN
 
 BOOL PostMessageW(HWND handle, UINT message, WPARAM first, LPARAM second) {
   if (handle == nullptr) return PostThreadMessageW(GetCurrentThreadId(), message, first, second);
+  const MSG posted{handle, message, first, second, MessageTime(), StylusPosition()};
   WindowSystem& ws = WindowSystem::Get();
   std::lock_guard<std::mutex> held(ws.lock);
   Window* window = LookUpWindow(ws, handle);
@@ -152,7 +178,7 @@ BOOL PostMessageW(HWND handle, UINT message, WPARAM first, LPARAM second) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return FALSE;
   }
-  queue.posted.push_back(MSG{handle, message, first, second, GetTickCount(), StylusPosition()});
+  queue.posted.push_back(posted);
   ws.Wake(queue);
   return TRUE;
 }
@@ -166,14 +192,14 @@ BOOL PostThreadMessageW(DWORD threadId, UINT message, WPARAM first, LPARAM secon
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  queue->posted.push_back(MSG{nullptr, message, first, second, GetTickCount(), StylusPosition()});
+  queue->posted.push_back(MSG{nullptr, message, first, second, MessageTime(), StylusPosition()});
   ws.Wake(*queue);
   return TRUE;
 }
 
 void PostQuitMessage(int exitCode) {
   WindowSystem& ws = WindowSystem::Get();
-  std::shared_ptr<MessageQueue> queue = ws.CurrentQueue();
+  const std::shared_ptr<MessageQueue>& queue = ws.CurrentQueue();
   std::lock_guard<std::mutex> held(ws.lock);
   queue->quitPosted = true;
   queue->quitCode = exitCode;
@@ -181,16 +207,16 @@ void PostQuitMessage(int exitCode) {
 
 LRESULT SendMessageW(HWND handle, UINT message, WPARAM first, LPARAM second) {
   WindowSystem& ws = WindowSystem::Get();
-  std::shared_ptr<MessageQueue> self = ws.CurrentQueue();
+  const std::shared_ptr<MessageQueue>& self = ws.CurrentQueue();
   std::unique_lock<std::mutex> held(ws.lock);
   Window* window = LookUpWindow(ws, handle);
   if (window == nullptr) return 0;
-  std::shared_ptr<MessageQueue> target = window->queue;
-  if (target == self) {
+  if (window->queue == self) {
     WNDPROC procedure = window->procedure;
     held.unlock();
     return procedure != nullptr ? procedure(handle, message, first, second) : 0;
   }
+  std::shared_ptr<MessageQueue> target = window->queue;
   if (!target->alive) return 0;
   auto sent = std::make_shared<SentMessage>(SentMessage{handle, message, first, second, 0, false, self});
   target->incoming.push_back(sent);
@@ -226,6 +252,10 @@ BOOL TranslateMessage(const MSG* message) {
 
 LRESULT DispatchMessageW(const MSG* message) {
   if (message == nullptr || message->hwnd == nullptr) return 0;
+  if (message->hwnd == lastRetrieved.window && lastRetrieved.procedure != nullptr &&
+      WindowSystem::Get().procedureGeneration.load(std::memory_order_acquire) == lastRetrieved.generation) {
+    return lastRetrieved.procedure(message->hwnd, message->message, message->wParam, message->lParam);
+  }
   return CallProcedure(message->hwnd, message->message, message->wParam, message->lParam);
 }
 
@@ -236,7 +266,7 @@ LRESULT CallWindowProcW(WNDPROC procedure, HWND window, UINT message, WPARAM fir
 int16_t GetKeyState(int virtualKey) {
   if (virtualKey < 0 || virtualKey > 255) return 0;
   WindowSystem& ws = WindowSystem::Get();
-  std::shared_ptr<MessageQueue> queue = ws.CurrentQueue();
+  const std::shared_ptr<MessageQueue>& queue = ws.CurrentQueue();
   std::lock_guard<std::mutex> held(ws.lock);
   const BYTE state = queue->keys[virtualKey];
   return int16_t(((state & 0x80) != 0 ? 0x8000 : 0) | (state & 0x01));

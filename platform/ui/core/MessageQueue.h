@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "platform/ui/Windows.h"
+#include "platform/ui/core/MessageRing.h"
 
 class MessageQueue;
 
@@ -29,7 +30,7 @@ class MessageQueue {
 
   const DWORD threadId;
   bool alive = true;  // false once the thread has ended
-  std::deque<MSG> posted;
+  MessageRing posted;
   std::deque<std::shared_ptr<SentMessage>> incoming;
   bool quitPosted = false;
   int quitCode = 0;

@@ -100,6 +100,7 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
   if (height < 0) height = 0;
   const bool showAfterCreate = (style & WS_VISIBLE) != 0;
   HWND handle = nullptr;
+  const std::shared_ptr<MessageQueue>& queue = ws.CurrentQueue();
   {
     std::unique_lock<std::mutex> held(ws.lock);
     auto windowClass = FindClass(ws, className);
@@ -119,7 +120,6 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
       return nullptr;
     }
     auto window = std::make_unique<Window>();
-    window->handle = ws.NextHandle();
     window->windowClass = windowClass;
     window->procedure = windowClass->procedure;
     window->style = style & ~WS_VISIBLE;
@@ -128,7 +128,7 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
     window->extraBytes.assign(size_t(windowClass->extraWindowBytes + int(sizeof(intptr_t)) - 1) / sizeof(intptr_t), 0);
     window->rect = RECT{x, y, x + width, y + height};
     if (windowName != nullptr && !IS_INTRESOURCE(windowName)) window->text = windowName;
-    window->queue = ws.CurrentQueue();
+    window->queue = queue;
     window->doneButton = (exStyle & WS_EX_CAPTIONOKBTN) != 0;
     if (child) {
       window->parent = parentWindow;
@@ -136,7 +136,7 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
       window->owner = WindowSystem::TopLevelOf(parentWindow);
       window->store = std::make_shared<BackingStore>(width, height);
     }
-    Window* added = ws.Add(std::move(window));
+    Window* added = ws.Add(std::move(window));  // gives it its handle
     if (child) {
       parentWindow->children.push_back(added);
     } else {
@@ -206,11 +206,7 @@ BOOL DestroyWindow(HWND handle) {
     mark(window);
     if (window->IsVisibleFlag() && WindowSystem::IsVisibleOnScreen(*window)) {
       damage = WindowSystem::WindowRectOnScreen(*window);
-      if (window->parent != nullptr) {
-        const RECT insets = WindowSystem::ClientInsets(*window->parent);
-        (void)insets;
-        ws.InvalidateTree(*window->parent, window->rect, true);
-      }
+      if (window->parent != nullptr) ws.InvalidateTree(*window->parent, window->rect, true);
     }
     window->style &= ~WS_VISIBLE;
   }

@@ -149,6 +149,7 @@ intptr_t SetWindowLongPtrW(HWND handle, int index, intptr_t value) {
       if (value == 0) break;
       previous = reinterpret_cast<intptr_t>(window->procedure);
       window->procedure = reinterpret_cast<WNDPROC>(value);
+      ws.procedureGeneration.fetch_add(1, std::memory_order_release);
       return previous;
     default:
       if (index >= 0 && index % int(sizeof(intptr_t)) == 0 &&

@@ -14,14 +14,16 @@ WindowSystem& WindowSystem::Get() {
 }
 
 Window* WindowSystem::Find(HWND handle) const {
-  auto it = windows_.find(reinterpret_cast<uintptr_t>(handle));
-  if (it == windows_.end()) return nullptr;
-  return it->second.get();
+  const uintptr_t value = reinterpret_cast<uintptr_t>(handle);
+  if (value < kFirstHandle || (value & 3) != 0) return nullptr;
+  const size_t slot = (value - kFirstHandle) / 4;
+  return slot < windows_.size() ? windows_[slot].get() : nullptr;
 }
 
 Window* WindowSystem::Add(std::unique_ptr<Window> window) {
   Window* raw = window.get();
-  windows_[raw->handle] = std::move(window);
+  raw->handle = NextHandle();
+  windows_.push_back(std::move(window));
   return raw;
 }
 
@@ -33,24 +35,26 @@ void WindowSystem::Remove(Window* window) {
     zOrder.erase(std::remove(zOrder.begin(), zOrder.end(), window), zOrder.end());
   }
   for (Window* child : window->children) child->parent = nullptr;
-  for (auto& entry : windows_) {
-    Window* other = entry.second.get();
+  ForEachWindow([window](Window* other) {
     if (other->owner == window) other->owner = nullptr;
     if (other->menuBar == window) other->menuBar = nullptr;
     if (other->menuBarOf == window) other->menuBarOf = nullptr;
-  }
+  });
   if (foreground == window) foreground = nullptr;
   if (focus == window) focus = nullptr;
   if (capture == window) capture = nullptr;
   MarkValid(*window);
-  windows_.erase(window->handle);
+  procedureGeneration.fetch_add(1, std::memory_order_release);
+  windows_[(window->handle - kFirstHandle) / 4].reset();
 }
 
-std::shared_ptr<MessageQueue> WindowSystem::CurrentQueue() {
+const std::shared_ptr<MessageQueue>& WindowSystem::CurrentQueue() {
   thread_local std::shared_ptr<MessageQueue> current;
   if (current) return current;
+  // First use on this thread: never with the lock held (the callers see to that).
   const DWORD id = GetCurrentThreadId();
   current = std::make_shared<MessageQueue>(id);
+  std::lock_guard<std::mutex> held(lock);
   queues_[id] = current;
   WatchThreadExit(current);
   return current;
@@ -157,14 +161,13 @@ void WindowSystem::MarkInvalid(Window& window, const RECT& clientRect, bool eras
   if (!window.invalid) {
     window.invalid = true;
     window.invalidRect = area;
-    if (window.queue) {
-      ++window.queue->windowsToPaint;
-      Wake(*window.queue);
-    }
+    if (window.queue) ++window.queue->windowsToPaint;
   } else {
     window.invalidRect = RectUnion(window.invalidRect, area);
   }
   if (erase) window.eraseRequested = true;
+  // Also when it was invalid already: it may just have been shown, and only now can it be painted.
+  if (window.queue) Wake(*window.queue);
 }
 
 void WindowSystem::MarkValid(Window& window) {
@@ -177,14 +180,14 @@ void WindowSystem::MarkValid(Window& window) {
 
 void WindowSystem::InvalidateTree(Window& window, const RECT& clientRect, bool erase) {
   MarkInvalid(window, clientRect, erase);
-  const RECT insets = ClientInsets(window);
-  (void)insets;
   for (Window* child : window.children) {
     if (!child->IsVisibleFlag()) continue;
     // The part of the rectangle over the child, in the child's client coordinates.
     const RECT childInsets = ClientInsets(*child);
     const RECT overChild = RectIntersect(clientRect, child->rect);
     if (RectEmpty(overChild)) continue;
+    // The parent's paint may cover the child's frame too.
+    if (childInsets.left != 0 || childInsets.top != 0) child->frameDirty = true;
     InvalidateTree(*child, RectOffset(overChild, -child->rect.left - childInsets.left, -child->rect.top - childInsets.top),
                    erase);
   }

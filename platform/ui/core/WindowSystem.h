@@ -3,6 +3,7 @@
 // the lock released.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <unordered_map>
@@ -21,18 +22,24 @@ class WindowSystem {
   Window* Find(HWND handle) const;  // null for a handle that is not a live local window
   Window* Add(std::unique_ptr<Window> window);
   void Remove(Window* window);  // detaches it from parent / owner / z-order and frees it
-  uintptr_t NextHandle() { return nextHandle_ += 4; }
+  uintptr_t NextHandle() { return kFirstHandle + 4 * windows_.size(); }
   template <typename F>
   void ForEachWindow(F f) const {
-    for (const auto& entry : windows_) f(entry.second.get());
+    for (const auto& slot : windows_) {
+      if (slot) f(slot.get());
+    }
   }
+  // Changes whenever a window goes or a procedure is replaced: a procedure looked up under the
+  // lock stays valid to call without it while this is unchanged.
+  std::atomic<uint64_t> procedureGeneration{0};
 
   // ---- Classes ----
   std::unordered_map<std::u16string, std::shared_ptr<const WindowClass>> classes;  // key: lower-case name
   ATOM nextAtom = 0xC000;
 
   // ---- Queues ----
-  std::shared_ptr<MessageQueue> CurrentQueue();  // the calling thread's; made on first use
+  // The calling thread's queue, made on first use (call without the lock held).
+  const std::shared_ptr<MessageQueue>& CurrentQueue();
   std::shared_ptr<MessageQueue> QueueOf(DWORD threadId) const;
   void ForgetQueue(DWORD threadId) { queues_.erase(threadId); }
   template <typename F>
@@ -73,9 +80,10 @@ class WindowSystem {
 
  private:
   WindowSystem() = default;
-  std::unordered_map<uintptr_t, std::unique_ptr<Window>> windows_;
+  // Handles are kFirstHandle + 4 * slot and never reused: a slot is emptied when its window goes.
+  static constexpr uintptr_t kFirstHandle = 0x10000;
+  std::vector<std::unique_ptr<Window>> windows_;
   std::unordered_map<DWORD, std::shared_ptr<MessageQueue>> queues_;
-  uintptr_t nextHandle_ = 0x10000;
 };
 
 // Helpers of rectangles in the window system's code.

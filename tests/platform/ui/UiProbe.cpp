@@ -3,7 +3,7 @@
 //   ui_probe first CLASS T    a window CLASS/T, then a second window in front of it; prints "ready",
 //                             and "forward" when another process brings the first window forward
 //   ui_probe hold CLASS T     a window CLASS/T; prints "ready" and runs until killed
-//   ui_probe input            like show, and prints each stylus and key message it gets
+//   ui_probe input            like show; prints "ready", then each stylus and key message it gets
 //   ui_probe find CLASS T     finds CLASS/T (any process) and brings it forward: prints "found"
 //                             (exit 0) or "none" (exit 1)
 #include <cstdio>
@@ -86,6 +86,10 @@ int ProbeMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
   echoInput = std::strcmp(mode, "input") == 0;
   if (std::strcmp(mode, "show") == 0 || echoInput) {
     if (MakeWindow(u"ProbeWindow", u"Probe") == nullptr) return 4;
+    if (echoInput) {
+      std::printf("ready\n");
+      std::fflush(stdout);
+    }
     return Loop();
   }
   if (std::strcmp(mode, "find") == 0) {

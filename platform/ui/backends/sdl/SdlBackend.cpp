@@ -21,18 +21,22 @@ class SdlBackend final : public DisplayBackend {
     // A tap is a tap: SDL would otherwise drop a click that comes within moments of the desktop
     // window getting the focus (the pointer just moved onto it).
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+    // Let SDL_Quit close the session bus connection SDL opens, so that nothing is left behind.
+    SDL_SetHint("SDL_SHUTDOWN_DBUS_ON_QUIT", "1");
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
       std::fprintf(stderr, "orvan: SDL could not start: %s\n", SDL_GetError());
       return false;
     }
     scale_ = scale;
     window_ = SDL_CreateWindow("Orvan device", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width * scale,
-                               height * scale, SDL_WINDOW_SHOWN);
+                               height * scale, SDL_WINDOW_HIDDEN);
     if (window_ != nullptr) renderer_ = SDL_CreateRenderer(window_, -1, 0);
     if (renderer_ == nullptr && window_ != nullptr) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
     if (renderer_ != nullptr) {
       texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, width, height);
     }
+    // Shown only now: making a renderer may replace the window, and nothing should see the first.
+    if (texture_ != nullptr) SDL_ShowWindow(window_);
     wakeEvent_ = SDL_RegisterEvents(1);
     if (texture_ == nullptr || wakeEvent_ == Uint32(-1)) {
       std::fprintf(stderr, "orvan: SDL could not make its window: %s\n", SDL_GetError());
@@ -45,20 +49,14 @@ class SdlBackend final : public DisplayBackend {
     return true;
   }
 
-  DWORD EventThreadId() const override { return thread_; }
+  DWORD EventThreadId() const override { return stopped_.load() ? 0 : thread_; }
 
-  void WaitForEvents() override {
-    PresentIfChanged();
-    SDL_Event event;
-    if (SDL_WaitEvent(&event) == 0) return;
-    Handle(event);
-    PollEvents();
-  }
-
-  void PollEvents() override {
-    SDL_Event event;
-    while (SDL_PollEvent(&event) != 0) Handle(event);
-    PresentIfChanged();
+  void Stop() override {
+    if (GetCurrentThreadId() != thread_ || stopped_.exchange(true)) return;
+    SDL_DestroyTexture(texture_);
+    SDL_DestroyRenderer(renderer_);
+    SDL_DestroyWindow(window_);
+    SDL_Quit();
   }
 
   void Wake() override { PushWake(); }
@@ -73,8 +71,25 @@ class SdlBackend final : public DisplayBackend {
     if (GetCurrentThreadId() != thread_) PushWake();
   }
 
+  void WaitForEvents() override {
+    if (stopped_.load()) return;
+    PresentIfChanged();
+    SDL_Event event;
+    if (SDL_WaitEvent(&event) == 0) return;
+    Handle(event);
+    PollEvents();
+  }
+
+  void PollEvents() override {
+    if (stopped_.load()) return;
+    SDL_Event event;
+    while (SDL_PollEvent(&event) != 0) Handle(event);
+    PresentIfChanged();
+  }
+
  private:
   void PushWake() {
+    if (stopped_.load()) return;
     // One wake event in flight is enough; the flag is cleared when the display thread takes it.
     if (wakeQueued_.exchange(true)) return;
     SDL_Event event{};
@@ -143,6 +158,7 @@ class SdlBackend final : public DisplayBackend {
   DWORD thread_ = 0;
   std::atomic<bool> wakeQueued_{false};
   std::atomic<bool> raise_{false};
+  std::atomic<bool> stopped_{false};
   bool fullPresent_ = true;
 };
 }  // namespace
