@@ -55,17 +55,18 @@ int32_t ScrollBy(OMMapView* view) {
     CriticalSectionLock guard(&view->lock);
     BitBlt(view->mapDC, 0, 0, bw, bh, view->mapDC, dx, dy, SRCCOPY);
     ShiftView(view, dx, dy);
-    const PixelRect shifted = view->bufferRect;
-    if (h.present) {
-      // The fills pass a right or bottom edge one larger: the null-pen rectangle leaves its last
-      // column and row out, so exactly the uncovered columns and rows are painted.
-      if (dx < 0) FillRectColor(view->mapDC, 0, 0, h.rect.right - shifted.left + 1, bh, kColorKeyWhite);
-      if (dx > 0) FillRectColor(view->mapDC, h.rect.left - shifted.left, 0, bw + 1, bh, kColorKeyWhite);
-    }
-    if (s.present) {
-      if (dy < 0) FillRectColor(view->mapDC, 0, 0, bw, s.rect.bottom - shifted.top + 1, kColorKeyWhite);
-      if (dy > 0) FillRectColor(view->mapDC, 0, s.rect.top - shifted.top, bw, bh + 1, kColorKeyWhite);
-    }
+    // The columns and rows that the scroll uncovered (their source lay outside the layer, so they
+    // still hold the old picture) are filled white: columns 0 to -dx - 1 or bw - dx to bw - 1 over
+    // the layer's whole height, rows likewise over its whole width. The null-pen rectangle leaves
+    // its last column and row out, so every far edge is passed one larger, the layer's own edge
+    // included: a fill to bw or bh would leave the layer's last column or row with old pixels.
+    // The scroll moves the layer on both axes even when only one strip comes into view, so the
+    // other axis is filled too: left alone, its old pixels would show at the wrong world position
+    // once a later pan inside the layers reaches them.
+    if (dx < 0) FillRectColor(view->mapDC, 0, 0, -dx + 1, bh + 1, kColorKeyWhite);
+    if (dx > 0) FillRectColor(view->mapDC, bw - dx, 0, bw + 1, bh + 1, kColorKeyWhite);
+    if (dy < 0) FillRectColor(view->mapDC, 0, 0, bw + 1, -dy + 1, kColorKeyWhite);
+    if (dy > 0) FillRectColor(view->mapDC, 0, bh - dy, bw + 1, bh + 1, kColorKeyWhite);
   }
   if (h.present) RequestViewTiles(view, InsideViewport(h.rect, view->viewport));
   if (s.present) RequestViewTiles(view, InsideViewport(s.rect, view->viewport));

@@ -34,7 +34,10 @@ int32_t RebuildMapLayer(OMMapView* view) {
     CriticalSectionLock guard(&view->lock);
     FreeSurface(&view->mapDC, &view->mapOldBitmap);
     MakeSurface(windowDC, LayerWidth(view), LayerHeight(view), &view->mapDC, &view->mapOldBitmap);
-    FillRectColor(view->mapDC, 0, 0, LayerWidth(view), LayerHeight(view), kColorKeyWhite);
+    // One larger on the right and at the bottom: the null-pen rectangle leaves its last column and
+    // row out, and a new bitmap is black, so a fill to the layer's own size would leave a black
+    // line along the layer's far edges wherever no tile covers them (a failed tile, a pan).
+    FillRectColor(view->mapDC, 0, 0, LayerWidth(view) + 1, LayerHeight(view) + 1, kColorKeyWhite);
   }
   if (windowDC != nullptr) ReleaseDC(view->window, windowDC);
   return 1;
@@ -60,7 +63,4 @@ void FreeLayers(OMMapView* view) {
   CriticalSectionLock guard(&view->lock);
   FreeSurface(&view->mapDC, &view->mapOldBitmap);
   FreeSurface(&view->placeholderDC, &view->placeholderOldBitmap);
-  FreeSurface(&view->composeDC, &view->composeOldBitmap);
-  view->composeWidth = 0;
-  view->composeHeight = 0;
 }

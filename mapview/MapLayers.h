@@ -9,7 +9,7 @@
 int32_t RebuildMapLayer(OMMapView* view);
 // Replaces the placeholder layer with a new grid of the placeholder image. 1.
 int32_t RebuildPlaceholderLayer(OMMapView* view);
-// Frees both layers (and the paint surface kept between paints), under `lock`.
+// Frees both layers, under `lock`.
 void FreeLayers(OMMapView* view);
 
 // Layer width and height: those of `bufferRect`.

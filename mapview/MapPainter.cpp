@@ -6,34 +6,6 @@
 #include "mapview/MapViewEvents.h"
 #include "mapview/SurfaceDrawing.h"
 
-namespace {
-
-// The compose surface for a width x height paint, reused while the size stays the same.
-HDC ComposeSurface(OMMapView* view, HDC target, int32_t width, int32_t height) {
-  if (view->composeDC != nullptr && view->composeWidth == width && view->composeHeight == height)
-    return view->composeDC;
-  if (view->composeDC != nullptr) {
-    HGDIOBJ bitmap = SelectObject(view->composeDC, view->composeOldBitmap);
-    if (bitmap != nullptr) DeleteObject(bitmap);
-    DeleteDC(view->composeDC);
-    view->composeDC = nullptr;
-  }
-  HDC dc = CreateCompatibleDC(target);
-  HBITMAP bitmap = CreateCompatibleBitmap(target, width, height);
-  if (dc == nullptr || bitmap == nullptr) {
-    if (bitmap != nullptr) DeleteObject(bitmap);
-    if (dc != nullptr) DeleteDC(dc);
-    return nullptr;
-  }
-  view->composeOldBitmap = static_cast<HBITMAP>(SelectObject(dc, bitmap));
-  view->composeDC = dc;
-  view->composeWidth = width;
-  view->composeHeight = height;
-  return dc;
-}
-
-}  // namespace
-
 void Paint(OMMapView* view, HDC target) {
   FireEvent(view, OMEventTypeMapWillDraw);
   {
@@ -53,26 +25,28 @@ void Paint(OMMapView* view, HDC target) {
     }
     const int32_t ox = view->pendingX + view->dragX;
     const int32_t oy = view->pendingY + view->dragY;
-    // The compose surface holds only the part of the layers that reaches the window: the part of
-    // the (bw x bh) composition from (sx, sy) that the final copy takes. The window gets exactly
-    // the pixels a full-size composition would give it, and a paint costs the window's size, not
-    // the layers'. Outside that part the window keeps its pixels, as a copy from outside the
-    // composition would leave them.
+    // The window shows the part of a bw x bh composition (the placeholder layer, over it the map
+    // layer shifted by (-ox, -oy) without its white pixels) from (sx, sy). Both layers are drawn
+    // straight into the window's context, clipped to the part that reaches the window: the window
+    // system puts a window's pixels on the screen only when its painting ends, so no intermediate
+    // state is ever seen, and the pixels are exactly those a separate composition surface copied
+    // in one piece would give, for one pass over the window's pixels less on every paint of a
+    // drag. Outside that part (an odd client size, layers smaller than the window) the window
+    // keeps its pixels, as a copy from outside the composition would leave them.
     const int32_t left = std::max(sx, 0), top = std::max(sy, 0);
     const int32_t width = std::min(sx + copyW, bw) - left;
     const int32_t height = std::min(sy + copyH, bh) - top;
     if (width > 0 && height > 0 && view->mapDC != nullptr) {
-      HDC compose = ComposeSurface(view, target, width, height);
-      if (compose != nullptr) {
-        // Composition pixel (u, v) lands on compose pixel (u - left, v - top).
-        if (view->placeholderDC != nullptr) {
-          BitBlt(compose, 0, 0, width, height, view->placeholderDC, left, top, SRCCOPY);
-        } else {
-          FillRectColor(compose, 0, 0, width + 1, height + 1, kColorKeyWhite);
-        }
-        TransparentImage(compose, -ox - left, -oy - top, bw, bh, view->mapDC, 0, 0, bw, bh, kColorKeyWhite);
-        BitBlt(target, left - sx, top - sy, width, height, compose, 0, 0, SRCCOPY);
-      }
+      // Target pixel (x, y) shows composition pixel (x + sx, y + sy); the part drawn is the
+      // rectangle of the composition from (left, top), `width` x `height`.
+      const int32_t tx = left - sx, ty = top - sy;
+      BitBlt(target, tx, ty, width, height, view->placeholderDC, left, top, SRCCOPY);
+      // The map layer's pixel (u + ox, v + oy) lies over composition pixel (u, v); clipped to the part.
+      const int32_t u0 = std::max(left, -ox), v0 = std::max(top, -oy);
+      const int32_t u1 = std::min(left + width, bw - ox), v1 = std::min(top + height, bh - oy);
+      if (u1 > u0 && v1 > v0)
+        TransparentImage(target, u0 - sx, v0 - sy, u1 - u0, v1 - v0, view->mapDC, u0 + ox, v0 + oy, u1 - u0, v1 - v0,
+                         kColorKeyWhite);
     }
   }
   FireEvent(view, OMEventTypeMapDrawn);

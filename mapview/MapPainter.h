@@ -1,5 +1,5 @@
 // Painting: the placeholder layer, over it the map layer shifted by the drag and pan offsets with
-// its white pixels left out, copied to the window in one plain copy.
+// its white pixels left out.
 #pragma once
 
 #include "mapview/MapViewRecord.h"

@@ -58,13 +58,6 @@ struct OMMapView {
   // The handler and its user data change together on the GUI thread while download threads fire
   // events; this keeps each firing's pair consistent (and the reads free of data races).
   std::mutex handlerLock;
-
-  // The surface a paint composes in, kept from paint to paint while its size stays the same (the
-  // client area's visible part of the layers), so a drag does not allocate a bitmap per move.
-  HDC composeDC = nullptr;
-  HBITMAP composeOldBitmap = nullptr;
-  int32_t composeWidth = 0;
-  int32_t composeHeight = 0;
 };
 
 // Tears the control down in the order its download threads need: the tile layer first (every

@@ -28,6 +28,7 @@ int32_t OMMapViewDestroy(OMMapView* view) {
 int32_t OMMapViewSetMap(OMMapView* view, int32_t mapType, double latitude, double longitude, double zoom) {
   if (view == nullptr) return 0;
   if (SetMapType(view, mapType) == 0) return 0;
+  ClearPendingPan(view);
   return ApplyPosition(view, latitude, longitude, zoom);
 }
 
@@ -35,6 +36,7 @@ int32_t OMMapViewSetMap(OMMapView* view, int32_t mapType, double latitude, doubl
 // nothing, instead of converting through a projection that does not exist.
 int32_t OMMapViewSetCenter(OMMapView* view, double latitude, double longitude) {
   if (view == nullptr || view->projection == nullptr) return 0;
+  ClearPendingPan(view);
   return ApplyPosition(view, latitude, longitude, view->zoom);
 }
 

@@ -3,7 +3,6 @@
 #include "mapview/EncodedImage.h"
 #include "mapview/MapViewEvents.h"
 #include "mapview/SurfaceDrawing.h"
-#include "projection/MercatorProjection.h"
 
 void OnTileReady(const TileDrawInfo* info, void* context) {
   auto* view = static_cast<OMMapView*>(context);
@@ -19,13 +18,11 @@ void OnTileReady(const TileDrawInfo* info, void* context) {
     const int32_t top = info->y - view->bufferRect.top;
     const int32_t right = left + info->width;
     const int32_t bottom = top + info->height;
-    // A tile of another zoom level reaches the view when its download was started before the zoom
-    // changed and ends (or is cancelled, when the new level's tile replaces it) afterwards. Its
-    // pixel position belongs to the old level: drawn into the new layer it would show the wrong
-    // picture, or paint white over a tile that was just drawn there. Without a layer (its window
-    // was destroyed before the control) there is nothing to draw into.
-    const bool sameLevel = ZoomLevelOf(info->zoom) == ZoomLevelOf(view->zoom);
-    if (sameLevel && view->mapDC != nullptr) {
+    // The tile's zoom is not compared with the view's: a tile is drawn at its column and row, and
+    // the tiles of a new level that share them are requested after it (the cache replaces the old
+    // tile, awaiting its report, before the new one starts), so the new picture always comes last.
+    // Without a layer (its window was destroyed before the control) there is nothing to draw into.
+    if (view->mapDC != nullptr) {
       if (decoded) {
         image.Draw(view->mapDC, left, top, right, bottom);
       } else if (info->data == nullptr) {

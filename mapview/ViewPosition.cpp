@@ -30,11 +30,7 @@ int32_t SetMapType(OMMapView* view, int32_t type) {
 }
 
 int32_t ApplyPosition(OMMapView* view, double latitude, double longitude, double zoom) {
-  {
-    // A download thread compares its tile's zoom with this one under the lock.
-    CriticalSectionLock guard(&view->lock);
-    view->zoom = zoom;
-  }
+  view->zoom = zoom;
   view->latitude = latitude;
   view->longitude = longitude;
   const PixelPoint centre = view->projection->LatLonToPixel(latitude, longitude, zoom);
@@ -47,6 +43,11 @@ int32_t ApplyPosition(OMMapView* view, double latitude, double longitude, double
   view->worldHeight = WorldExtent(tiles.height, tileSize.height);
   RequestViewTiles(view, view->viewport);
   return 1;
+}
+
+void ClearPendingPan(OMMapView* view) {
+  view->pendingX = 0;
+  view->pendingY = 0;
 }
 
 void FoldPendingPan(OMMapView* view) {

@@ -14,6 +14,10 @@ int32_t ApplyPosition(OMMapView* view, double latitude, double longitude, double
 // Moves the centre by the pending pan and clears it, so that a zoom keeps the point shown at the
 // window's centre.
 void FoldPendingPan(OMMapView* view);
+// Drops the pending pan. A new centre given by the application is shown at the window's centre:
+// kept, a pan left from an earlier drag would show the new position shifted by it until the next
+// drag that scrolls the layers.
+void ClearPendingPan(OMMapView* view);
 // Folds the pending pan, then applies the current centre at `zoom`. 1.
 int32_t ZoomTo(OMMapView* view, double zoom);
 // One level in, keeping the world point under client pixel (x, y) under it (within a pixel):

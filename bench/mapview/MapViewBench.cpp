@@ -1,0 +1,335 @@
+// The map view control as a user meets it, on the headless screen against the local tile server.
+//
+// BM_LoadScreen/<client>/<latency>: from OMMapViewSetMap to the last OMEventTypeMapLoaded of the
+//   first screen (every tile new to the control, already made by the server), beside
+//   BM_LoadFloor/<latency>: one tile request's latency plus the slowest of those tiles' decodes.
+// BM_DragPaint/<client>: one stylus move followed by a paint of the window (the drag path),
+//   beside BM_MemcpyPixels/<client>: a memcpy of the control's client pixels.
+// After the timed benchmarks: resident memory after panning across 500 distinct tiles beside the
+//   resident memory right after the first screen, and the threads and handles still open.
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <dirent.h>
+#include <fstream>
+#include <mutex>
+#include <set>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "bench/BenchRatio.h"
+#include "mapview/EncodedImage.h"
+#include "mapview/MapViewInternal.h"
+#include "mapview/OMMapView.h"
+#include "platform/kernel/Thread.h"
+#include "platform/ui/DeviceScreen.h"
+#include "tests/support/TileServerFixture.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Size {
+  int32_t width, height;  // client area
+};
+constexpr Size kSizes[] = {{238, 222}, {1024, 768}};
+constexpr int kLatencies[] = {0, 100};
+// Level 12 around (37.43, 127.17): plenty of distinct tiles in every direction.
+constexpr double kLatitude = 37.433446, kLongitude = 127.173493, kZoom = 12.0;
+
+class LoadCounter {
+ public:
+  static void Handler(OMMapView*, int32_t type, int32_t, int32_t, uint32_t) {
+    if (type != OMEventTypeMapLoaded) return;
+    std::lock_guard<std::mutex> guard(mutex_);
+    ++loaded_;
+    changed_.notify_all();
+  }
+  static void Reset() {
+    std::lock_guard<std::mutex> guard(mutex_);
+    loaded_ = 0;
+  }
+  static void WaitFor(size_t n) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] { return loaded_ >= n; });
+  }
+
+ private:
+  static inline std::mutex mutex_;
+  static inline std::condition_variable changed_;
+  static inline size_t loaded_ = 0;
+};
+
+struct Setup {
+  Setup() {
+    StartDeviceScreenWith(DeviceScreenConfig{"headless", 1280, 1024, 1});
+    WNDCLASSW parentClass{};
+    parentClass.lpfnWndProc = DefWindowProcW;
+    parentClass.lpszClassName = u"MapViewBenchParent";
+    RegisterClassW(&parentClass);
+    parent = CreateWindowExW(0, u"MapViewBenchParent", u"bench", WS_POPUP | WS_VISIBLE, 0, 0, 1200, 1000, nullptr,
+                             nullptr, nullptr, nullptr);
+  }
+  TileServer server;
+  ProxyEnvironment proxy{server};
+  HWND parent = nullptr;
+};
+
+Setup& Shared() {
+  static Setup* setup = new Setup();
+  return *setup;
+}
+
+void Pump() {
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+}
+
+// A bordered control whose client area is `size`.
+OMMapView* MakeView(Size size) {
+  OMMapView* view =
+      OMMapViewCreate(0x50800000, 0, 0, size.width + 2, size.height + 2, Shared().parent, nullptr);
+  OMMapViewSetEventHandler(view, LoadCounter::Handler, 0);
+  return view;
+}
+
+size_t TilesOfViewport(OMMapView* view) { return view->tileLayer.cache.Count(); }
+
+void SetLatency(int ms) {
+  Shared().server.Reset();
+  if (ms > 0) Shared().server.AddRule("delay=" + std::to_string(ms));
+}
+
+void WaitIdle(OMMapView* view) {
+  for (Tile* t : view->tileLayer.cache.order) {
+    while (t->fetcher.HasWorker()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+}
+
+// The encoded tiles of the first screen at a size, fetched once (also making them on the server).
+std::vector<std::vector<uint8_t>> ScreenTileBytes(Size size) {
+  OMMapView* view = MakeView(size);
+  LoadCounter::Reset();
+  OMMapViewSetMap(view, 1, kLatitude, kLongitude, kZoom);
+  LoadCounter::WaitFor(TilesOfViewport(view));
+  WaitIdle(view);
+  std::vector<std::vector<uint8_t>> bytes;
+  for (Tile* t : view->tileLayer.cache.order) {
+    bytes.emplace_back(t->buffer.base, t->buffer.base + t->buffer.usedSize);
+  }
+  OMMapViewDestroy(view);
+  Pump();
+  return bytes;
+}
+
+void BM_LoadScreen(benchmark::State& state) {
+  const Size size = kSizes[state.range(0)];
+  SetLatency(int(state.range(1)));
+  ScreenTileBytes(size);  // the server has made every tile before the clock runs
+  for (auto _ : state) {
+    state.PauseTiming();
+    OMMapView* view = MakeView(size);
+    LoadCounter::Reset();
+    state.ResumeTiming();
+    OMMapViewSetMap(view, 1, kLatitude, kLongitude, kZoom);
+    LoadCounter::WaitFor(TilesOfViewport(view));
+    state.PauseTiming();
+    state.counters["tiles"] = double(TilesOfViewport(view));
+    OMMapViewDestroy(view);
+    Pump();
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_LoadScreen)
+    ->ArgsProduct({{0, 1}, {0, 100}})
+    ->ArgNames({"size", "latency"})
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(15);
+
+// One tile request through the tile layer (thread, connection, latency, body) plus the slowest
+// decode among the large screen's tiles.
+void BM_LoadFloor(benchmark::State& state) {
+  SetLatency(int(state.range(0)));
+  const auto tiles = ScreenTileBytes(kSizes[1]);
+  std::vector<double> decodeSeconds;
+  for (const auto& bytes : tiles) {
+    double best = 1e9;
+    for (int i = 0; i < 5; ++i) {
+      const auto start = Clock::now();
+      EncodedImage image;
+      image.Decode(bytes.data(), uint32_t(bytes.size()));
+      best = std::min(best, std::chrono::duration<double>(Clock::now() - start).count());
+    }
+    decodeSeconds.push_back(best);
+  }
+  const double slowestDecode = *std::max_element(decodeSeconds.begin(), decodeSeconds.end());
+  MercatorProjection projection;
+  TileLayer layer;
+  layer.projection = &projection;
+  std::mutex mutex;
+  std::condition_variable done;
+  bool reported = false;
+  int round = 0;
+  struct Waiter {
+    std::mutex* mutex;
+    std::condition_variable* done;
+    bool* reported;
+    static void Callback(const TileDrawInfo*, void* context) {
+      auto* w = static_cast<Waiter*>(context);
+      std::lock_guard<std::mutex> guard(*w->mutex);
+      *w->reported = true;
+      w->done->notify_all();
+    }
+  } waiter{&mutex, &done, &reported};
+  for (auto _ : state) {
+    // A tile of the screen, alternating between two so that each request downloads.
+    const PixelPoint p = projection.LatLonToPixel(kLatitude, kLongitude, kZoom);
+    const int32_t x = p.x + 256 * (round++ % 2);
+    {
+      std::lock_guard<std::mutex> guard(mutex);
+      reported = false;
+    }
+    const auto start = Clock::now();
+    layer.cache.Clear();
+    layer.RequestTiles(x, p.y, x, p.y, kZoom, Waiter::Callback, &waiter);
+    std::unique_lock<std::mutex> lock(mutex);
+    done.wait(lock, [&] { return reported; });
+    state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count() + slowestDecode);
+  }
+  state.counters["decode_ms"] = slowestDecode * 1000;
+}
+BENCHMARK(BM_LoadFloor)->Arg(0)->Arg(100)->ArgName("latency")->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(15);
+
+void BM_DragPaint(benchmark::State& state) {
+  const Size size = kSizes[state.range(0)];
+  SetLatency(0);
+  OMMapView* view = MakeView(size);
+  LoadCounter::Reset();
+  OMMapViewSetMap(view, 1, kLatitude, kLongitude, kZoom);
+  LoadCounter::WaitFor(TilesOfViewport(view));
+  WaitIdle(view);
+  Pump();
+  const int32_t cx = size.width / 2, cy = size.height / 2;
+  SendMessageW(view->window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(WORD(cx), WORD(cy)));
+  int i = 0;
+  for (auto _ : state) {
+    // Back and forth across 100 pixels each way: every move changes the offset.
+    const int32_t step = i++ % 200;
+    const int32_t dx = step < 100 ? step : 200 - step;
+    SendMessageW(view->window, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(WORD(cx - 50 + dx), WORD(cy - 50 + dx / 2)));
+    UpdateWindow(view->window);
+  }
+  SendMessageW(view->window, WM_LBUTTONUP, 0, MAKELPARAM(WORD(cx), WORD(cy)));
+  OMMapViewDestroy(view);
+  Pump();
+}
+BENCHMARK(BM_DragPaint)->Arg(0)->Arg(1)->ArgName("size")->Unit(benchmark::kMicrosecond)->Iterations(1000);
+
+void BM_MemcpyPixels(benchmark::State& state) {
+  const Size size = kSizes[state.range(0)];
+  std::vector<uint32_t> from(size_t(size.width) * size.height, 0x00E0E0E0), to(from.size());
+  for (auto _ : state) {
+    std::memcpy(to.data(), from.data(), from.size() * sizeof(uint32_t));
+    benchmark::DoNotOptimize(to.data());
+    benchmark::ClobberMemory();
+  }
+}
+BENCHMARK(BM_MemcpyPixels)->Arg(0)->Arg(1)->ArgName("size")->Unit(benchmark::kMicrosecond);
+
+// ---- Memory and threads after a long pan ----
+
+size_t ResidentBytes() {
+  std::ifstream statm("/proc/self/statm");
+  size_t pages = 0, resident = 0;
+  statm >> pages >> resident;
+  return resident * size_t(sysconf(_SC_PAGESIZE));
+}
+
+size_t CountEntries(const char* dir) {
+  size_t n = 0;
+  if (DIR* d = opendir(dir)) {
+    while (readdir(d) != nullptr) ++n;
+    closedir(d);
+  }
+  return n;
+}
+
+void MeasurePanMemory() {
+  SetLatency(0);
+  OMMapView* view = MakeView(kSizes[0]);
+  LoadCounter::Reset();
+  OMMapViewSetMap(view, 1, kLatitude, kLongitude, kZoom);
+  LoadCounter::WaitFor(TilesOfViewport(view));
+  WaitIdle(view);
+  Pump();
+  const size_t rssBefore = ResidentBytes();
+  const size_t threadsBefore = CountEntries("/proc/self/task");
+  const size_t fdsBefore = CountEntries("/proc/self/fd");
+  const size_t threadObjectsBefore = LiveThreadObjectCount();
+  std::set<std::pair<int32_t, int32_t>> seen;
+  const size_t requestsBefore = Shared().server.Counters().requests;
+  // Drags of 200 pixels, eastwards along a row of screens, then a step south, and back west.
+  int leg = 0;
+  while (Shared().server.Counters().requests - requestsBefore < 500) {
+    const int32_t dx = (leg / 20) % 2 == 0 ? 200 : -200;
+    const int32_t dy = leg % 20 == 19 ? 200 : 0;
+    ++leg;
+    const int32_t cx = kSizes[0].width / 2, cy = kSizes[0].height / 2;
+    SendMessageW(view->window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(WORD(cx + dx / 2), WORD(cy + dy / 2)));
+    SendMessageW(view->window, WM_LBUTTONUP, 0, MAKELPARAM(WORD(cx - dx / 2), WORD(cy - dy / 2)));
+    WaitIdle(view);
+    Pump();
+  }
+  WaitIdle(view);
+  Pump();
+  const size_t rssAfter = ResidentBytes();
+  const size_t threadsAfter = CountEntries("/proc/self/task");
+  const size_t fdsAfter = CountEntries("/proc/self/fd");
+  const size_t threadObjectsAfter = LiveThreadObjectCount();
+  const uint64_t tiles = Shared().server.Counters().requests - requestsBefore;
+  std::printf("\npan across %llu tiles: resident %.1f MiB after the first screen, %.1f MiB after; threads %zu -> %zu, "
+              "thread handles %zu -> %zu, descriptors %zu -> %zu, tiles held %zu\n",
+              (unsigned long long)tiles, rssBefore / 1048576.0, rssAfter / 1048576.0, threadsBefore, threadsAfter,
+              threadObjectsBefore, threadObjectsAfter, fdsBefore, fdsAfter, view->tileLayer.cache.Count());
+  const double rssRatio = double(rssAfter) / double(rssBefore);
+  bench::AppendSummaryRow("resident memory after panning across 500 tiles vs after the first screen (238x222)",
+                          std::to_string(rssAfter / 1024) + " KiB", std::to_string(rssBefore / 1024) + " KiB",
+                          rssRatio, "<=1.20", rssRatio <= 1.2 ? "met" : "NOT MET");
+  const double threadRatio = double(threadsAfter) / double(threadsBefore);
+  bench::AppendSummaryRow("threads open after the pan vs before", std::to_string(threadsAfter),
+                          std::to_string(threadsBefore), threadRatio, "<=1.00", threadRatio <= 1.0 ? "met" : "NOT MET");
+  const double handleRatio = double(threadObjectsAfter + fdsAfter) / double(threadObjectsBefore + fdsBefore);
+  bench::AppendSummaryRow("thread handles + descriptors open after the pan vs before",
+                          std::to_string(threadObjectsAfter + fdsAfter), std::to_string(threadObjectsBefore + fdsBefore),
+                          handleRatio, "<=1.00", handleRatio <= 1.0 ? "met" : "NOT MET");
+  OMMapViewDestroy(view);
+  Pump();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Shared();
+  const int status = bench::RunAndCompare(
+      argc, argv,
+      {{"BM_LoadScreen/size:0/latency:100/iterations:15/real_time", "BM_LoadFloor/latency:100/iterations:15/manual_time",
+        "238x222 first screen at 100 ms latency vs one request + slowest decode", 1.2},
+       {"BM_LoadScreen/size:1/latency:100/iterations:15/real_time", "BM_LoadFloor/latency:100/iterations:15/manual_time",
+        "1024x768 first screen at 100 ms latency vs one request + slowest decode", 1.2},
+       {"BM_LoadScreen/size:0/latency:0/iterations:15/real_time", "BM_LoadFloor/latency:0/iterations:15/manual_time",
+        "238x222 first screen at 0 ms latency vs one request + slowest decode", 0},
+       {"BM_LoadScreen/size:1/latency:0/iterations:15/real_time", "BM_LoadFloor/latency:0/iterations:15/manual_time",
+        "1024x768 first screen at 0 ms latency vs one request + slowest decode", 0},
+       {"BM_DragPaint/size:0/iterations:1000", "BM_MemcpyPixels/size:0",
+        "238x222 stylus move + paint vs memcpy of the client pixels", 3.0},
+       {"BM_DragPaint/size:1/iterations:1000", "BM_MemcpyPixels/size:1",
+        "1024x768 stylus move + paint vs memcpy of the client pixels", 3.0}});
+  MeasurePanMemory();
+  return status;
+}
