@@ -13,6 +13,8 @@ int WinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int showCommand) {
   for (;;) {
     const BOOL got = GetMessageW(&message, nullptr, 0, 0);
     if (got == 0) break;  // WM_QUIT
+    // -1 is a failed fetch, not a message: ending here (as a failure) rather than looping on it,
+    // which would spin for ever.
     if (got == -1) return 1;
     if (TranslateAcceleratorW(message.hwnd, accelerators, &message)) continue;
     TranslateMessage(&message);
