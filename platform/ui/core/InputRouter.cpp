@@ -8,10 +8,11 @@
 #include "platform/ui/core/WindowCalls.h"
 
 namespace {
-std::atomic<int64_t> lastStylus{0};
 bool stylusDown = false;  // under the window system's lock
 
-void NoteStylus(int32_t x, int32_t y) { lastStylus.store((int64_t(uint32_t(x)) << 32) | uint32_t(y)); }
+void NoteStylus(int32_t x, int32_t y) {
+  lastStylusPosition.store(int64_t((uint64_t(uint32_t(x)) << 32) | uint32_t(y)), std::memory_order_relaxed);
+}
 
 // The deepest shown child of `window` at screen point (x, y), or the window itself.
 Window* HitChild(Window* window, int32_t x, int32_t y) {
@@ -91,10 +92,6 @@ void PostStylus(UINT message, int32_t x, int32_t y) {
 }
 }  // namespace
 
-POINT StylusPosition() {
-  const int64_t packed = lastStylus.load();
-  return POINT{int32_t(uint32_t(uint64_t(packed) >> 32)), int32_t(uint32_t(packed))};
-}
 
 void RouteStylusDown(int32_t x, int32_t y) { PostStylus(WM_LBUTTONDOWN, x, y); }
 void RouteStylusMove(int32_t x, int32_t y) { PostStylus(WM_MOUSEMOVE, x, y); }

@@ -5,6 +5,9 @@
 // WM_COMMAND (IDOK) to the foreground window. Safe from any thread.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
+
 #include "platform/ui/Windows.h"
 
 void RouteStylusDown(int32_t x, int32_t y);
@@ -13,5 +16,9 @@ void RouteStylusUp(int32_t x, int32_t y);
 void RouteKey(WORD virtualKey, bool down);
 // Posts WM_CLOSE to every shown ownerless top-level window, as a user closing the program would.
 void CloseProgramWindows();
-// Where the stylus last was (screen coordinates), for MSG::pt.
-POINT StylusPosition();
+// Where the stylus last was (screen coordinates, x in the high half), for MSG::pt.
+inline std::atomic<int64_t> lastStylusPosition{0};
+inline POINT StylusPosition() {
+  const uint64_t packed = uint64_t(lastStylusPosition.load(std::memory_order_relaxed));
+  return POINT{int32_t(uint32_t(packed >> 32)), int32_t(uint32_t(packed))};
+}

@@ -3,26 +3,23 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <utility>
+#include <vector>
 #include <string>
-#include <thread>
 
 #include "platform/kernel/WideText.h"
-#include "platform/ui/core/DeviceScreenState.h"
+#include "platform/ui/core/ForegroundRequests.h"
+#include "platform/ui/core/InstanceDirectory.h"
 #include "platform/ui/core/WindowCalls.h"
 
 namespace {
-constexpr uintptr_t kRemoteBit = uintptr_t(1) << 62;
+constexpr uintptr_t kRemoteBit = kRemoteHandleBit;
 constexpr const char* kEntryMagic = "orvan-window";
 
 struct Entry {
@@ -34,35 +31,13 @@ struct Entry {
 struct Registry {
   std::mutex lock;
   std::map<uintptr_t, Entry> entries;  // this process's published windows
-  bool listening = false;
+  // Windows of other processes this process has named: handle kRemoteBit | 4 * index.
+  std::vector<std::pair<long, uintptr_t>> remote;
 };
 
 Registry& TheRegistry() {
   static Registry* registry = new Registry();
   return *registry;
-}
-
-// The user's private registry directory, made on first use; empty when none can be had.
-const std::string& Directory() {
-  static const std::string directory = [] {
-    std::string path;
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    if (runtime != nullptr && *runtime == '/') {
-      path = std::string(runtime) + "/orvan-ui";
-    } else {
-      path = "/tmp/orvan-ui-" + std::to_string(getuid());
-    }
-    mkdir(path.c_str(), 0700);
-    struct stat info {};
-    if (lstat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != getuid() ||
-        (info.st_mode & 0077) != 0) {
-      std::fprintf(stderr, "orvan: %s is not a private directory of this user; windows of other processes are not found\n",
-                   path.c_str());
-      return std::string();
-    }
-    return path;
-  }();
-  return directory;
 }
 
 std::string Hex(const std::string& bytes) {
@@ -82,47 +57,6 @@ std::string Unhex(const std::string& text) {
   return out;
 }
 
-std::string EntryName(long pid, uintptr_t handle) { return std::to_string(pid) + "-" + std::to_string(handle) + ".win"; }
-std::string SocketPath(long pid) { return Directory() + "/" + std::to_string(pid) + ".sock"; }
-
-void HandleRequests(int socket) {
-  char buffer[128];
-  for (;;) {
-    const ssize_t got = recv(socket, buffer, sizeof buffer - 1, 0);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      return;
-    }
-    buffer[got] = 0;
-    unsigned long long handle = 0;
-    int lastOwned = 0;
-    if (std::sscanf(buffer, "F %llu %d", &handle, &lastOwned) != 2) continue;
-    HWND window = reinterpret_cast<HWND>(uintptr_t(handle));
-    if (!IsWindow(window) || IsRemoteWindowHandle(window)) continue;
-    ActivateWindow(window, lastOwned != 0);
-    // Another program asked for this one: the display comes forward even when the window was
-    // already in front within this program (ActivateWindow raises only on a change).
-    if (DisplayBackend* backend = CurrentDisplayBackend()) backend->Raise();
-  }
-}
-
-void StartListening(Registry& registry) {
-  if (registry.listening) return;
-  const std::string path = SocketPath(getpid());
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  if (path.size() >= sizeof address.sun_path) return;
-  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-  const int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return;
-  unlink(path.c_str());  // left by an earlier process with this id
-  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-    close(fd);
-    return;
-  }
-  registry.listening = true;
-  std::thread(HandleRequests, fd).detach();
-}
 
 struct WindowFacts {
   bool publish = false;
@@ -175,26 +109,27 @@ bool Parse(const std::string& content, ParsedEntry* parsed) {
   return true;
 }
 
-// Opens an entry and tells whether its process lives (it holds the lock). A dead process's entry
-// is removed; null content then.
-bool ReadLiveEntry(const std::string& path, std::string* content) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-  if (fd < 0) return false;
-  if (flock(fd, LOCK_SH | LOCK_NB) == 0) {
-    // Nobody holds it: its process ended. Remove it unless it was replaced meanwhile.
-    struct stat opened {};
-    struct stat named {};
-    if (fstat(fd, &opened) == 0 && stat(path.c_str(), &named) == 0 && opened.st_ino == named.st_ino) {
-      unlink(path.c_str());
-    }
-    close(fd);
-    return false;
-  }
-  char buffer[8192];
-  const ssize_t got = read(fd, buffer, sizeof buffer - 1);
-  close(fd);
-  if (got <= 0) return false;
-  content->assign(buffer, size_t(got));
+// The handle naming window `handle` of process `pid` here: the same one each time it is found.
+HWND RemoteHandleFor(long pid, uintptr_t handle) {
+  Registry& registry = TheRegistry();
+  std::lock_guard<std::mutex> held(registry.lock);
+  const std::pair<long, uintptr_t> key{pid, handle};
+  size_t index = 0;
+  while (index < registry.remote.size() && registry.remote[index] != key) ++index;
+  if (index == registry.remote.size()) registry.remote.push_back(key);
+  return reinterpret_cast<HWND>(kRemoteBit | (uintptr_t(index) << 2));
+}
+
+// The process and its own handle behind a remote handle (bit 0 ignored); false for an unknown one.
+bool ResolveRemote(HWND window, long* pid, uintptr_t* handle) {
+  const uintptr_t value = reinterpret_cast<uintptr_t>(window) & ~uintptr_t(1);
+  if ((value & ~uintptr_t(0x7FFFFFFF)) != 0 || (value & kRemoteBit) == 0 || (value & 2) != 0) return false;
+  Registry& registry = TheRegistry();
+  std::lock_guard<std::mutex> held(registry.lock);
+  const size_t index = (value & ~kRemoteBit) >> 2;
+  if (index >= registry.remote.size()) return false;
+  *pid = registry.remote[index].first;
+  *handle = registry.remote[index].second;
   return true;
 }
 
@@ -211,10 +146,13 @@ bool SameClass(const std::string& a, const std::string& b) {
 }
 }  // namespace
 
-bool IsRemoteWindowHandle(HWND window) { return (reinterpret_cast<uintptr_t>(window) & kRemoteBit) != 0; }
+bool IsRemoteWindowHandle(HWND window) {
+  const uintptr_t value = reinterpret_cast<uintptr_t>(window);
+  return (value & kRemoteBit) != 0 && (value & ~uintptr_t(0x7FFFFFFF)) == 0;
+}
 
 void UpdateInstanceEntry(HWND handle) {
-  if (handle == nullptr || Directory().empty()) return;
+  if (handle == nullptr || InstanceDirectory().empty()) return;
   const WindowFacts facts = FactsOf(handle);
   Registry& registry = TheRegistry();
   std::lock_guard<std::mutex> held(registry.lock);
@@ -230,11 +168,11 @@ void UpdateInstanceEntry(HWND handle) {
                               "\n";
   auto it = registry.entries.find(key);
   if (it != registry.entries.end() && it->second.content == content) return;
-  StartListening(registry);
+  ListenForForegroundRequests();
   // Written under a temporary name, locked, then renamed into place: readers never see half an
   // entry, and the entry is locked from the moment it appears.
-  const std::string path = Directory() + "/" + EntryName(pid, key);
-  const std::string temporary = Directory() + "/.tmp-" + EntryName(pid, key);
+  const std::string path = InstanceDirectory() + "/" + InstanceEntryName(pid, key);
+  const std::string temporary = InstanceDirectory() + "/.tmp-" + InstanceEntryName(pid, key);
   const int fd = open(temporary.c_str(), O_CREAT | O_TRUNC | O_WRONLY | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (fd < 0) return;
   if (flock(fd, LOCK_EX | LOCK_NB) != 0 || write(fd, content.data(), content.size()) != ssize_t(content.size()) ||
@@ -258,7 +196,7 @@ void WithdrawInstanceEntry(HWND handle) {
 }
 
 HWND FindRemoteWindow(LPCWSTR className, LPCWSTR windowName) {
-  const std::string& directory = Directory();
+  const std::string& directory = InstanceDirectory();
   if (directory.empty()) return nullptr;
   const std::string wantedClass = className != nullptr ? Utf16ToUtf8(className) : std::string();
   const std::string wantedTitle = windowName != nullptr ? Utf16ToUtf8(windowName) : std::string();
@@ -270,13 +208,13 @@ HWND FindRemoteWindow(LPCWSTR className, LPCWSTR windowName) {
     const std::string name = item->d_name;
     if (name.size() < 5 || name[0] == '.' || name.compare(name.size() - 4, 4, ".win") != 0) continue;
     std::string content;
-    if (!ReadLiveEntry(directory + "/" + name, &content)) continue;
+    if (!ReadLiveInstanceEntry(directory + "/" + name, &content)) continue;
     ParsedEntry entry;
     if (!Parse(content, &entry) || entry.pid == self || entry.pid <= 0 || entry.pid >= (1L << 30)) continue;
     if (entry.handle == 0 || entry.handle > 0xFFFFFFFFu) continue;
     if (className != nullptr && !SameClass(entry.className, wantedClass)) continue;
     if (windowName != nullptr && entry.title != wantedTitle) continue;
-    found = reinterpret_cast<HWND>(kRemoteBit | (uintptr_t(entry.pid) << 32) | entry.handle);
+    found = RemoteHandleFor(entry.pid, entry.handle);
     break;
   }
   closedir(listing);
@@ -284,52 +222,19 @@ HWND FindRemoteWindow(LPCWSTR className, LPCWSTR windowName) {
 }
 
 bool IsRemoteWindowLive(HWND window) {
-  const uintptr_t value = reinterpret_cast<uintptr_t>(window) & ~uintptr_t(1);
-  if ((value & kRemoteBit) == 0 || Directory().empty()) return false;
-  const long pid = long((value & ~kRemoteBit) >> 32);
-  const uintptr_t handle = value & 0xFFFFFFFFu;
+  long pid = 0;
+  uintptr_t handle = 0;
+  if (!ResolveRemote(window, &pid, &handle) || InstanceDirectory().empty()) return false;
   std::string content;
-  return ReadLiveEntry(Directory() + "/" + EntryName(pid, handle), &content);
+  return ReadLiveInstanceEntry(InstanceDirectory() + "/" + InstanceEntryName(pid, handle), &content);
 }
 
 bool BringRemoteWindowForward(HWND window) {
-  const uintptr_t raw = reinterpret_cast<uintptr_t>(window);
-  if (!IsRemoteWindowLive(window)) {
+  long pid = 0;
+  uintptr_t handle = 0;
+  if (!IsRemoteWindowLive(window) || !ResolveRemote(window, &pid, &handle)) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return false;
   }
-  const uintptr_t value = raw & ~uintptr_t(1);
-  const long pid = long((value & ~kRemoteBit) >> 32);
-  const std::string path = SocketPath(pid);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  if (path.size() >= sizeof address.sun_path) return false;
-  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-  const int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return false;
-  char request[64];
-  const int length = std::snprintf(request, sizeof request, "F %llu %d\n",
-                                   static_cast<unsigned long long>(value & 0xFFFFFFFFu), int(raw & 1));
-  const bool sent = sendto(fd, request, size_t(length), 0, reinterpret_cast<sockaddr*>(&address), sizeof address) == length;
-  close(fd);
-  return sent;
-}
-
-HWND FindWindowW(LPCWSTR className, LPCWSTR windowName) {
-  if (className != nullptr && IS_INTRESOURCE(className)) {
-    SetLastError(ERROR_CANNOT_FIND_WND_CLASS);  // class atoms are not looked up by name here
-    return nullptr;
-  }
-  {
-    WindowSystem& ws = WindowSystem::Get();
-    std::lock_guard<std::mutex> held(ws.lock);
-    for (auto it = ws.zOrder.rbegin(); it != ws.zOrder.rend(); ++it) {
-      Window* window = *it;
-      if (!window->IsVisibleFlag() || window->destroying) continue;
-      if (className != nullptr && !SameClassName(window->windowClass->name, className)) continue;
-      if (windowName != nullptr && window->text != windowName) continue;
-      return ToHandle(window);
-    }
-  }
-  return FindRemoteWindow(className, windowName);
+  return SendForegroundRequest(pid, handle, (reinterpret_cast<uintptr_t>(window) & 1) != 0);
 }

@@ -10,8 +10,10 @@
 // removed by whoever finds it. Each process with entries listens on a datagram socket
 // "<pid>.sock" in the directory for "bring window N forward" requests.
 //
-// A window of another process is named by a handle with bit 62 set, the process id in bits
-// 32..61 and that process's own handle in bits 0..31; local handles never have those bits.
+// A window of another process is named here by a handle with bit 30 set (0x40000000 | 4 * n, an
+// index into this process's list of the remote windows it found); local handles stay below that
+// bit. Every handle fits in 31 bits, so a program that passes handles through a 32-bit integer
+// (hwnd | 1 for SetForegroundWindow) keeps them intact.
 #pragma once
 
 #include "platform/ui/Windows.h"

@@ -69,7 +69,8 @@ void HandleIncomingSends(WindowSystem& ws, MessageQueue& queue, std::unique_lock
   }
 }
 
-void NoteKeyState(MessageQueue& queue, const MSG& message) {
+inline void NoteKeyState(MessageQueue& queue, const MSG& message) {
+  if (message.message != WM_KEYDOWN && message.message != WM_KEYUP) return;
   const BYTE key = BYTE(message.wParam);
   if (message.message == WM_KEYDOWN) {
     if ((queue.keys[key] & 0x80) == 0) queue.keys[key] ^= 0x01;
@@ -91,11 +92,24 @@ Window* FindWindowToPaint(WindowSystem& ws, MessageQueue& queue, HWND filter, Wi
 
 Retrieved Retrieve(MSG* out, HWND filter, UINT filterMin, UINT filterMax, bool remove, bool wait) {
   WindowSystem& ws = WindowSystem::Get();
-  const std::shared_ptr<MessageQueue>& queue = ws.CurrentQueue();
+  MessageQueue* queue = &ws.CurrentQueueRef();
   DisplayBackend* backend = CurrentDisplayBackend();
-  const bool eventThread = backend != nullptr && backend->EventThreadId() == queue->threadId;
-  if (eventThread && !wait) backend->PollEvents();
+  if (!wait && backend != nullptr && backend->EventThreadId() == queue->threadId) backend->PollEvents();
   std::unique_lock<std::mutex> held(ws.lock);
+  // The common case first: no filter, and the oldest posted message is the answer.
+  if (filter == nullptr && filterMin == 0 && filterMax == 0 && queue->incoming.empty() && !queue->posted.empty()) {
+    MessageRing& posted = queue->posted;
+    *out = posted[0];
+    if (Window* target = ws.Find(out->hwnd)) {
+      lastRetrieved = RetrievedProcedure{out->hwnd, target->procedure,
+                                         ws.procedureGeneration.load(std::memory_order_relaxed)};
+    }
+    if (remove) {
+      NoteKeyState(*queue, *out);
+      posted.erase(0);
+    }
+    return Retrieved::kMessage;
+  }
   if (filter != nullptr && ws.Find(filter) == nullptr) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return Retrieved::kError;
@@ -171,15 +185,18 @@ BOOL PostMessageW(HWND handle, UINT message, WPARAM first, LPARAM second) {
   const MSG posted{handle, message, first, second, MessageTime(), StylusPosition()};
   WindowSystem& ws = WindowSystem::Get();
   std::lock_guard<std::mutex> held(ws.lock);
-  Window* window = LookUpWindow(ws, handle);
-  if (window == nullptr) return FALSE;
+  Window* window = ws.Find(handle);
+  if (window == nullptr) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return FALSE;
+  }
   MessageQueue& queue = *window->queue;
   if (!queue.alive) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return FALSE;
   }
   queue.posted.push_back(posted);
-  ws.Wake(queue);
+  if (queue.waiting) ws.Wake(queue);
   return TRUE;
 }
 

@@ -119,6 +119,10 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
       SetLastError(ERROR_INVALID_WINDOW_HANDLE);
       return nullptr;
     }
+    if (ws.NextHandle() >= kRemoteHandleBit) {  // every local handle value has been used
+      SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+      return nullptr;
+    }
     auto window = std::make_unique<Window>();
     window->windowClass = windowClass;
     window->procedure = windowClass->procedure;

@@ -7,18 +7,7 @@
 #include "platform/ui/core/ShellHooks.h"
 #include "platform/ui/core/ThreadExit.h"
 
-WindowSystem& WindowSystem::Get() {
-  // Never destroyed: threads may still use it while the process ends.
-  static WindowSystem* instance = new WindowSystem();
-  return *instance;
-}
-
-Window* WindowSystem::Find(HWND handle) const {
-  const uintptr_t value = reinterpret_cast<uintptr_t>(handle);
-  if (value < kFirstHandle || (value & 3) != 0) return nullptr;
-  const size_t slot = (value - kFirstHandle) / 4;
-  return slot < windows_.size() ? windows_[slot].get() : nullptr;
-}
+thread_local MessageQueue* WindowSystem::currentQueue_ = nullptr;
 
 Window* WindowSystem::Add(std::unique_ptr<Window> window) {
   Window* raw = window.get();
@@ -54,6 +43,7 @@ const std::shared_ptr<MessageQueue>& WindowSystem::CurrentQueue() {
   // First use on this thread: never with the lock held (the callers see to that).
   const DWORD id = GetCurrentThreadId();
   current = std::make_shared<MessageQueue>(id);
+  currentQueue_ = current.get();
   std::lock_guard<std::mutex> held(lock);
   queues_[id] = current;
   WatchThreadExit(current);

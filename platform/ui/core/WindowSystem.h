@@ -12,14 +12,27 @@
 #include "platform/ui/core/MessageQueue.h"
 #include "platform/ui/core/Window.h"
 
+// Handles of windows of other processes have this bit (platform/ui/core/InstanceRegistry.h).
+constexpr uintptr_t kRemoteHandleBit = 0x40000000;
+
 class WindowSystem {
  public:
-  static WindowSystem& Get();  // started on first use; never destroyed
+  // Started on first use; never destroyed (threads may still use it while the process ends).
+  static WindowSystem& Get() {
+    static WindowSystem* instance = new WindowSystem();
+    return *instance;
+  }
 
   std::mutex lock;
 
   // ---- Windows by handle (call with the lock held) ----
-  Window* Find(HWND handle) const;  // null for a handle that is not a live local window
+  // Null for a handle that is not a live local window.
+  Window* Find(HWND handle) const {
+    const uintptr_t value = reinterpret_cast<uintptr_t>(handle);
+    if (value < kFirstHandle || (value & 3) != 0) return nullptr;
+    const size_t slot = (value - kFirstHandle) / 4;
+    return slot < windows_.size() ? windows_[slot].get() : nullptr;
+  }
   Window* Add(std::unique_ptr<Window> window);
   void Remove(Window* window);  // detaches it from parent / owner / z-order and frees it
   uintptr_t NextHandle() { return kFirstHandle + 4 * windows_.size(); }
@@ -40,6 +53,11 @@ class WindowSystem {
   // ---- Queues ----
   // The calling thread's queue, made on first use (call without the lock held).
   const std::shared_ptr<MessageQueue>& CurrentQueue();
+  // The same queue, without touching its reference count (the hot paths).
+  MessageQueue& CurrentQueueRef() {
+    MessageQueue* queue = currentQueue_;
+    return queue != nullptr ? *queue : *CurrentQueue();
+  }
   std::shared_ptr<MessageQueue> QueueOf(DWORD threadId) const;
   void ForgetQueue(DWORD threadId) { queues_.erase(threadId); }
   template <typename F>
@@ -81,8 +99,10 @@ class WindowSystem {
  private:
   WindowSystem() = default;
   // Handles are kFirstHandle + 4 * slot and never reused: a slot is emptied when its window goes.
+  // They stay below 0x40000000, where the handles of other processes' windows begin.
   static constexpr uintptr_t kFirstHandle = 0x10000;
   std::vector<std::unique_ptr<Window>> windows_;
+  static thread_local MessageQueue* currentQueue_;
   std::unordered_map<DWORD, std::shared_ptr<MessageQueue>> queues_;
 };
 

@@ -98,8 +98,9 @@ int ProbeMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
       std::printf("none\n");
       return 1;
     }
-    std::printf(SetForegroundWindow(reinterpret_cast<HWND>(reinterpret_cast<uintptr_t>(found) | 1)) ? "found\n"
-                                                                                                     : "failed\n");
+    // Passed through a 32-bit integer on its way, as code written for the 32-bit device does.
+    const DWORD withOwned = DWORD(reinterpret_cast<uintptr_t>(found)) | 1;
+    std::printf(SetForegroundWindow(reinterpret_cast<HWND>(uintptr_t(withOwned))) ? "found\n" : "failed\n");
     return 0;
   }
   if (MakeWindow(className.c_str(), title.c_str()) == nullptr) return 4;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "TestWindow.h"
+#include "platform/ui/core/ShellHooks.h"
 
 namespace {
 class WindowTreeTest : public ::testing::Test {
@@ -87,7 +88,7 @@ TEST_F(WindowTreeTest, DestroyReachesTheParentFirstWhileItsChildrenStillExistAnd
   EXPECT_EQ(ScreenPixel(120, 200), 0x00C8C8C8u) << "no window left: the desktop shows";
 }
 
-TEST_F(WindowTreeTest, ABorderTakesOnePixelFromEachSideOfTheClientAreaAndIsDrawnBlack) {
+TEST_F(WindowTreeTest, ABorderTakesOnePixelFromEachSideOfTheClientAreaAndACaptionItsHeightFromTheTop) {
   TestWindow main;
   main.fill = RGB(255, 255, 255);
   HWND mainWindow = main.Create(WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT);
@@ -110,6 +111,16 @@ TEST_F(WindowTreeTest, ABorderTakesOnePixelFromEachSideOfTheClientAreaAndIsDrawn
   EXPECT_EQ(ScreenPixel(11, 47), 0x0000FFu);
   EXPECT_EQ(ScreenPixel(108, 94), 0x0000FFu);
   EXPECT_EQ(ScreenPixel(110, 96), 0xFFFFFFu);
+
+  // A caption (border and title bar) takes its height from the top as well.
+  TestWindow dialog;
+  HWND dialogWindow = dialog.Create(WS_VISIBLE | WS_CAPTION, 20, 100, 200, 120, mainWindow, u"Caption");
+  PumpMessages();
+  ASSERT_TRUE(GetClientRect(dialogWindow, &client));
+  EXPECT_EQ(client.right, 198);
+  EXPECT_EQ(client.bottom, 118 - CaptionHeight());
+  EXPECT_EQ(ScreenPixel(30, 101), 0x203C78u) << "the caption is drawn";
+  EXPECT_EQ(ScreenPixel(30, 101 + CaptionHeight()), 0xFF0000u) << "the client area starts below it";
   DestroyWindow(mainWindow);
 }
 
