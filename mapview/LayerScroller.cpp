@@ -68,8 +68,27 @@ int32_t ScrollBy(OMMapView* view) {
     if (dy < 0) FillRectColor(view->mapDC, 0, 0, bw + 1, -dy + 1, kColorKeyWhite);
     if (dy > 0) FillRectColor(view->mapDC, 0, bh - dy, bw + 1, bh + 1, kColorKeyWhite);
   }
-  if (h.present) RequestViewTiles(view, InsideViewport(h.rect, view->viewport));
-  if (s.present) RequestViewTiles(view, InsideViewport(s.rect, view->viewport));
+  const PixelRect side = InsideViewport(h.rect, view->viewport);
+  if (h.present) RequestViewTiles(view, side);
+  if (s.present) {
+    // The two strips meet at the corner, and their tiles overlap there. Requested again, a tile
+    // of the corner would have its download, started a moment ago by the side strip, cancelled
+    // (the GUI thread waiting for it) and started afresh, or be drawn twice when held. Each tile
+    // is requested once: the second strip skips the tiles the first one requested.
+    const PixelRect rect = InsideViewport(s.rect, view->viewport);
+    const TileRange requested = h.present ? view->tileLayer.TileRangeForRect(side.left, side.top, side.right, side.bottom)
+                                          : TileRange{1, 1, 0, 0};
+    const TileRange range = view->tileLayer.TileRangeForRect(rect.left, rect.top, rect.right, rect.bottom);
+    for (int64_t column = range.firstX; column <= range.lastX; ++column) {
+      for (int64_t row = range.firstY; row <= range.lastY; ++row) {
+        const bool done = column >= requested.firstX && column <= requested.lastX && row >= requested.firstY &&
+                          row <= requested.lastY;
+        if (!done)
+          view->tileLayer.RequestTile(rect.left, rect.top, rect.right, rect.bottom, int32_t(column), int32_t(row),
+                                      view->zoom, OnTileReady, view);
+      }
+    }
+  }
   view->pendingX = 0;
   view->pendingY = 0;
   return 1;

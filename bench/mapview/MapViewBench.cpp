@@ -4,7 +4,8 @@
 //   first screen (every tile new to the control, already made by the server), beside
 //   BM_LoadFloor/<latency>: one tile request's latency plus the slowest of those tiles' decodes.
 // BM_DragPaint/<client>: one stylus move followed by a paint of the window (the drag path),
-//   beside BM_MemcpyPixels/<client>: a memcpy of the control's client pixels.
+//   beside BM_MemcpyPixels/<client>: a memcpy of the control's client pixels. BM_PaintOnly: the
+//   control's part of it, Paint into a memory surface.
 // After the timed benchmarks: resident memory after panning across 500 distinct tiles beside the
 //   resident memory right after the first screen, and the threads and handles still open.
 #include <algorithm>
@@ -231,6 +232,33 @@ void BM_DragPaint(benchmark::State& state) {
 }
 BENCHMARK(BM_DragPaint)->Arg(0)->Arg(1)->ArgName("size")->Unit(benchmark::kMicrosecond)->Iterations(1000);
 
+// The control's own part of the drag path: Paint into a memory surface of the client's size.
+void BM_PaintOnly(benchmark::State& state) {
+  const Size size = kSizes[state.range(0)];
+  SetLatency(0);
+  OMMapView* view = MakeView(size);
+  LoadCounter::Reset();
+  OMMapViewSetMap(view, 1, kLatitude, kLongitude, kZoom);
+  LoadCounter::WaitFor(TilesOfViewport(view));
+  WaitIdle(view);
+  Pump();
+  HDC dc = CreateCompatibleDC(nullptr);
+  HBITMAP bitmap = CreateCompatibleBitmap(dc, size.width, size.height);
+  HGDIOBJ old = SelectObject(dc, bitmap);
+  int i = 0;
+  for (auto _ : state) {
+    view->dragX = (i++ % 100) - 50;
+    Paint(view, dc);
+  }
+  view->dragX = 0;
+  SelectObject(dc, old);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+  OMMapViewDestroy(view);
+  Pump();
+}
+BENCHMARK(BM_PaintOnly)->Arg(0)->Arg(1)->ArgName("size")->Unit(benchmark::kMicrosecond);
+
 void BM_MemcpyPixels(benchmark::State& state) {
   const Size size = kSizes[state.range(0)];
   std::vector<uint32_t> from(size_t(size.width) * size.height, 0x00E0E0E0), to(from.size());
@@ -329,7 +357,9 @@ int main(int argc, char** argv) {
        {"BM_DragPaint/size:0/iterations:1000", "BM_MemcpyPixels/size:0",
         "238x222 stylus move + paint vs memcpy of the client pixels", 3.0},
        {"BM_DragPaint/size:1/iterations:1000", "BM_MemcpyPixels/size:1",
-        "1024x768 stylus move + paint vs memcpy of the client pixels", 3.0}});
+        "1024x768 stylus move + paint vs memcpy of the client pixels", 3.0},
+       {"BM_PaintOnly/size:0", "BM_MemcpyPixels/size:0", "238x222 Paint alone (into a memory surface) vs memcpy", 0},
+       {"BM_PaintOnly/size:1", "BM_MemcpyPixels/size:1", "1024x768 Paint alone (into a memory surface) vs memcpy", 0}});
   MeasurePanMemory();
   return status;
 }

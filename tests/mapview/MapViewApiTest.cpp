@@ -2,6 +2,8 @@
 // threads, and two controls side by side.
 #include "tests/mapview/MapViewHarness.h"
 
+extern "C" int CallEveryFunctionFromC(void);
+
 namespace {
 
 class Api : public MapViewTest {};
@@ -15,6 +17,7 @@ TEST_F(Api, EveryFunctionRefusesANullHandle) {
   EXPECT_EQ(OMMapViewZoomOut(nullptr), 0);
   EXPECT_EQ(OMMapViewSetEventHandler(nullptr, EventRecord::Handler, 10), 0);
   EXPECT_EQ(OMMapViewCreate(kBorderedChild, 0, 0, 100, 100, reinterpret_cast<HWND>(0x7777), nullptr), nullptr);
+  EXPECT_EQ(CallEveryFunctionFromC(), 0);  // the same through the header compiled as C
 }
 
 TEST_F(Api, FunctionsThatNeedAMapRefuseBeforeOneIsSetAndAnOtherMapTypeChangesNothing) {

@@ -184,7 +184,9 @@ TEST_F(Painting, PanLeavingTheLayersOnBothAxesFillsBothAndRequestsTheCornerTiles
   server.AddRule("x=0 status=404");
   server.AddRule("y=0 status=404");
   Drag(view, 20, 100, 120, 100);  // pending (-100, 0): stays
+  const size_t loadsBefore = EventRecord::Count(view, OMEventTypeMapLoaded);
   Drag(view, 20, 10, 170, 250);   // pending (-250, -240)
+  EXPECT_EQ(EventRecord::Count(view, OMEventTypeMapLoaded) - loadsBefore, 1u);  // held tile (1, 1), once
   EXPECT_EQ(view->pendingX, 0);
   EXPECT_EQ(view->pendingY, 0);
   EXPECT_EQ(view->bufferRect, (PixelRect{6, 16, 518, 528}));
@@ -198,9 +200,14 @@ TEST_F(Painting, PanLeavingTheLayersOnBothAxesFillsBothAndRequestsTheCornerTiles
     }
   }
   EXPECT_EQ(wrong, 0);
-  // Both strips cover tile columns 0 and 1 and rows 0 and 1; tile (1, 1) is held.
+  // Both strips cover tile columns 0 and 1 and rows 0 and 1; tile (1, 1) is held, and each of the
+  // others is requested once (drawn once when held), not again for the second strip.
+  const size_t loads = EventRecord::Count(view, OMEventTypeMapLoaded);
   ASSERT_TRUE(server.WaitForRequests(7, 10000));
   EXPECT_EQ(RequestedAfter(4), (std::set<TileId>{{0, 0, 2}, {1, 0, 2}, {0, 1, 2}}));
+  WaitForTiles(view);
+  EXPECT_EQ(Requested().size(), 7u);
+  EXPECT_EQ(EventRecord::Count(view, OMEventTypeMapLoaded), loads);
 }
 
 // A pan that leaves the layers at the top but also moves sideways scrolls the layer sideways too;
