@@ -6,8 +6,8 @@ set -uo pipefail
 here=$(dirname "$0")
 source "$here/bench-lib.sh" "${1:-build}"
 rounds=${ROUNDS:-2}
-pace=${PACE_S:-0.02}      # between the moves of a drag
-settle=${SETTLE_S:-0.3}   # around a tap on a button, a person's pace
+pace=${PACE_S:-0.01}      # between the moves of a drag
+settle=${SETTLE_S:-0.05}  # around a tap on a button
 
 status_field() { awk -v f="$1:" '$1 == f { print $2 }' "/proc/$app_pid/status" 2>/dev/null; }
 
@@ -28,8 +28,13 @@ first_threads=$(status_field Threads)
 sampler=$!
 
 moves=0
-drag() {  # drag DX DY from the map's centre in four steps
-  local x=120 y=138
+# Drags start at two points in turn: two stylus-downs at one point within half a second are a
+# double tap, which the map answers by zooming in.
+starts=("90 110" "150 170")
+drags=0
+drag() {  # drag DX DY in four steps
+  local x y
+  read -r x y <<<"${starts[$(( drags++ % 2 ))]}"
   send "down $x $y"
   for step in 1 2 3 4; do send "move $(( x + $1 * step / 4 )) $(( y + $2 * step / 4 ))"; sleep "$pace"; done
   send "up $(( x + $1 )) $(( y + $2 ))"
