@@ -11,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/ui/core/DeviceScreenState.h"
 #include "platform/ui/core/InstanceDirectory.h"
 #include "platform/ui/core/InstanceRegistry.h"
 #include "platform/ui/core/WindowCalls.h"
@@ -40,6 +41,9 @@ void HandleRequests(int socket) {
     HWND window = reinterpret_cast<HWND>(uintptr_t(handle));
     if (!IsWindow(window) || IsRemoteWindowHandle(window)) continue;
     ActivateWindow(window, lastOwned != 0);
+    // Another program asked for this one: the display comes forward even when the window was
+    // already in front within this program (ActivateWindow raises only on a change).
+    if (DisplayBackend* backend = CurrentDisplayBackend()) backend->Raise();
   }
 }
 

@@ -1,7 +1,10 @@
 // Creating and destroying windows.
+#include <cstdlib>
 #include <functional>
+#include <string>
 
 #include "platform/kernel/Thread.h"
+#include "platform/kernel/WideText.h"
 #include "platform/ui/DeviceScreen.h"
 #include "platform/ui/core/DeviceScreenState.h"
 #include "platform/ui/core/InstanceRegistry.h"
@@ -26,6 +29,24 @@ std::shared_ptr<const WindowClass> FindClass(WindowSystem& ws, LPCWSTR className
   }
   auto it = ws.classes.find(key);
   return it == ws.classes.end() ? nullptr : it->second;
+}
+
+std::u16string LowerCase(std::u16string text) {
+  for (char16_t& c : text) {
+    if (c >= u'A' && c <= u'Z') c = char16_t(c - u'A' + u'a');
+  }
+  return text;
+}
+
+// Tests only (ORVAN_FAIL_WINDOW_CLASS): windows of this class cannot be created, as on a device that
+// is out of memory, so that a program's handling of that failure can be exercised from outside it.
+bool CreationRefused(LPCWSTR className) {
+  static const std::u16string refused = [] {
+    const char* name = std::getenv("ORVAN_FAIL_WINDOW_CLASS");
+    return name == nullptr ? std::u16string() : LowerCase(Utf8ToUtf16(name));
+  }();
+  return !refused.empty() && className != nullptr && !IS_INTRESOURCE(className) &&
+         LowerCase(std::u16string(className)) == refused;
 }
 
 void PlaceTopLevel(int* x, int* y, int* width, int* height) {
@@ -64,6 +85,10 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
                      int height, HWND parent, HMENU menuOrId, HINSTANCE instance, LPVOID param) {
   if (!EnsureDeviceScreen()) {
     SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  if (CreationRefused(className)) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return nullptr;
   }
   WindowSystem& ws = WindowSystem::Get();

@@ -20,6 +20,9 @@ class SdlBackend final : public DisplayBackend {
   bool Start(int32_t width, int32_t height, int32_t scale) override {
     // Let SDL_Quit close the session bus connection SDL opens, so that nothing is left behind.
     SDL_SetHint("SDL_SHUTDOWN_DBUS_ON_QUIT", "1");
+    // A tap is a tap: SDL would otherwise drop a click that comes within moments of the desktop
+    // window getting the focus (the pointer just moved onto it).
+    SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
       std::fprintf(stderr, "orvan: SDL could not start: %s\n", SDL_GetError());
       return false;

@@ -5,14 +5,24 @@
 //       ...};
 //   static const ResourceTableRegistration kRegistration(GetModuleHandleW(nullptr), kResources);
 //
+// Lookups (FindResourceW and every loader) take the entry in the device's language, 1042, when
+// there is one, else the first registered in any language; FindResourceExW with a language other
+// than LANG_NEUTRAL takes only that language. Integer names match the same integer or the text
+// "#<id>"; text names and types match without regard to ASCII case. A null module is the program.
+//
 // The data of each type:
-// - RT_STRING: one entry per string (name = the string's id), UTF-16 text with its terminator.
-// - RT_ICON: an encoded image (PNG) of one size and depth; RT_GROUP_ICON: the platform's icon
-//   directory bytes (GRPICONDIR below) naming the RT_ICON ids of its images.
-// - RT_MENU: a MenuTemplate; RT_DIALOG: a DialogTemplate; RT_ACCELERATOR: an array of ACCEL whose
-//   last entry carries FLASTENTRY.
+// - RT_STRING: one entry per string (name = the string's id), UTF-16 text; the terminator may be
+//   left out, nothing past `size` is read.
+// - RT_ICON: an encoded image (PNG or JPEG) of one size and depth; RT_GROUP_ICON: the platform's
+//   icon directory bytes (GRPICONDIR below) naming the RT_ICON ids of its images. Loading picks
+//   the image of exactly the size asked, else the nearest larger one scaled down, else the
+//   largest; among images of one size the deepest colour. A directory shorter than its count is
+//   refused.
+// - RT_MENU: a MenuTemplate; RT_DIALOG: a DialogTemplate (each entry's size is sizeof the
+//   template); RT_ACCELERATOR: an array of ACCEL whose last entry carries FLASTENTRY (entries
+//   after it are not read).
 // - RT_RCDATA and custom types (a string type such as u"CEUX"): raw bytes, handed out as they are
-//   (the soft-key menu bar's definition is such a raw resource).
+//   (the soft-key menu bar's definition is such a raw resource; its layout is in Shell.h).
 #pragma once
 
 #include <cstddef>
@@ -73,7 +83,11 @@ struct MenuTemplate {
   UINT itemCount;
 };
 
-// A dialog: position and size in dialog units; the font (point size and family) sets the units.
+// A dialog: position (from the work area's corner) and size of its client area in dialog units,
+// and its controls' in the dialog's client area. A horizontal unit is a quarter of the dialog
+// font's average width of the letters A-Z a-z, a vertical unit an eighth of its height; the font
+// is the template's (with DS_SETFONT; points at 96 dpi on a 240-wide screen, scaled with the
+// width) or else the system's 9-point font.
 struct DialogItemTemplate {
   DWORD style;
   DWORD exStyle;

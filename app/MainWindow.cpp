@@ -1,0 +1,191 @@
+#include "app/MainWindow.h"
+
+#include <cstdint>
+
+#include "app/AboutDialog.h"
+#include "app/MainWindowLayout.h"
+#include "app/MapEvents.h"
+#include "app/ResourceIds.h"
+#include "mapview/OMMapView.h"
+#include "platform/ui/Shell.h"
+
+namespace ambrel {
+
+namespace {
+
+constexpr double kHomeLatitude = 37.433446;
+constexpr double kHomeLongitude = 127.173493;
+constexpr double kStartZoom = 17.0;
+constexpr double kHomeZoom = 6.0;
+constexpr int32_t kMapType = OMMapTypeMercator;
+constexpr uint32_t kEventUserData = 10;
+constexpr int kNameCapacity = 100;  // characters of the title and class-name buffers
+
+constexpr DWORD kMainWindowStyle = WS_VISIBLE;
+constexpr DWORD kMapViewStyle = WS_CHILD | WS_VISIBLE | WS_BORDER;
+constexpr DWORD kButtonStyle = WS_CHILD | WS_VISIBLE;
+constexpr UINT kMainClassStyle = CS_VREDRAW | CS_HREDRAW;
+static_assert(kMapViewStyle == 0x50800000 && kButtonStyle == 0x50000000);
+
+// Process-wide state, set during start-up on the GUI thread.
+struct ShellState {
+  HINSTANCE instance = nullptr;
+  OMMapView* mapView = nullptr;  // null when the control could not be created
+  HWND zoomInButton = nullptr;
+  HWND zoomOutButton = nullptr;
+  HWND homeButton = nullptr;
+  HWND menuBar = nullptr;        // null when the menu bar could not be created
+  SHACTIVATEINFO activation{};
+};
+ShellState shell;
+
+HWND CreateButton(LPCWSTR text, const RECT& where, WORD id, HWND parent) {
+  return CreateWindowExW(0, u"button", text, kButtonStyle, where.left, where.top, where.right - where.left,
+                         where.bottom - where.top, parent,
+                         reinterpret_cast<HMENU>(static_cast<uintptr_t>(id)), shell.instance, nullptr);
+}
+
+void CreateSoftKeyBar(HWND window) {
+  SHMENUBARINFO info{};
+  info.cbSize = sizeof(SHMENUBARINFO);
+  info.hwndParent = window;
+  info.nToolBarId = kMenuBar;
+  info.hInstRes = shell.instance;
+  shell.menuBar = SHCreateMenuBar(&info) ? info.hwndMB : nullptr;
+}
+
+// Lets the window end where the soft-key bar begins, keeping its left, top and width.
+void MakeRoomForMenuBar(HWND window) {
+  RECT frame{};
+  RECT bar{};
+  if (!GetWindowRect(window, &frame) || !GetWindowRect(shell.menuBar, &bar)) return;
+  const LONG barHeight = bar.bottom - bar.top;
+  MoveWindow(window, frame.left, frame.top, frame.right - frame.left, frame.bottom - frame.top - barHeight, FALSE);
+}
+
+void GoHome() {
+  OMMapViewSetCenter(shell.mapView, kHomeLatitude, kHomeLongitude);
+  OMMapViewSetZoom(shell.mapView, kHomeZoom);
+}
+
+LRESULT OnCommand(HWND window, UINT message, WPARAM first, LPARAM second) {
+  switch (LOWORD(first)) {
+    case kCommandZoomIn:
+      OMMapViewZoomIn(shell.mapView);
+      return 0;
+    case kCommandZoomOut:
+      OMMapViewZoomOut(shell.mapView);
+      return 0;
+    case kCommandHome:
+      GoHome();
+      return 0;
+    case kCommandOk:
+      SendMessageW(window, WM_CLOSE, 0, 0);
+      return 0;
+    case kCommandAbout:
+      ShowAboutDialog(shell.instance, window);
+      return 0;
+    default:
+      return DefWindowProcW(window, message, first, second);
+  }
+}
+
+void OnDestroy() {
+  // Destroying the control cancels and awaits its downloads; its window goes with ours.
+  OMMapViewDestroy(shell.mapView);
+  shell.mapView = nullptr;
+  DestroyWindow(shell.zoomInButton);
+  DestroyWindow(shell.zoomOutButton);
+  DestroyWindow(shell.menuBar);
+  shell.zoomInButton = shell.zoomOutButton = shell.homeButton = shell.menuBar = nullptr;
+  PostQuitMessage(0);
+}
+
+}  // namespace
+
+ATOM RegisterMainWindowClass(HINSTANCE instance, LPCWSTR className) {
+  WNDCLASSW windowClass{};
+  windowClass.style = kMainClassStyle;
+  windowClass.lpfnWndProc = MainWindowProc;
+  windowClass.hInstance = instance;
+  windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(kIconGroupProgram));
+  windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+  windowClass.lpszClassName = className;
+  return RegisterClassW(&windowClass);
+}
+
+BOOL CreateMainWindow(HINSTANCE instance, int showCommand) {
+  shell.instance = instance;
+  SHInitExtraControls();
+
+  WCHAR title[kNameCapacity] = {};
+  WCHAR className[kNameCapacity] = {};
+  LoadStringW(instance, kStringTitle, title, kNameCapacity);
+  LoadStringW(instance, kStringClassName, className, kNameCapacity);
+
+  // One copy at a time: a running copy is brought forward, with the windows it owns, and this one ends.
+  if (HWND running = FindWindowW(className, title)) {
+    SetForegroundWindow(reinterpret_cast<HWND>(reinterpret_cast<uintptr_t>(running) | 0x01));
+    return FALSE;
+  }
+
+  if (RegisterMainWindowClass(instance, className) == 0) return FALSE;
+
+  HWND window = CreateWindowExW(0, className, title, kMainWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                                CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
+  if (window == nullptr) return FALSE;
+
+  RECT client{};
+  GetClientRect(window, &client);
+  const MainWindowLayout layout = LayOutMainWindow(client.right - client.left, client.bottom - client.top);
+
+  shell.mapView = OMMapViewCreate(kMapViewStyle, layout.mapView.left, layout.mapView.top, layout.mapView.right,
+                                  layout.mapView.bottom, window, instance);
+  OMMapViewSetEventHandler(shell.mapView, OnMapEvent, kEventUserData);
+  if (shell.mapView != nullptr) {
+    OMMapViewSetMap(shell.mapView, kMapType, kHomeLatitude, kHomeLongitude, kStartZoom);
+  } else {
+    MessageBoxW(window, u"Could not create OrvanMapLib object", u"Orvan.Map", MB_OK);
+  }
+
+  shell.zoomInButton = CreateButton(u"Zoom In", layout.buttons[0], kCommandZoomIn, window);
+  shell.zoomOutButton = CreateButton(u"Zoom Out", layout.buttons[1], kCommandZoomOut, window);
+  shell.homeButton = CreateButton(u"OrvanMobile", layout.buttons[2], kCommandHome, window);
+
+  if (shell.menuBar != nullptr) MakeRoomForMenuBar(window);
+
+  ShowWindow(window, showCommand);
+  UpdateWindow(window);
+  return TRUE;
+}
+
+LRESULT MainWindowProc(HWND window, UINT message, WPARAM first, LPARAM second) {
+  switch (message) {
+    case WM_CREATE:
+      CreateSoftKeyBar(window);
+      shell.activation = SHACTIVATEINFO{};
+      shell.activation.cbSize = sizeof(SHACTIVATEINFO);
+      return 0;
+    case WM_COMMAND:
+      return OnCommand(window, message, first, second);
+    case WM_PAINT: {
+      PAINTSTRUCT paint{};
+      BeginPaint(window, &paint);
+      EndPaint(window, &paint);
+      return 0;
+    }
+    case WM_ACTIVATE:
+      SHHandleWMActivate(window, first, second, &shell.activation, 0);
+      return 0;
+    case WM_SETTINGCHANGE:
+      SHHandleWMSettingChange(window, first, second, &shell.activation);
+      return 0;
+    case WM_DESTROY:
+      OnDestroy();
+      return 0;
+    default:
+      return DefWindowProcW(window, message, first, second);
+  }
+}
+
+}  // namespace ambrel

@@ -1,0 +1,26 @@
+#include "app/WinMain.h"
+
+#include "app/MainWindow.h"
+#include "app/ResourceIds.h"
+
+namespace ambrel {
+
+int WinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int showCommand) {
+  if (!CreateMainWindow(instance, showCommand)) return 0;
+
+  HACCEL accelerators = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(kAccelerators));
+  MSG message{};
+  for (;;) {
+    const BOOL got = GetMessageW(&message, nullptr, 0, 0);
+    if (got == 0) break;  // WM_QUIT
+    // -1 is a failed fetch, not a message: ending here (as a failure) rather than looping on it,
+    // which would spin for ever.
+    if (got == -1) return 1;
+    if (TranslateAcceleratorW(message.hwnd, accelerators, &message)) continue;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  return static_cast<int>(message.wParam);
+}
+
+}  // namespace ambrel

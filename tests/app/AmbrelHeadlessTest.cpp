@@ -1,0 +1,333 @@
+// The real ambrel program, headless, against the real tile server: what it asks for, what it
+// shows, what it writes to the debugger output, and how it answers its user.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+#include <sstream>
+
+#include "tests/app/AmbrelProcess.h"
+#include "tests/app/AmbrelScene.h"
+#include "tests/app/ScreenImage.h"
+#include "tests/support/TileServerFixture.h"
+
+using namespace scene;
+
+namespace {
+
+const std::string kWillLoad = "OMEventTypeMapWillLoad";
+const std::string kLoaded = "OMEventTypeMapLoaded";
+const std::string kWillDraw = "OMEventTypeMapWillDraw";
+const std::string kDrawn = "OMEventTypeMapDrawn";
+
+constexpr Rgb kRegionalBackground{226, 238, 250};
+constexpr Rgb kWorldBackground{242, 238, 228};
+constexpr Rgb kWhite{255, 255, 255};
+constexpr Point kOkSoftKey{30, kMenuBarTop + kMenuBar / 2};
+constexpr Point kHelpSoftKey{kScreenWidth - 30, kMenuBarTop + kMenuBar / 2};
+constexpr Point kDoneButton{216, kTaskBar / 2};  // the task bar's "ok" of a dialog with a Done button
+
+bool IsDark(const Rgb& c) { return c.r + c.g + c.b < 3 * 110; }
+bool IsPinRed(const Rgb& c) { return c.r > 180 && c.g < 90 && c.b < 90; }
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+std::string Tap(Point p) { return "tap " + std::to_string(p.x) + " " + std::to_string(p.y); }
+
+std::vector<Tile> Sorted(std::vector<Tile> tiles) {
+  std::sort(tiles.begin(), tiles.end());
+  return tiles;
+}
+std::vector<Tile> Sorted(const std::set<Tile>& tiles) { return {tiles.begin(), tiles.end()}; }
+
+// Waits until `loads` tiles have been drawn and the screen shows every one of `tiles` (centred on
+// the position): each tile's visible part holds its server's background colour, which neither the
+// placeholder nor a white (failed) tile has. The screenshot that showed it, or null on time-out.
+std::unique_ptr<ScreenImage> WaitForTilesOnScreen(AmbrelProcess& app, size_t loads, const std::set<Tile>& tiles,
+                                                  Rgb background, double latitude = kHomeLatitude,
+                                                  double longitude = kHomeLongitude) {
+  if (!app.WaitForLines(kLoaded, loads)) return nullptr;
+  std::unique_ptr<ScreenImage> shot;
+  const bool shown = WaitUntil(
+      [&] {
+        const std::string path = app.Screenshot("tiles");
+        if (path.empty()) return false;
+        shot = std::make_unique<ScreenImage>(path);
+        for (const Tile& tile : tiles) {
+          const ScreenRect r = VisibleRect(tile, latitude, longitude);
+          if (shot->Count(r.left, r.top, r.right, r.bottom, [&](Rgb c) { return c == background; }) == 0) return false;
+        }
+        return true;
+      },
+      AmbrelProcess::kStartTimeoutMs);
+  return shown ? std::move(shot) : nullptr;
+}
+
+// How often the device brought the program's screen to the front (-1 when it cannot be read).
+int RaiseCount(AmbrelProcess& app) {
+  const std::string state = app.DeviceState();
+  const size_t at = state.find("raised ");
+  return at == std::string::npos ? -1 : std::atoi(state.c_str() + at + 7);
+}
+
+class AmbrelHeadless : public ::testing::Test {
+ protected:
+  TileServer server;
+  ProxyEnvironment proxy{server};
+  const std::set<Tile> homeTiles = TilesCovering(kHomeLatitude, kHomeLongitude, 17);
+  const std::set<Tile> zoomedOutTiles = TilesCovering(kHomeLatitude, kHomeLongitude, 16);
+};
+
+TEST_F(AmbrelHeadless, FirstScreenAsksForTheTilesUnderTheMapAndShowsThemWithButtonsAndSoftKeys) {
+  AmbrelProcess app;
+  const auto shot = WaitForTilesOnScreen(app, homeTiles.size(), homeTiles, kRegionalBackground);
+  ASSERT_NE(shot, nullptr) << app.Stderr();
+
+  // Exactly the tiles under the map view's client area, each once, from the regional server.
+  const std::vector<TileServerLogEntry> log = server.Log();
+  EXPECT_EQ(Sorted(TilesAskedFor(log)), Sorted(homeTiles));
+  for (const TileServerLogEntry& entry : log) {
+    EXPECT_TRUE(EndsWith(entry.host, kRegionalDomain)) << entry.host;
+    EXPECT_EQ(entry.outcome, "200 tile");
+  }
+
+  ASSERT_EQ(shot->Width(), kScreenWidth);
+  ASSERT_EQ(shot->Height(), kScreenHeight);
+  // The map view holds the map and nothing of the world server.
+  EXPECT_EQ(shot->Count(0, 0, kScreenWidth, kScreenHeight, [](Rgb c) { return c == kWorldBackground; }), 0);
+  // Three labelled buttons in a row under the map: text in each third, no map.
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_GT(shot->Count(i * 80 + 4, kMapBottom + 4, i * 80 + 76, kButtonBottom - 4, IsDark), 10) << "button " << i;
+  }
+  EXPECT_EQ(shot->Count(0, kMapBottom, kScreenWidth, kButtonBottom, [](Rgb c) { return c == kRegionalBackground; }), 0);
+  // Below the buttons, down to the soft-key bar, the main window's white background.
+  EXPECT_EQ(shot->Count(0, kButtonBottom + 1, kScreenWidth, kMenuBarTop, [](Rgb c) { return !(c == kWhite); }), 0);
+  // The soft-key bar along the bottom, with a label in each half.
+  const int barPixels = kScreenWidth * kMenuBar;
+  EXPECT_EQ(shot->Count(0, kMenuBarTop, kScreenWidth, kScreenHeight, [](Rgb c) { return c == kWhite; }) < barPixels / 2,
+            true);
+  EXPECT_GT(shot->Count(0, kMenuBarTop, kScreenWidth / 2, kScreenHeight, [](Rgb c) { return c.r > 200 && c.g > 200; }),
+            5);
+  EXPECT_GT(shot->Count(kScreenWidth / 2, kMenuBarTop, kScreenWidth, kScreenHeight,
+                        [](Rgb c) { return c.r > 200 && c.g > 200; }),
+            5);
+
+  // Ctrl+Q ends the program normally.
+  app.Input("key ctrl+q");
+  ASSERT_EQ(app.WaitForExit(), 0);
+
+  // The debugger output: only the four names, each a whole line, in matching pairs.
+  size_t counts[4] = {};
+  const std::string names[4] = {kWillLoad, kLoaded, kWillDraw, kDrawn};
+  for (const std::string& line : Lines(app.Stderr())) {
+    if (line.find("OMEvent") == std::string::npos) continue;
+    const auto found = std::find(std::begin(names), std::end(names), line);
+    ASSERT_NE(found, std::end(names)) << "not a whole event line: " << line;
+    ++counts[found - std::begin(names)];
+  }
+  EXPECT_EQ(counts[0], homeTiles.size());
+  EXPECT_EQ(counts[1], homeTiles.size());
+  EXPECT_GE(counts[2], 1u);
+  EXPECT_EQ(counts[2], counts[3]);
+}
+
+TEST_F(AmbrelHeadless, ZoomInAtTheUpperLimitAsksForNothingWhileZoomOutStillWorks) {
+  AmbrelProcess app;
+  const auto before = WaitForTilesOnScreen(app, homeTiles.size(), homeTiles, kRegionalBackground);
+  ASSERT_NE(before, nullptr) << app.Stderr();
+
+  // Taps are handled in order: once Zoom Out's tiles arrive, Zoom In has been handled before it.
+  app.Input(Tap(kZoomIn));
+  app.Input(Tap(kZoomOut));
+  const auto after =
+      WaitForTilesOnScreen(app, homeTiles.size() + zoomedOutTiles.size(), zoomedOutTiles, kRegionalBackground);
+  ASSERT_NE(after, nullptr) << app.Stderr();
+
+  const std::vector<Tile> asked = TilesAskedFor(server.Log());
+  EXPECT_EQ(AtZoom(asked, 18), std::set<Tile>{});
+  EXPECT_EQ(asked.size(), homeTiles.size() + zoomedOutTiles.size());
+  EXPECT_EQ(AtZoom(asked, 16), zoomedOutTiles);
+  EXPECT_EQ(app.CountLines(kLoaded), homeTiles.size() + zoomedOutTiles.size());
+  EXPECT_GT(before->Differences(*after, 1, kMapTop + 1, kScreenWidth - 1, kMapBottom - 1), 1000);
+
+  // The left soft key, "OK", closes the program as Ctrl+Q does.
+  app.Input(Tap(kOkSoftKey));
+  ASSERT_EQ(app.WaitForExit(), 0);
+}
+
+TEST_F(AmbrelHeadless, HomeButtonMovesTheCentreAtTheCurrentZoomThenZoomsToSix) {
+  AmbrelProcess app;
+  ASSERT_NE(WaitForTilesOnScreen(app, homeTiles.size(), homeTiles, kRegionalBackground), nullptr) << app.Stderr();
+
+  app.Input(Tap(kHome));
+  // First position change: the centre at zoom 17, whose tiles are held and drawn again at once.
+  // Second: zoom 6, whose tiles come from the world server.
+  const std::set<Tile> atSix = TilesCovering(kHomeLatitude, kHomeLongitude, 6);
+  ASSERT_NE(WaitForTilesOnScreen(app, 2 * homeTiles.size() + atSix.size(), atSix, kWorldBackground), nullptr)
+      << app.Stderr();
+
+  const std::vector<TileServerLogEntry> log = server.Log();
+  std::vector<Tile> expected(homeTiles.begin(), homeTiles.end());
+  expected.insert(expected.end(), atSix.begin(), atSix.end());
+  EXPECT_EQ(Sorted(TilesAskedFor(log)), Sorted(expected));
+  for (const TileServerLogEntry& entry : log) {
+    if (TileOf(entry).z == 6) {
+      EXPECT_TRUE(EndsWith(entry.host, kWorldDomain)) << entry.host;
+    }
+  }
+  EXPECT_EQ(app.CountLines(kLoaded), 2 * homeTiles.size() + atSix.size());
+  app.Input("key ctrl+q");
+  ASSERT_EQ(app.WaitForExit(), 0);
+}
+
+// The About dialog covers the screen below the task bar and shows the program's icon, whose pin is
+// the only red on Ambrel's screens.
+bool ShowsAboutDialog(const ScreenImage& shot) {
+  const int mapPixels =
+      shot.Count(0, kMapTop, kScreenWidth, kMapBottom, [](Rgb c) { return c == kRegionalBackground; });
+  return mapPixels == 0 && shot.Count(0, kTaskBar, kScreenWidth, kScreenHeight, IsPinRed) > 4;
+}
+
+TEST_F(AmbrelHeadless, HelpAboutAndCtrlAOpenTheAboutDialogItsDoneButtonClosesIt) {
+  AmbrelProcess app;
+  const auto map = WaitForTilesOnScreen(app, homeTiles.size(), homeTiles, kRegionalBackground);
+  ASSERT_NE(map, nullptr) << app.Stderr();
+  EXPECT_FALSE(ShowsAboutDialog(*map));
+  auto aboutShown = [&] {
+    return WaitUntil([&] { return ShowsAboutDialog(ScreenImage(app.Screenshot("about"))); },
+                     AmbrelProcess::kStartTimeoutMs);
+  };
+  // Done ends the dialog and the map is back. (A tap goes to the window under the stylus when it
+  // is made, so the next input waits until the dialog has gone.)
+  auto closeWithDone = [&] {
+    app.Input(Tap(kDoneButton));
+    return WaitForTilesOnScreen(app, homeTiles.size(), homeTiles, kRegionalBackground) != nullptr;
+  };
+
+  // "Help" opens its popup above the soft key; its one item, "About...", is chosen with the keys.
+  app.Input(Tap(kHelpSoftKey));
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        const ScreenImage shot(app.Screenshot("help"));
+        return shot.Differences(*map, kScreenWidth / 2, kMapTop, kScreenWidth, kMenuBarTop) > 100;
+      },
+      AmbrelProcess::kStartTimeoutMs))
+      << "no popup";
+  app.Input("key down");
+  app.Input("key return");
+  ASSERT_TRUE(aboutShown());
+  ASSERT_TRUE(closeWithDone());
+
+  app.Input("key ctrl+a");
+  ASSERT_TRUE(aboutShown());
+  ASSERT_TRUE(closeWithDone());
+
+  // The buttons answer again.
+  app.Input(Tap(kZoomOut));
+  const auto after =
+      WaitForTilesOnScreen(app, homeTiles.size() + zoomedOutTiles.size(), zoomedOutTiles, kRegionalBackground);
+  ASSERT_NE(after, nullptr) << app.Stderr();
+  app.Input("key ctrl+q");
+  ASSERT_EQ(app.WaitForExit(), 0);
+}
+
+TEST_F(AmbrelHeadless, SecondCopyEndsAtOnceAndBringsTheRunningOneForward) {
+  AmbrelProcess first;
+  ASSERT_NE(WaitForTilesOnScreen(first, homeTiles.size(), homeTiles, kRegionalBackground), nullptr) << first.Stderr();
+  const size_t requests = server.Log().size();
+  const int raised = RaiseCount(first);
+  ASSERT_GE(raised, 0) << first.DeviceState();
+
+  AmbrelProcess second(Settings{{"XDG_RUNTIME_DIR", first.WorkFolder()}});
+  ASSERT_EQ(second.WaitForExit(), 0) << second.Stderr();
+  EXPECT_EQ(second.Stderr().find("OMEvent"), std::string::npos) << "the second copy made a map";
+  EXPECT_EQ(server.Log().size(), requests);
+
+  // The running copy was brought to the front, with its main window in front, and still answers.
+  ASSERT_TRUE(WaitUntil([&] { return RaiseCount(first) > raised; }, AmbrelProcess::kStartTimeoutMs))
+      << first.DeviceState();
+  EXPECT_NE(first.DeviceState().find("foreground Ambrel\n"), std::string::npos) << first.DeviceState();
+  first.Input("key ctrl+q");
+  ASSERT_EQ(first.WaitForExit(), 0);
+}
+
+TEST_F(AmbrelHeadless, WithoutTheControlAMessageBoxShowsAndTheButtonsDoNothing) {
+  // The device refuses the control's window, as when it is out of memory.
+  AmbrelProcess app(Settings{{"ORVAN_FAIL_WINDOW_CLASS", "OMMapView"}});
+  // The message box comes before the buttons are made: while it shows, the button row is empty.
+  std::unique_ptr<ScreenImage> box;
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        box = std::make_unique<ScreenImage>(app.Screenshot("message-box"));
+        return box->Count(20, 100, 220, 200, IsDark) > 20;
+      },
+      AmbrelProcess::kStartTimeoutMs))
+      << "no message box";
+  EXPECT_LT(box->Count(0, kMapBottom, kScreenWidth, kButtonBottom, IsDark), 10);
+  EXPECT_NE(app.DeviceState().find("foreground Orvan.Map\n"), std::string::npos) << app.DeviceState();
+
+  // Enter dismisses it; the program runs on with its buttons, which do nothing.
+  app.Input("key return");
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        const ScreenImage shot(app.Screenshot("buttons"));
+        return shot.Count(0, kMapBottom, kScreenWidth, kButtonBottom, IsDark) > 30;
+      },
+      AmbrelProcess::kStartTimeoutMs));
+  app.Input(Tap(kZoomIn));
+  app.Input(Tap(kZoomOut));
+  app.Input(Tap(kHome));
+  app.Input("key ctrl+q");
+  ASSERT_EQ(app.WaitForExit(), 0) << app.Stderr();
+  EXPECT_EQ(server.Log().size(), 0u);
+  EXPECT_EQ(app.Stderr().find("OMEvent"), std::string::npos);
+}
+
+TEST_F(AmbrelHeadless, ServerThatAnswersOnlyErrorsAndResetsLeavesAProgramThatAnswersAndEnds) {
+  server.AddRule("status=503");
+  server.AddRule("z=16 reset=head");
+  server.AddRule("z=16 x=55919 reset=mid");
+  server.AddRule("z=6 garbage");
+  AmbrelProcess app;
+  ASSERT_TRUE(server.WaitForRequests(homeTiles.size(), AmbrelProcess::kStartTimeoutMs));
+
+  app.Input(Tap(kZoomOut));
+  ASSERT_TRUE(WaitUntil([&] { return AtZoom(TilesAskedFor(server.Log()), 16) == zoomedOutTiles; },
+                        AmbrelProcess::kStartTimeoutMs));
+  app.Input(Tap(kHome));
+  const std::set<Tile> atSix = TilesCovering(kHomeLatitude, kHomeLongitude, 6);
+  ASSERT_TRUE(WaitUntil([&] { return AtZoom(TilesAskedFor(server.Log()), 6) == atSix; },
+                        AmbrelProcess::kStartTimeoutMs));
+  // The garbage tiles arrive as tiles without an image: drawn white, with their events.
+  ASSERT_TRUE(app.WaitForLines(kLoaded, atSix.size())) << app.Stderr();
+  app.Input("key ctrl+q");
+  ASSERT_EQ(app.WaitForExit(), 0) << app.Stderr();
+  for (const TileServerLogEntry& entry : server.Log()) EXPECT_NE(entry.outcome, "200 tile");
+}
+
+TEST(AmbrelLayout, OnAScreen241WideTheButtonsAre80WideAndTheLastColumnStaysBare) {
+  TileServer server;
+  ProxyEnvironment proxy(server);
+  AmbrelProcess app(Settings{{"ORVAN_SCREEN", "241x320"}});
+  std::unique_ptr<ScreenImage> shot;
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        shot = std::make_unique<ScreenImage>(app.Screenshot("241"));
+        return shot->Count(0, kMapBottom, 240, kButtonBottom, IsDark) > 30;
+      },
+      AmbrelProcess::kStartTimeoutMs));
+  ASSERT_EQ(shot->Width(), 241);
+  // Column 240 of the button row is the main window's white background; the third button ends at 240.
+  EXPECT_EQ(shot->Count(240, kMapBottom, 241, kButtonBottom, [](Rgb c) { return c == kWhite; }), 30);
+  EXPECT_LT(shot->Count(236, kMapBottom, 240, kButtonBottom, [](Rgb c) { return c == kWhite; }), 4 * 30);
+  app.Input("key ctrl+q");
+  ASSERT_EQ(app.WaitForExit(), 0);
+}
+
+}  // namespace
