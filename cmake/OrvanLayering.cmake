@@ -22,3 +22,16 @@ endfunction()
 function(orvan_product_library target)
   target_include_directories(${target} PUBLIC ${ORVAN_PRODUCT_INCLUDE})
 endfunction()
+
+# orvan_header_file(<out> <header>): where the header included as <header> is in the source tree
+# (a public platform header is in its library's include/ folder); empty when it is not there.
+function(orvan_header_file out header)
+  set(file "")
+  string(REGEX MATCH "^platform/[^/]+/" library "${header}")
+  if(library AND EXISTS ${PROJECT_SOURCE_DIR}/${library}include/${header})
+    set(file ${PROJECT_SOURCE_DIR}/${library}include/${header})
+  elseif(EXISTS ${PROJECT_SOURCE_DIR}/${header})
+    set(file ${PROJECT_SOURCE_DIR}/${header})
+  endif()
+  set(${out} ${file} PARENT_SCOPE)
+endfunction()

@@ -6,7 +6,6 @@ namespace gfx {
 
 namespace {
 
-constexpr uint32_t kMaxLiveObjects = 1u << 16;  // the platform allows far fewer GDI objects
 constexpr LONG kStockFontHeight = -13;  // character height of the stock GUI fonts, in pixels
 
 std::shared_ptr<GraphicsObject> MakeColored(ObjectKind kind, COLORREF color, bool isNull) {
@@ -32,7 +31,7 @@ ObjectRegistry& ObjectRegistry::Instance() {
 }
 
 ObjectRegistry::ObjectRegistry()
-    : objects_(kGdiObjectHandleTag, kMaxLiveObjects), contexts_(kDeviceContextHandleTag, kMaxLiveObjects) {
+    : objects_(kGdiObjectHandleTag, kMaxLiveUserObjects), contexts_(kDeviceContextHandleTag, kMaxLiveUserObjects) {
   AddStock(WHITE_BRUSH, MakeColored(ObjectKind::Brush, 0x00FFFFFF, false));
   AddStock(LTGRAY_BRUSH, MakeColored(ObjectKind::Brush, 0x00C0C0C0, false));
   AddStock(GRAY_BRUSH, MakeColored(ObjectKind::Brush, 0x00808080, false));

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "platform/gfx/Surface.h"
+#include "platform/imaging/IconTable.h"
 #include "platform/imaging/ImageBlitter.h"
 #include "platform/kernel/HandleTable.h"
 
@@ -22,6 +23,12 @@ HandleTable<const DecodedImage>& Icons() {
 
 }  // namespace
 
+HICON imaging::AddIcon(std::shared_ptr<const DecodedImage> pixels) {
+  const uintptr_t handle = Icons().Insert(std::move(pixels));
+  if (handle == 0) SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  return reinterpret_cast<HICON>(handle);
+}
+
 HICON CreateIconFromImageBytes(const void* bytes, UINT size) {
   auto pixels = std::make_shared<DecodedImage>();
   const ImageError error = imaging::DecodeImage(bytes, size, pixels.get());
@@ -29,9 +36,7 @@ HICON CreateIconFromImageBytes(const void* bytes, UINT size) {
     SetLastError(error == ImageError::OutOfMemory ? ERROR_NOT_ENOUGH_MEMORY : ERROR_INVALID_PARAMETER);
     return nullptr;
   }
-  const uintptr_t handle = Icons().Insert(std::move(pixels));
-  if (handle == 0) SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-  return reinterpret_cast<HICON>(handle);
+  return imaging::AddIcon(std::move(pixels));
 }
 
 BOOL DrawIconEx(HDC dc, int x, int y, HICON icon, int cx, int cy, UINT /*step*/, HBRUSH /*flickerFreeBrush*/,

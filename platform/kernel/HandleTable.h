@@ -14,12 +14,17 @@
 
 // One tag per table, so that a handle passed to a call for another kind is refused.
 enum HandleTag : uint8_t {
+  kMenuHandleTag = 0x3E,
   kIconHandleTag = 0x49,
   kInternetHandleTag = 0x4E,
   kThreadHandleTag = 0x54,
   kGdiObjectHandleTag = 0x6B,
   kDeviceContextHandleTag = 0x6D,
+  kAcceleratorHandleTag = 0xAC,
 };
+
+// The bound on live GDI objects, menus and accelerator tables; the platform allows far fewer.
+constexpr uint32_t kMaxLiveUserObjects = 1u << 16;
 
 template <typename T>
 class HandleTable {

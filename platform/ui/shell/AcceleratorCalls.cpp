@@ -2,7 +2,7 @@
 #include <cstring>
 #include <memory>
 
-#include "platform/gfx/HandleTable.h"
+#include "platform/kernel/HandleTable.h"
 #include "platform/ui/shell/AcceleratorTable.h"
 #include "platform/ui/shell/ResourceBytes.h"
 
@@ -10,10 +10,8 @@ using ui::shell::AcceleratorTable;
 
 namespace {
 
-constexpr uint8_t kAcceleratorTag = 0xAC;
-
-gfx::HandleTable<AcceleratorTable>& Tables() {
-  static gfx::HandleTable<AcceleratorTable> tables(kAcceleratorTag);
+HandleTable<AcceleratorTable>& Tables() {
+  static HandleTable<AcceleratorTable> tables(kAcceleratorHandleTag, kMaxLiveUserObjects);
   return tables;
 }
 

@@ -1,15 +1,13 @@
 #include "platform/ui/shell/MenuHandles.h"
 
-#include "platform/gfx/HandleTable.h"
+#include "platform/kernel/HandleTable.h"
 
 namespace ui::shell {
 
 namespace {
 
-constexpr uint8_t kMenuTag = 0x3E;
-
-gfx::HandleTable<Menu>& Table() {
-  static gfx::HandleTable<Menu> table(kMenuTag);
+HandleTable<Menu>& Table() {
+  static HandleTable<Menu> table(kMenuHandleTag, kMaxLiveUserObjects);
   return table;
 }
 

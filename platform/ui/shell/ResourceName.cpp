@@ -1,6 +1,9 @@
 #include "platform/ui/shell/ResourceName.h"
 
 #include <optional>
+#include <string_view>
+
+#include "platform/kernel/DecimalText.h"
 
 namespace ui::shell {
 
@@ -9,13 +12,9 @@ namespace {
 // The identifier a name stands for: the integer itself or the digits after '#'.
 std::optional<uint32_t> IdentifierOf(LPCWSTR name) {
   if (IS_INTRESOURCE(name)) return uint32_t(reinterpret_cast<uintptr_t>(name));
-  if (name[0] != u'#' || name[1] == 0) return std::nullopt;
-  uint32_t value = 0;
-  for (LPCWSTR p = name + 1; *p; ++p) {
-    if (*p < u'0' || *p > u'9' || value > 0xFFFF) return std::nullopt;
-    value = value * 10 + uint32_t(*p - u'0');
-  }
-  return value <= 0xFFFF ? std::optional<uint32_t>(value) : std::nullopt;
+  uint16_t value = 0;
+  if (name[0] != u'#' || !ParseDecimal(std::u16string_view(name + 1), &value)) return std::nullopt;
+  return value;
 }
 
 char16_t Upper(char16_t c) { return (c >= u'a' && c <= u'z') ? char16_t(c - 32) : c; }

@@ -64,7 +64,7 @@ HICON CreateIconAtSize(const void* bytes, size_t size, int width, int height) {
       return nullptr;
     }
   }
-  return reinterpret_cast<HICON>(imaging::IconTable::Instance().Add(std::move(pixels)));
+  return imaging::AddIcon(std::move(pixels));
 }
 
 }  // namespace ui::shell

@@ -51,8 +51,16 @@ DecimalStatus ReadDecimal(std::basic_string_view<Char> text, DecimalForm form, I
 
 // The whole of `text` as an Int: false when it holds no number, anything after the digits, or a
 // number Int cannot hold. Like ReadDecimal, a number in range is stored even when text follows it.
-template <typename Int>
-bool ParseDecimal(std::string_view text, Int* value, DecimalForm form = {}) {
+template <typename Int, typename Char>
+bool ParseWholeDecimal(std::basic_string_view<Char> text, Int* value, DecimalForm form) {
   size_t used = 0;
   return ReadDecimal(text, form, value, &used) == DecimalStatus::kOk && used == text.size();
+}
+template <typename Int>
+bool ParseDecimal(std::string_view text, Int* value, DecimalForm form = {}) {
+  return ParseWholeDecimal(text, value, form);
+}
+template <typename Int>
+bool ParseDecimal(std::u16string_view text, Int* value, DecimalForm form = {}) {
+  return ParseWholeDecimal(text, value, form);
 }
