@@ -85,12 +85,12 @@ ServerOptionsParse ParseServerOptions(int argc, const char* const* argv) {
       }
       o.rules.push_back(std::move(rule.rule));
     } else if (arg == "--source" || arg == "--regional-source") {
-      TileSourceSpecParse spec = ParseTileSourceSpec(value);
-      if (!spec.spec) {
-        result.error = std::string(arg) + ": " + spec.error;
+      TileSourceChoiceParse parsed = ParseTileSourceChoice(value);
+      if (!parsed.choice) {
+        result.error = std::string(arg) + ": " + parsed.error;
         return result;
       }
-      (arg == "--source" ? o.source : o.regionalSource.emplace()) = std::move(*spec.spec);
+      (arg == "--source" ? o.source : o.regionalSource.emplace()) = std::move(*parsed.choice);
     } else if (arg == "--contact") {
       if (!ValidContact(value)) {
         result.error = "--contact: printable text of at most " + std::to_string(kMaxContactLength) + " characters";

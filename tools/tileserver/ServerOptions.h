@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "tools/tileserver/FaultRule.h"
-#include "tools/tileserver/TileSourceSpec.h"
+#include "tools/tileserver/TileSourceChoice.h"
 
 namespace tileserver {
 
@@ -18,8 +18,8 @@ struct ServerOptions {
   bool verbose = false;
   bool help = false;
   std::vector<FaultRule> rules;
-  TileSourceSpec source;                        // the world domain's (and any other host's) tiles
-  std::optional<TileSourceSpec> regionalSource;  // unset: the same as `source`
+  TileSourceChoice source;                         // the world domain's (and any other host's) tiles
+  std::optional<TileSourceChoice> regionalSource;  // unset: the same as `source`
   SourceSettings sourceSettings;
 };
 

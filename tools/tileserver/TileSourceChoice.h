@@ -14,19 +14,19 @@ namespace tileserver {
 
 enum class SourceKind { Synthetic, MBTiles, Upstream };
 
-struct TileSourceSpec {
+struct TileSourceChoice {
   SourceKind kind = SourceKind::Synthetic;
   std::string argument;  // the file or the template
   std::string text;      // as written
 };
 
-struct TileSourceSpecParse {
-  std::optional<TileSourceSpec> spec;
+struct TileSourceChoiceParse {
+  std::optional<TileSourceChoice> choice;
   std::string error;
 };
 
 // Checks the form only (a template's placeholders, a file name given); files are opened later.
-TileSourceSpecParse ParseTileSourceSpec(std::string_view text);
+TileSourceChoiceParse ParseTileSourceChoice(std::string_view text);
 
 struct SourceSettings {
   std::optional<int> maxAgeSeconds;  // Cache-Control on the answers of local sources
@@ -42,7 +42,7 @@ struct OpenedSource {
 
 // Opens the source: reads and checks an MBTiles file, opens an upstream's disk cache
 // (<cacheDir>/upstream-<hash of the template>.mbtiles, the folder made if missing).
-OpenedSource OpenTileSource(const TileSourceSpec& spec, const SourceSettings& settings, EncodedTileCache& synthetic,
+OpenedSource OpenTileSource(const TileSourceChoice& choice, const SourceSettings& settings, EncodedTileCache& synthetic,
                             int64_t startMs);
 
 // The User-Agent of upstream requests: program, version and contact.

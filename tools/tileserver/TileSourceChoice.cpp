@@ -1,4 +1,4 @@
-#include "tools/tileserver/TileSourceSpec.h"
+#include "tools/tileserver/TileSourceChoice.h"
 
 #include <sys/stat.h>
 
@@ -40,12 +40,12 @@ std::string MakeFolders(const std::string& path) {
 
 }  // namespace
 
-TileSourceSpecParse ParseTileSourceSpec(std::string_view text) {
-  TileSourceSpecParse result;
-  TileSourceSpec spec;
-  spec.text = std::string(text);
+TileSourceChoiceParse ParseTileSourceChoice(std::string_view text) {
+  TileSourceChoiceParse result;
+  TileSourceChoice choice;
+  choice.text = std::string(text);
   if (text == "synthetic") {
-    result.spec = spec;
+    result.choice = choice;
     return result;
   }
   const size_t colon = text.find(':');
@@ -56,20 +56,20 @@ TileSourceSpecParse ParseTileSourceSpec(std::string_view text) {
       result.error = "mbtiles: needs a file, as in mbtiles:/path/to/file.mbtiles";
       return result;
     }
-    spec.kind = SourceKind::MBTiles;
+    choice.kind = SourceKind::MBTiles;
   } else if (kind == "upstream") {
     const UpstreamTemplate::Parse pattern = UpstreamTemplate::FromText(argument);
     if (!pattern.value) {
       result.error = pattern.error;
       return result;
     }
-    spec.kind = SourceKind::Upstream;
+    choice.kind = SourceKind::Upstream;
   } else {
     result.error = "\"" + std::string(text) + "\": a source is synthetic, mbtiles:FILE or upstream:TEMPLATE";
     return result;
   }
-  spec.argument = std::string(argument);
-  result.spec = spec;
+  choice.argument = std::string(argument);
+  result.choice = choice;
   return result;
 }
 
@@ -101,15 +101,15 @@ std::string DefaultCacheDir() {
   return std::string("/tmp/") + kProgram + "-cache";
 }
 
-OpenedSource OpenTileSource(const TileSourceSpec& spec, const SourceSettings& settings, EncodedTileCache& synthetic,
+OpenedSource OpenTileSource(const TileSourceChoice& choice, const SourceSettings& settings, EncodedTileCache& synthetic,
                             int64_t startMs) {
   OpenedSource opened;
-  switch (spec.kind) {
+  switch (choice.kind) {
     case SourceKind::Synthetic:
       opened.source = std::make_unique<SyntheticSource>(synthetic, startMs, settings.maxAgeSeconds);
       return opened;
     case SourceKind::MBTiles: {
-      MBTilesReader::OpenResult file = MBTilesReader::Open(spec.argument);
+      MBTilesReader::OpenResult file = MBTilesReader::Open(choice.argument);
       if (!file.reader) {
         opened.error = file.error;
         return opened;
@@ -123,7 +123,7 @@ OpenedSource OpenTileSource(const TileSourceSpec& spec, const SourceSettings& se
                        "service's operators can reach you; it goes into the User-Agent)";
         return opened;
       }
-      const UpstreamTemplate pattern = *UpstreamTemplate::FromText(spec.argument).value;
+      const UpstreamTemplate pattern = *UpstreamTemplate::FromText(choice.argument).value;
       const std::string cacheDir = settings.cacheDir.empty() ? DefaultCacheDir() : settings.cacheDir;
       const std::string folderError = MakeFolders(cacheDir);
       if (!folderError.empty()) {
