@@ -91,14 +91,16 @@ DWORD HttpFetcher::WorkerMain(LPVOID parameter) {
   const RequestBlock& block = self->requestBlock;
 
   const bool sent = self->OpenAndSend();
+  const int64_t status = sent ? self->ReadStatus() : -1;
   EnterCriticalSection(&self->lock);
-  const bool cancelledBeforeTheHead = !sent && self->cancelRequested.load() == 1;
+  const bool cancelledBeforeTheHead = status < 0 && self->cancelRequested.load() == 1;
   LeaveCriticalSection(&self->lock);
   if (cancelledBeforeTheHead) {
-    // The cancel aborted the send. Left alone, the answer would have come and the cancel would have
-    // ended its body: the same failure report, with no byte received.
+    // The cancel aborted the send, or closed the request before its status could be read. Left
+    // alone, the answer would have come and the cancel would have ended its body: the same failure
+    // report, with no byte received.
     if (block.onFailure != nullptr) block.onFailure(nullptr, 0, block.context);
-  } else if (sent && self->StatusIsAccepted()) {
+  } else if (status == kAcceptedStatus) {
     const int64_t declared = self->DeclaredLength();
     if (declared < 0 || declared > kMaxDeclaredLength) {
       // Negative lengths and lengths beyond 32 bits count as too large.
@@ -140,11 +142,11 @@ bool HttpFetcher::OpenAndSend() {
   return HttpSendRequestW(request, nullptr, 0, nullptr, 0) != 0;
 }
 
-bool HttpFetcher::StatusIsAccepted() {
+int64_t HttpFetcher::ReadStatus() {
   char16_t text[kHeaderQueryBytes / sizeof(char16_t)] = {};
   DWORD size = kHeaderQueryBytes;
-  if (!HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE, text, &size, nullptr)) return false;
-  return WideToInt64(text) == kAcceptedStatus;
+  if (!HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE, text, &size, nullptr)) return -1;
+  return WideToInt64(text);
 }
 
 int64_t HttpFetcher::DeclaredLength() {

@@ -77,7 +77,8 @@ class HttpFetcher {
  private:
   static DWORD WorkerMain(LPVOID parameter);
   bool OpenAndSend();
-  bool StatusIsAccepted();
+  // The answer's status code, or -1 when it cannot be read (the request was closed by a cancel).
+  int64_t ReadStatus();
   int64_t DeclaredLength();
   bool ReadBody(ReceiveBuffer* buffer, uint32_t declaredLength, uint32_t* count);
   void FinishWorker();
