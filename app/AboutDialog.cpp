@@ -28,11 +28,8 @@ BOOL AboutDialogProc(HWND dialog, UINT message, WPARAM first, LPARAM) {
         return TRUE;
       }
       return FALSE;
-    case WM_CLOSE:
-      EndDialog(dialog, IDCANCEL);
-      return TRUE;
-    default:
-      return FALSE;
+    case WM_CLOSE: EndDialog(dialog, IDCANCEL); return TRUE;
+    default: return FALSE;
   }
 }
 

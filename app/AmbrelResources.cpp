@@ -71,7 +71,7 @@ const MenuTemplate kHelpMenu = {kMenuItems, 1};
 // ---- Menu-bar definition 102, byte for byte (16-bit values little-endian) ----
 // menu 102, 2 buttons; per button: image, command, state, style, string, 0, popup index.
 const unsigned char kMenuBarDefinition[] = {
-    0x66, 0x00, 0x02, 0x00,                                                      // menu 102, 2 buttons
+    0x66, 0x00, 0x02, 0x00,                                                  // menu 102, 2 buttons
     0xFE, 0xFF, 0x40, 0x9C, 0x04, 0x10, 0x67, 0x00, 0x00, 0x00, 0xFF, 0xFF,  // "OK": 40000, push, no popup
     0xFE, 0xFF, 0x41, 0x9C, 0x04, 0x18, 0x68, 0x00, 0x00, 0x00, 0x00, 0x00,  // "Help": 40001, drop-down, popup 0
 };
@@ -84,11 +84,11 @@ const ACCEL kAcceleratorTable[] = {
 };
 
 // ---- Dialogs 105 (About) and 106 (its wide-screen layout) ----
-constexpr DWORD kAboutStyle = 0x80C00048;        // popup with caption, font in the template
+constexpr DWORD kAboutStyle = 0x80C00048;  // popup with caption, font in the template
 constexpr DWORD kAboutExStyle = WS_EX_CAPTIONOKBTN;
-constexpr DWORD kIconStyle = 0x50000803;         // child, visible, SS_ICON | SS_REALSIZEIMAGE
-constexpr DWORD kVersionStyle = 0x50020080;      // child, visible, group, SS_NOPREFIX
-constexpr DWORD kNoticeStyle = 0x50020000;       // child, visible, group, SS_LEFT
+constexpr DWORD kIconStyle = 0x50000803;     // child, visible, SS_ICON | SS_REALSIZEIMAGE
+constexpr DWORD kVersionStyle = 0x50020080;  // child, visible, group, SS_NOPREFIX
+constexpr DWORD kNoticeStyle = 0x50020000;   // child, visible, group, SS_LEFT
 static_assert(kIconStyle == (WS_CHILD | WS_VISIBLE | SS_ICON | SS_REALSIZEIMAGE));
 static_assert(kVersionStyle == (WS_CHILD | WS_VISIBLE | WS_GROUP | SS_NOPREFIX));
 constexpr const char16_t* kLegalNotice = u"(C) 2026 Ambrel developers";
@@ -98,23 +98,24 @@ const DialogItemTemplate kAboutItems[] = {
     {kVersionStyle, 0, 12, 36, 70, 8, kAboutVersion, u"static", u"Ambrel Version 1.0"},
     {kNoticeStyle, 0, 12, 48, 138, 8, kAboutNotice, u"static", kLegalNotice},
 };
-const DialogTemplate kAboutDialog = {kAboutStyle, kAboutExStyle, 0, 0, 156, 129, u"Ambrel 정보",
-                                     9, u"MS Shell Dlg", kAboutItems, 3};
+const DialogTemplate kAboutDialog = {kAboutStyle, kAboutExStyle,   0,           0, 156, 129, u"Ambrel 정보",
+                                     9,           u"MS Shell Dlg", kAboutItems, 3};
 
 const DialogItemTemplate kAboutWideItems[] = {
     {kIconStyle, 0, 12, 12, 20, 20, kAboutIcon, u"static", MAKEINTRESOURCEW(kIconGroupProgram)},
     {kVersionStyle, 0, 48, 12, 66, 8, kAboutVersion, u"static", u"Ambrel 버전 1.0"},
     {kNoticeStyle, 0, 48, 24, 157, 8, kAboutNotice, u"static", kLegalNotice},
 };
-const DialogTemplate kAboutWideDialog = {kAboutStyle, kAboutExStyle, 0, 0, 210, 129, u"Ambrel 정보",
-                                         9, u"MS Shell Dlg", kAboutWideItems, 3};
+const DialogTemplate kAboutWideDialog = {kAboutStyle,     kAboutExStyle,   0, 0, 210, 129, u"Ambrel 정보", 9,
+                                         u"MS Shell Dlg", kAboutWideItems, 3};
 
 // ---- High-resolution marker: the program lays itself out for the real screen size ----
 const WORD kHighResolutionAware = 1;
 
-#define AMBREL_STRING(id, text) {RT_STRING, MAKEINTRESOURCEW(id), kLanguageKorean, text, sizeof(text)}
+#define AMBREL_STRING(id, text) \
+  { RT_STRING, MAKEINTRESOURCEW(id), kLanguageKorean, text, sizeof(text) }
 #define AMBREL_ICON(index, symbol) \
-  {RT_ICON, MAKEINTRESOURCEW(kIconImageFirst + index), kLanguageKorean, symbol, symbol##_size}
+  { RT_ICON, MAKEINTRESOURCEW(kIconImageFirst + index), kLanguageKorean, symbol, symbol##_size }
 
 const ResourceEntry kResources[] = {
     AMBREL_STRING(kStringTitle, u"Ambrel"),

@@ -34,15 +34,15 @@ struct ShellState {
   HWND zoomInButton = nullptr;
   HWND zoomOutButton = nullptr;
   HWND homeButton = nullptr;
-  HWND menuBar = nullptr;        // null when the menu bar could not be created
+  HWND menuBar = nullptr;  // null when the menu bar could not be created
   SHACTIVATEINFO activation{};
 };
 ShellState shell;
 
 HWND CreateButton(LPCWSTR text, const RECT& where, WORD id, HWND parent) {
   return CreateWindowExW(0, u"button", text, kButtonStyle, where.left, where.top, where.right - where.left,
-                         where.bottom - where.top, parent,
-                         reinterpret_cast<HMENU>(static_cast<uintptr_t>(id)), shell.instance, nullptr);
+                         where.bottom - where.top, parent, reinterpret_cast<HMENU>(static_cast<uintptr_t>(id)),
+                         shell.instance, nullptr);
 }
 
 void CreateSoftKeyBar(HWND window) {
@@ -70,23 +70,12 @@ void GoHome() {
 
 LRESULT OnCommand(HWND window, UINT message, WPARAM first, LPARAM second) {
   switch (LOWORD(first)) {
-    case kCommandZoomIn:
-      OMMapViewZoomIn(shell.mapView);
-      return 0;
-    case kCommandZoomOut:
-      OMMapViewZoomOut(shell.mapView);
-      return 0;
-    case kCommandHome:
-      GoHome();
-      return 0;
-    case kCommandOk:
-      SendMessageW(window, WM_CLOSE, 0, 0);
-      return 0;
-    case kCommandAbout:
-      ShowAboutDialog(shell.instance, window);
-      return 0;
-    default:
-      return DefWindowProcW(window, message, first, second);
+    case kCommandZoomIn: OMMapViewZoomIn(shell.mapView); return 0;
+    case kCommandZoomOut: OMMapViewZoomOut(shell.mapView); return 0;
+    case kCommandHome: GoHome(); return 0;
+    case kCommandOk: SendMessageW(window, WM_CLOSE, 0, 0); return 0;
+    case kCommandAbout: ShowAboutDialog(shell.instance, window); return 0;
+    default: return DefWindowProcW(window, message, first, second);
   }
 }
 
@@ -166,25 +155,17 @@ LRESULT MainWindowProc(HWND window, UINT message, WPARAM first, LPARAM second) {
       shell.activation = SHACTIVATEINFO{};
       shell.activation.cbSize = sizeof(SHACTIVATEINFO);
       return 0;
-    case WM_COMMAND:
-      return OnCommand(window, message, first, second);
+    case WM_COMMAND: return OnCommand(window, message, first, second);
     case WM_PAINT: {
       PAINTSTRUCT paint{};
       BeginPaint(window, &paint);
       EndPaint(window, &paint);
       return 0;
     }
-    case WM_ACTIVATE:
-      SHHandleWMActivate(window, first, second, &shell.activation, 0);
-      return 0;
-    case WM_SETTINGCHANGE:
-      SHHandleWMSettingChange(window, first, second, &shell.activation);
-      return 0;
-    case WM_DESTROY:
-      OnDestroy();
-      return 0;
-    default:
-      return DefWindowProcW(window, message, first, second);
+    case WM_ACTIVATE: SHHandleWMActivate(window, first, second, &shell.activation, 0); return 0;
+    case WM_SETTINGCHANGE: SHHandleWMSettingChange(window, first, second, &shell.activation); return 0;
+    case WM_DESTROY: OnDestroy(); return 0;
+    default: return DefWindowProcW(window, message, first, second);
   }
 }
 

@@ -11,8 +11,8 @@ constexpr int kButtonHeight = 30;
 constexpr int kButtonCount = 3;
 
 struct MainWindowLayout {
-  RECT mapView;               // left, top, right, bottom in client coordinates
-  RECT buttons[kButtonCount]; // Zoom In, Zoom Out, home; left, top, right, bottom
+  RECT mapView;                // left, top, right, bottom in client coordinates
+  RECT buttons[kButtonCount];  // Zoom In, Zoom Out, home; left, top, right, bottom
 };
 
 // Each button is clientWidth / 3 wide (the remainder stays uncovered on the right).

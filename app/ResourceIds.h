@@ -8,8 +8,8 @@ namespace ambrel {
 constexpr WORD kLanguageKorean = 1042;
 
 // Strings.
-constexpr UINT kStringTitle = 1;       // the window title
-constexpr UINT kStringClassName = 2;   // the main window's class name
+constexpr UINT kStringTitle = 1;      // the window title
+constexpr UINT kStringClassName = 2;  // the main window's class name
 constexpr UINT kStringSoftKeyOk = 103;
 constexpr UINT kStringSoftKeyHelp = 104;
 
@@ -17,9 +17,9 @@ constexpr UINT kStringSoftKeyHelp = 104;
 constexpr WORD kIconGroupProgram = 101;
 constexpr WORD kIconImageFirst = 1;  // images 1..8, in the order the group lists them
 
-constexpr WORD kMenuHelp = 102;      // RT_MENU
-constexpr WORD kMenuBar = 102;       // RT_RCDATA: the soft-key menu bar's definition
-constexpr WORD kAccelerators = 2;    // RT_ACCELERATOR
+constexpr WORD kMenuHelp = 102;    // RT_MENU
+constexpr WORD kMenuBar = 102;     // RT_RCDATA: the soft-key menu bar's definition
+constexpr WORD kAccelerators = 2;  // RT_ACCELERATOR
 constexpr WORD kDialogAbout = 105;
 constexpr WORD kDialogAboutWide = 106;  // wide-screen layout; never loaded by the program
 

@@ -15,8 +15,8 @@ namespace bench {
 struct Comparison {
   std::string measured;  // benchmark name (as printed, e.g. "BM_Fill/240")
   std::string baseline;
-  std::string what;      // one line saying what the ratio means
-  double target;         // the target ratio; <= 0 prints none
+  std::string what;             // one line saying what the ratio means
+  double target;                // the target ratio; <= 0 prints none
   bool higherIsBetter = false;  // compare rates (items/s) instead of times
 };
 

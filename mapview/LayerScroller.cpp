@@ -76,8 +76,9 @@ int32_t ScrollBy(OMMapView* view) {
     // (the GUI thread waiting for it) and started afresh, or be drawn twice when held. Each tile
     // is requested once: the second strip skips the tiles the first one requested.
     const PixelRect rect = InsideViewport(s.rect, view->viewport);
-    const TileRange requested = h.present ? view->tileLayer.TileRangeForRect(side.left, side.top, side.right, side.bottom)
-                                          : TileRange{1, 1, 0, 0};
+    const TileRange requested = h.present
+                                    ? view->tileLayer.TileRangeForRect(side.left, side.top, side.right, side.bottom)
+                                    : TileRange{1, 1, 0, 0};
     const TileRange range = view->tileLayer.TileRangeForRect(rect.left, rect.top, rect.right, rect.bottom);
     for (int64_t column = range.firstX; column <= range.lastX; ++column) {
       for (int64_t row = range.firstY; row <= range.lastY; ++row) {

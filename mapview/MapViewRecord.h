@@ -33,7 +33,7 @@ struct OMMapView {
   PixelRect bufferRect{0, 0, 0, 0};  // world pixels the layers cover; layer pixel (0, 0) is its left-top
   int32_t worldWidth = 0;            // zero until a position is applied: stylus input checks for it
   int32_t worldHeight = 0;
-  PixelRect viewport{0, 0, 0, 0};    // world pixels the window shows when no offset applies
+  PixelRect viewport{0, 0, 0, 0};  // world pixels the window shows when no offset applies
   HDC placeholderDC = nullptr;
   HBITMAP placeholderOldBitmap = nullptr;
   HDC mapDC = nullptr;

@@ -26,11 +26,11 @@ int32_t StylusY(LPARAM second) { return HIWORD(uintptr_t(second)); }
 
 }  // namespace
 
-int32_t CreateControlWindow(OMMapView* view, uint32_t style, int32_t left, int32_t top, int32_t right,
-                            int32_t bottom, HWND parent, HINSTANCE instance) {
+int32_t CreateControlWindow(OMMapView* view, uint32_t style, int32_t left, int32_t top, int32_t right, int32_t bottom,
+                            HWND parent, HINSTANCE instance) {
   RegisterMapViewClass(instance);
-  HWND window = CreateWindowExW(0, kMapViewClassName, nullptr, style | WS_CHILD, left, top, right - left,
-                                bottom - top, parent, nullptr, instance, view);
+  HWND window = CreateWindowExW(0, kMapViewClassName, nullptr, style | WS_CHILD, left, top, right - left, bottom - top,
+                                parent, nullptr, instance, view);
   view->window = window;
   if (window == nullptr) return 0;
   view->instance = instance;
@@ -63,20 +63,11 @@ LRESULT MapViewWndProc(HWND window, UINT message, WPARAM first, LPARAM second) {
       EndPaint(window, &paint);
       return 0;
     }
-    case WM_ERASEBKGND:
-      return 1;  // every paint covers the window: never erased
-    case WM_COMMAND:
-      return 0;
-    case WM_MOUSEMOVE:
-      OnStylusMove(view, StylusX(second), StylusY(second));
-      return 0;
-    case WM_LBUTTONDOWN:
-      OnStylusDown(view, StylusX(second), StylusY(second));
-      return 0;
-    case WM_LBUTTONUP:
-      OnStylusUp(view, StylusX(second), StylusY(second));
-      return 0;
-    default:
-      return DefWindowProcW(window, message, first, second);
+    case WM_ERASEBKGND: return 1;  // every paint covers the window: never erased
+    case WM_COMMAND: return 0;
+    case WM_MOUSEMOVE: OnStylusMove(view, StylusX(second), StylusY(second)); return 0;
+    case WM_LBUTTONDOWN: OnStylusDown(view, StylusX(second), StylusY(second)); return 0;
+    case WM_LBUTTONUP: OnStylusUp(view, StylusX(second), StylusY(second)); return 0;
+    default: return DefWindowProcW(window, message, first, second);
   }
 }

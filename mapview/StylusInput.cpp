@@ -27,10 +27,9 @@ int32_t ClampToWorld(int32_t offset, int32_t nearEdge, int32_t farEdge, int32_t 
 bool IsDoubleTap(OMMapView* view, int32_t x, int32_t y) {
   const DWORD now = tapClock();
   const int64_t elapsed = int64_t(now) - lastTapTime;
-  const bool doubleTap = lastTapTime != 0 && lastTapWindow == view->window && elapsed >= 0 &&
-                         elapsed < kDoubleTapMs && x - view->downX < kDoubleTapDistance &&
-                         view->downX - x < kDoubleTapDistance && y - view->downY < kDoubleTapDistance &&
-                         view->downY - y < kDoubleTapDistance;
+  const bool doubleTap = lastTapTime != 0 && lastTapWindow == view->window && elapsed >= 0 && elapsed < kDoubleTapMs &&
+                         x - view->downX < kDoubleTapDistance && view->downX - x < kDoubleTapDistance &&
+                         y - view->downY < kDoubleTapDistance && view->downY - y < kDoubleTapDistance;
   // After a double tap the next tap starts afresh, so a triple tap zooms once, not twice.
   lastTapTime = doubleTap ? 0 : int64_t(now);
   lastTapWindow = view->window;
@@ -73,10 +72,10 @@ void OnStylusUp(OMMapView* view, int32_t x, int32_t y) {
 }
 
 int32_t PanBy(OMMapView* view, int32_t dx, int32_t dy) {
-  view->pendingX = ClampToWorld(int32_t(int64_t(view->pendingX) + dx), view->viewport.left, view->viewport.right,
-                                view->worldWidth);
-  view->pendingY = ClampToWorld(int32_t(int64_t(view->pendingY) + dy), view->viewport.top, view->viewport.bottom,
-                                view->worldHeight);
+  view->pendingX =
+      ClampToWorld(int32_t(int64_t(view->pendingX) + dx), view->viewport.left, view->viewport.right, view->worldWidth);
+  view->pendingY =
+      ClampToWorld(int32_t(int64_t(view->pendingY) + dy), view->viewport.top, view->viewport.bottom, view->worldHeight);
   ScrollBy(view);
   return 1;
 }

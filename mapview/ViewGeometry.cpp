@@ -6,7 +6,8 @@ int32_t PlaceCenter(OMMapView* view, int32_t cx, int32_t cy) {
   const int32_t hw = (client.right - client.left) / 2;
   const int32_t hh = (client.bottom - client.top) / 2;
   const PixelRect viewport{cx - hw, cy - hh, cx + hw, cy + hh};
-  const PixelRect buffer = view->tileLayer.TileAlignedRect(viewport.left, viewport.top, viewport.right, viewport.bottom);
+  const PixelRect buffer =
+      view->tileLayer.TileAlignedRect(viewport.left, viewport.top, viewport.right, viewport.bottom);
   // A download thread reads bufferRect under the lock to place its tile.
   CriticalSectionLock guard(&view->lock);
   view->centerX = cx;

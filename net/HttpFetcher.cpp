@@ -16,9 +16,8 @@ HttpFetcher::~HttpFetcher() {
   DeleteCriticalSection(&lock);
 }
 
-int32_t HttpFetcher::Fetch(const char16_t* url, ReceiveBuffer* buffer, FetchCallback onSuccess,
-                           FetchCallback onFailure, void* context, const char16_t* userName,
-                           const char16_t* password, uint16_t port) {
+int32_t HttpFetcher::Fetch(const char16_t* url, ReceiveBuffer* buffer, FetchCallback onSuccess, FetchCallback onFailure,
+                           void* context, const char16_t* userName, const char16_t* password, uint16_t port) {
   if (url == nullptr || buffer == nullptr) return 0;
   if (HasWorker()) return 0;
 
@@ -126,10 +125,9 @@ bool HttpFetcher::OpenAndSend() {
   internet = InternetOpenW(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
   if (internet == nullptr) return false;
   const auto context = reinterpret_cast<DWORD_PTR>(this);
-  connection = InternetConnectW(internet, requestBlock.host, requestBlock.port,
-                                requestBlock.userName[0] != 0 ? requestBlock.userName : nullptr,
-                                requestBlock.password[0] != 0 ? requestBlock.password : nullptr,
-                                INTERNET_SERVICE_HTTP, 0, context);
+  connection = InternetConnectW(
+      internet, requestBlock.host, requestBlock.port, requestBlock.userName[0] != 0 ? requestBlock.userName : nullptr,
+      requestBlock.password[0] != 0 ? requestBlock.password : nullptr, INTERNET_SERVICE_HTTP, 0, context);
   if (connection == nullptr) return false;
   HINTERNET opened =
       HttpOpenRequestW(connection, nullptr, requestBlock.path, nullptr, nullptr, nullptr, kRequestFlags, context);

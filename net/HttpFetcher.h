@@ -19,16 +19,16 @@ class HttpFetcher {
   static constexpr const char16_t* kUserAgent = u"unknown";
   static constexpr const char16_t* kSchemePrefix = u"http://";
   static constexpr const char16_t* kDefaultPath = u"/";
-  static constexpr uint32_t kHostCapacity = 100;      // 99 characters and the terminator
-  static constexpr uint32_t kPathCapacity = 500;      // 499 characters
-  static constexpr uint32_t kUserNameCapacity = 50;   // 49 characters
-  static constexpr uint32_t kPasswordCapacity = 50;   // 49 characters
-  static constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
-                                         INTERNET_FLAG_KEEP_CONNECTION;  // 0x84400000
+  static constexpr uint32_t kHostCapacity = 100;     // 99 characters and the terminator
+  static constexpr uint32_t kPathCapacity = 500;     // 499 characters
+  static constexpr uint32_t kUserNameCapacity = 50;  // 49 characters
+  static constexpr uint32_t kPasswordCapacity = 50;  // 49 characters
+  static constexpr DWORD kRequestFlags =
+      INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_KEEP_CONNECTION;  // 0x84400000
   static constexpr int64_t kAcceptedStatus = 200;
-  static constexpr DWORD kHeaderQueryBytes = 32;      // 16 UTF-16 units per header query
-  static constexpr uint32_t kMaxDeclaredLength = 10485760;   // largest accepted body, inclusive
-  static constexpr uint32_t kUndeclaredReserve = 1048576;    // reserved when no length is declared
+  static constexpr DWORD kHeaderQueryBytes = 32;            // 16 UTF-16 units per header query
+  static constexpr uint32_t kMaxDeclaredLength = 10485760;  // largest accepted body, inclusive
+  static constexpr uint32_t kUndeclaredReserve = 1048576;   // reserved when no length is declared
   static constexpr uint32_t kReadChunk = 1024;
   static constexpr DWORD kAvailabilityRetryMs = 50;
 
@@ -68,7 +68,7 @@ class HttpFetcher {
   HINTERNET internet = nullptr;
   HINTERNET connection = nullptr;
   HINTERNET request = nullptr;
-  std::atomic<uint8_t> cancelRequested{0};   // 1 asks the worker to stop
+  std::atomic<uint8_t> cancelRequested{0};    // 1 asks the worker to stop
   std::atomic<HANDLE> workerThread{nullptr};  // set exactly while a worker exists
   ReceiveBuffer* receiveBuffer = nullptr;     // not owned
   RequestBlock requestBlock;

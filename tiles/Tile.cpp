@@ -30,9 +30,7 @@ int32_t Tile::IsVisibleIn(int32_t left, int32_t top, int32_t right, int32_t bott
   return RectsTouch(PixelRect{p.x, p.y, p.x + s.width, p.y + s.height}, PixelRect{left, top, right, bottom}) ? 1 : 0;
 }
 
-int32_t Tile::IsLoaded() {
-  return !fetcher.HasWorker() && buffer.base != nullptr && buffer.usedSize > 0 ? 1 : 0;
-}
+int32_t Tile::IsLoaded() { return !fetcher.HasWorker() && buffer.base != nullptr && buffer.usedSize > 0 ? 1 : 0; }
 
 int32_t Tile::Start(TileReadyCallback callback_, void* context) {
   callback = callback_;

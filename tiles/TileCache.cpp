@@ -5,7 +5,6 @@
 
 #include "platform/kernel/CriticalSection.h"
 
-
 TileCache::TileCache() { InitializeCriticalSection(&lock); }
 
 TileCache::~TileCache() { DeleteCriticalSection(&lock); }
@@ -58,8 +57,8 @@ int32_t TileCache::Remove(int32_t column, int32_t row) {
   int32_t result = 0;
   auto r = c->second.find(row);
   if (r != c->second.end()) {
-    auto it = std::find_if(order.begin(), order.end(),
-                           [&](const Tile* t) { return t->tileX == column && t->tileY == row; });
+    auto it =
+        std::find_if(order.begin(), order.end(), [&](const Tile* t) { return t->tileX == column && t->tileY == row; });
     if (it != order.end()) order.erase(it);
     delete r->second;  // cancels and awaits its download
     c->second.erase(r);

@@ -39,7 +39,7 @@ class TileCache {
 
   size_t Count();
 
-  std::vector<Tile*> order;                          // creation order, oldest first
+  std::vector<Tile*> order;                           // creation order, oldest first
   std::map<int32_t, std::map<int32_t, Tile*>> index;  // column -> row -> tile
   CRITICAL_SECTION lock;
 };

@@ -4,13 +4,13 @@
 #include <cstdint>
 
 struct TileDrawInfo {
-  int32_t x;        // world pixel x of the tile's left edge
-  int32_t y;        // world pixel y of the tile's top edge
-  int32_t width;    // tile width in pixels
-  int32_t height;   // tile height in pixels
-  int32_t tileX;    // tile column
-  int32_t tileY;    // tile row
-  double zoom;      // the zoom the tile was created with
+  int32_t x;            // world pixel x of the tile's left edge
+  int32_t y;            // world pixel y of the tile's top edge
+  int32_t width;        // tile width in pixels
+  int32_t height;       // tile height in pixels
+  int32_t tileX;        // tile column
+  int32_t tileY;        // tile row
+  double zoom;          // the zoom the tile was created with
   const uint8_t* data;  // the encoded image as the server sent it; null when there is none
   uint32_t dataSize;    // bytes at `data`; meaningless when `data` is null
 };

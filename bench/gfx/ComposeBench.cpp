@@ -16,13 +16,13 @@
 namespace {
 
 struct FrameSize {
-  int cw, ch;    // window
-  int bw, bh;    // layers
-  int sx, sy;    // window's left-top inside the layers
+  int cw, ch;  // window
+  int bw, bh;  // layers
+  int sx, sy;  // window's left-top inside the layers
 };
 
-constexpr FrameSize kSizes[] = {{240, 268, 512, 512, 224, 210}, {480, 536, 768, 768, 144, 116},
-                                {1920, 1080, 2304, 1536, 192, 228}};
+constexpr FrameSize kSizes[] = {
+    {240, 268, 512, 512, 224, 210}, {480, 536, 768, 768, 144, 116}, {1920, 1080, 2304, 1536, 192, 228}};
 constexpr int kDragX = 17, kDragY = 9;  // the map layer is drawn at (-17, -9)
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 

@@ -162,10 +162,9 @@ int main(int argc, char** argv) {
   char interleave[] = "--benchmark_enable_random_interleaving=true";
   args.insert(args.begin() + 1, interleave);
   int count = int(args.size());
-  return bench::RunAndCompare(
-      count, args.data(),
-      {{"BM_FactoryDrawPaletteTile/repeats:5_mean", "BM_BareSpngPaletteTile/repeats:5_mean",
-        "tiles/s through factory + draw 1:1 vs bare libspng decode (palette tile)", 0.8, true},
-       {"BM_FactoryDrawRgbTile/repeats:5_mean", "BM_BareSpngRgbTile/repeats:5_mean",
-        "tiles/s through factory + draw 1:1 vs bare libspng decode (RGB tile)", 0.8, true}});
+  return bench::RunAndCompare(count, args.data(),
+                              {{"BM_FactoryDrawPaletteTile/repeats:5_mean", "BM_BareSpngPaletteTile/repeats:5_mean",
+                                "tiles/s through factory + draw 1:1 vs bare libspng decode (palette tile)", 0.8, true},
+                               {"BM_FactoryDrawRgbTile/repeats:5_mean", "BM_BareSpngRgbTile/repeats:5_mean",
+                                "tiles/s through factory + draw 1:1 vs bare libspng decode (RGB tile)", 0.8, true}});
 }

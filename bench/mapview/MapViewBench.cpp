@@ -8,16 +8,16 @@
 //   control's part of it, Paint into a memory surface.
 // After the timed benchmarks: resident memory after panning across 500 distinct tiles beside the
 //   resident memory right after the first screen, and the threads and handles still open.
+#include <dirent.h>
+#include <unistd.h>
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
-#include <dirent.h>
 #include <fstream>
 #include <mutex>
 #include <set>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "bench/BenchRatio.h"
@@ -93,8 +93,7 @@ void Pump() {
 
 // A bordered control whose client area is `size`.
 OMMapView* MakeView(Size size) {
-  OMMapView* view =
-      OMMapViewCreate(0x50800000, 0, 0, size.width + 2, size.height + 2, Shared().parent, nullptr);
+  OMMapView* view = OMMapViewCreate(0x50800000, 0, 0, size.width + 2, size.height + 2, Shared().parent, nullptr);
   OMMapViewSetEventHandler(view, LoadCounter::Handler, 0);
   return view;
 }
@@ -205,7 +204,13 @@ void BM_LoadFloor(benchmark::State& state) {
   }
   state.counters["decode_ms"] = slowestDecode * 1000;
 }
-BENCHMARK(BM_LoadFloor)->Arg(0)->Arg(100)->ArgName("latency")->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(15);
+BENCHMARK(BM_LoadFloor)
+    ->Arg(0)
+    ->Arg(100)
+    ->ArgName("latency")
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(15);
 
 void BM_DragPaint(benchmark::State& state) {
   const Size size = kSizes[state.range(0)];
@@ -321,21 +326,22 @@ void MeasurePanMemory() {
   const size_t fdsAfter = CountEntries("/proc/self/fd");
   const size_t threadObjectsAfter = LiveThreadObjectCount();
   const uint64_t tiles = Shared().server.Counters().requests - requestsBefore;
-  std::printf("\npan across %llu tiles: resident %.1f MiB after the first screen, %.1f MiB after; threads %zu -> %zu, "
-              "thread handles %zu -> %zu, descriptors %zu -> %zu, tiles held %zu\n",
-              (unsigned long long)tiles, rssBefore / 1048576.0, rssAfter / 1048576.0, threadsBefore, threadsAfter,
-              threadObjectsBefore, threadObjectsAfter, fdsBefore, fdsAfter, view->tileLayer.cache.Count());
+  std::printf(
+      "\npan across %llu tiles: resident %.1f MiB after the first screen, %.1f MiB after; threads %zu -> %zu, "
+      "thread handles %zu -> %zu, descriptors %zu -> %zu, tiles held %zu\n",
+      (unsigned long long)tiles, rssBefore / 1048576.0, rssAfter / 1048576.0, threadsBefore, threadsAfter,
+      threadObjectsBefore, threadObjectsAfter, fdsBefore, fdsAfter, view->tileLayer.cache.Count());
   const double rssRatio = double(rssAfter) / double(rssBefore);
   bench::AppendSummaryRow("resident memory after panning across 500 tiles vs after the first screen (238x222)",
-                          std::to_string(rssAfter / 1024) + " KiB", std::to_string(rssBefore / 1024) + " KiB",
-                          rssRatio, "<=1.20", rssRatio <= 1.2 ? "met" : "NOT MET");
+                          std::to_string(rssAfter / 1024) + " KiB", std::to_string(rssBefore / 1024) + " KiB", rssRatio,
+                          "<=1.20", rssRatio <= 1.2 ? "met" : "NOT MET");
   const double threadRatio = double(threadsAfter) / double(threadsBefore);
   bench::AppendSummaryRow("threads open after the pan vs before", std::to_string(threadsAfter),
                           std::to_string(threadsBefore), threadRatio, "<=1.00", threadRatio <= 1.0 ? "met" : "NOT MET");
   const double handleRatio = double(threadObjectsAfter + fdsAfter) / double(threadObjectsBefore + fdsBefore);
-  bench::AppendSummaryRow("thread handles + descriptors open after the pan vs before",
-                          std::to_string(threadObjectsAfter + fdsAfter), std::to_string(threadObjectsBefore + fdsBefore),
-                          handleRatio, "<=1.00", handleRatio <= 1.0 ? "met" : "NOT MET");
+  bench::AppendSummaryRow(
+      "thread handles + descriptors open after the pan vs before", std::to_string(threadObjectsAfter + fdsAfter),
+      std::to_string(threadObjectsBefore + fdsBefore), handleRatio, "<=1.00", handleRatio <= 1.0 ? "met" : "NOT MET");
   OMMapViewDestroy(view);
   Pump();
 }
@@ -346,9 +352,11 @@ int main(int argc, char** argv) {
   Shared();
   const int status = bench::RunAndCompare(
       argc, argv,
-      {{"BM_LoadScreen/size:0/latency:100/iterations:15/real_time", "BM_LoadFloor/latency:100/iterations:15/manual_time",
+      {{"BM_LoadScreen/size:0/latency:100/iterations:15/real_time",
+        "BM_LoadFloor/latency:100/iterations:15/manual_time",
         "238x222 first screen at 100 ms latency vs one request + slowest decode", 1.2},
-       {"BM_LoadScreen/size:1/latency:100/iterations:15/real_time", "BM_LoadFloor/latency:100/iterations:15/manual_time",
+       {"BM_LoadScreen/size:1/latency:100/iterations:15/real_time",
+        "BM_LoadFloor/latency:100/iterations:15/manual_time",
         "1024x768 first screen at 100 ms latency vs one request + slowest decode", 1.2},
        {"BM_LoadScreen/size:0/latency:0/iterations:15/real_time", "BM_LoadFloor/latency:0/iterations:15/manual_time",
         "238x222 first screen at 0 ms latency vs one request + slowest decode", 0},

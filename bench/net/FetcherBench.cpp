@@ -7,10 +7,10 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <mutex>
 #include <cstdio>
 #include <fstream>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -110,8 +110,7 @@ size_t ResidentBytes() {
 
 // Prints a measured figure beside its baseline, and adds it to the run's summary table; a target of
 // 0 prints the ratio for information.
-void Print(const char* what, double measured, double baseline, double target, bool higherIsBetter,
-           const char* unit) {
+void Print(const char* what, double measured, double baseline, double target, bool higherIsBetter, const char* unit) {
   const double ratio = measured / baseline;
   std::printf("%-58s %10.1f %10.1f %7.3f", what, measured, baseline, ratio);
   char targetText[32] = "-";
@@ -159,8 +158,7 @@ int main() {
     // Every download has its own thread by design; its connection is a kept-alive one. The baselines:
     // libcurl on a new thread with a fresh easy handle (a new connection) per tile, a fresh handle per
     // tile on one thread, and one reused handle (one connection, no thread start).
-    Print("one at a time vs libcurl on a new thread per tile", fetcher, threads, kNewConnectionTarget, true,
-          "tiles/s");
+    Print("one at a time vs libcurl on a new thread per tile", fetcher, threads, kNewConnectionTarget, true, "tiles/s");
     Print("one at a time vs a fresh easy handle per tile", fetcher, fresh, 0, true, "tiles/s");
     Print("one at a time vs one reused easy handle", fetcher, plain, kReusedHandleTarget, true, "tiles/s");
     if (outcome.failures != 0) std::printf("  fetcher failures: %d\n", outcome.failures.load());

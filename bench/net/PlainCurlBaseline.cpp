@@ -90,7 +90,8 @@ DownloadRun PlainCurlThreads(const std::vector<std::string>& urls, int threads, 
   std::atomic<size_t> next{0};
   const auto start = std::chrono::steady_clock::now();
   std::vector<std::thread> workers;
-  for (DownloadRun& run : runs) workers.emplace_back([&urls, &next, &run, freshHandles] { FetchWithOneHandle(urls, next, run, freshHandles); });
+  for (DownloadRun& run : runs)
+    workers.emplace_back([&urls, &next, &run, freshHandles] { FetchWithOneHandle(urls, next, run, freshHandles); });
   for (std::thread& worker : workers) worker.join();
   return Combined(runs, start);
 }

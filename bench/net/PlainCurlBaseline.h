@@ -13,7 +13,7 @@ namespace bench {
 struct DownloadRun {
   size_t downloads = 0;  // URLs answered with status 200 and a complete body
   size_t failures = 0;
-  size_t bytes = 0;      // body bytes received
+  size_t bytes = 0;  // body bytes received
   double seconds = 0;
   double TilesPerSecond() const { return seconds > 0 ? static_cast<double>(downloads) / seconds : 0; }
 };

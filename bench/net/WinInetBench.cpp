@@ -29,7 +29,7 @@ constexpr DWORD kFetchFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRIT
 
 std::unique_ptr<TileServer> server;
 std::unique_ptr<ProxyEnvironment> proxy;
-std::vector<std::string> urls;  // for the baseline
+std::vector<std::string> urls;      // for the baseline
 std::vector<std::u16string> paths;  // for the client
 
 std::string TilePathText(int index) {
@@ -41,11 +41,12 @@ std::string TilePathText(int index) {
 // One tile the way the fetcher gets it; true when it came with status 200 and a whole body.
 bool FetchWithClient(const std::u16string& path) {
   HINTERNET root = InternetOpenW(u"unknown", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
-  HINTERNET connection = root ? InternetConnectW(root, u"127.0.0.1", server->Port(), nullptr, nullptr,
-                                                 INTERNET_SERVICE_HTTP, 0, 0)
-                              : nullptr;
+  HINTERNET connection =
+      root ? InternetConnectW(root, u"127.0.0.1", server->Port(), nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0)
+           : nullptr;
   HINTERNET request =
-      connection ? HttpOpenRequestW(connection, nullptr, path.c_str(), nullptr, nullptr, nullptr, kFetchFlags, 0) : nullptr;
+      connection ? HttpOpenRequestW(connection, nullptr, path.c_str(), nullptr, nullptr, nullptr, kFetchFlags, 0)
+                 : nullptr;
   bool ok = request != nullptr && HttpSendRequestW(request, nullptr, 0, nullptr, 0);
   if (ok) {
     DWORD status = 0;
@@ -111,8 +112,9 @@ void BM_PlainCurl16Threads(benchmark::State& state) {
   for (auto _ : state) Report(state, bench::PlainCurlThreads(urls, kThreads));
 }
 
-#define DOWNLOAD_BENCHMARK(name) \
-  BENCHMARK(name)->Iterations(1)->Repetitions(3)->ReportAggregatesOnly(true)->UseManualTime()->Unit(benchmark::kMillisecond)
+#define DOWNLOAD_BENCHMARK(name)                                                                     \
+  BENCHMARK(name)->Iterations(1)->Repetitions(3)->ReportAggregatesOnly(true)->UseManualTime()->Unit( \
+      benchmark::kMillisecond)
 DOWNLOAD_BENCHMARK(BM_ClientOneAtATime);
 DOWNLOAD_BENCHMARK(BM_PlainCurlReusedHandle);
 DOWNLOAD_BENCHMARK(BM_PlainCurlFreshHandles);
@@ -136,17 +138,17 @@ int main(int argc, char** argv) {
   const bench::DownloadRun warm = bench::PlainCurlThreads(urls, kThreads);
   std::printf("warm-up: %zu tiles, %zu failed, %zu bytes\n", warm.downloads, warm.failures, warm.bytes);
 
-  const int result = bench::RunAndCompare(
-      argc, argv,
-      {{"BM_ClientOneAtATime/iterations:1/repeats:3/manual_time_mean",
-        "BM_PlainCurlReusedHandle/iterations:1/repeats:3/manual_time_mean",
-        "tiles/s, client one at a time vs one reused curl handle", 0, true},
-       {"BM_ClientOneAtATime/iterations:1/repeats:3/manual_time_mean",
-        "BM_PlainCurlFreshHandles/iterations:1/repeats:3/manual_time_mean",
-        "tiles/s, client one at a time vs a fresh curl handle per tile", 0, true},
-       {"BM_Client16Threads/iterations:1/repeats:3/manual_time_mean",
-        "BM_PlainCurl16Threads/iterations:1/repeats:3/manual_time_mean",
-        "tiles/s, client on 16 threads vs 16 curl handles on 16 threads", 0, true}});
+  const int result =
+      bench::RunAndCompare(argc, argv,
+                           {{"BM_ClientOneAtATime/iterations:1/repeats:3/manual_time_mean",
+                             "BM_PlainCurlReusedHandle/iterations:1/repeats:3/manual_time_mean",
+                             "tiles/s, client one at a time vs one reused curl handle", 0, true},
+                            {"BM_ClientOneAtATime/iterations:1/repeats:3/manual_time_mean",
+                             "BM_PlainCurlFreshHandles/iterations:1/repeats:3/manual_time_mean",
+                             "tiles/s, client one at a time vs a fresh curl handle per tile", 0, true},
+                            {"BM_Client16Threads/iterations:1/repeats:3/manual_time_mean",
+                             "BM_PlainCurl16Threads/iterations:1/repeats:3/manual_time_mean",
+                             "tiles/s, client on 16 threads vs 16 curl handles on 16 threads", 0, true}});
   proxy.reset();
   server.reset();
   return result;

@@ -87,8 +87,9 @@ BENCHMARK(BM_BaselineSnprintfUrl);
 }  // namespace
 
 int main(int argc, char** argv) {
-  return bench::RunAndCompare(argc, argv,
-                              {{"BM_LatLonToPixel", "BM_BaselineSinLog", "time per call vs bare sine/log arithmetic", 0},
-                               {"BM_PixelToLatLon", "BM_BaselineAtanExp", "time per call vs bare atan/exp arithmetic", 0},
-                               {"BM_BuildTileUrl", "BM_BaselineSnprintfUrl", "time per call vs snprintf of the same URL", 0}});
+  return bench::RunAndCompare(
+      argc, argv,
+      {{"BM_LatLonToPixel", "BM_BaselineSinLog", "time per call vs bare sine/log arithmetic", 0},
+       {"BM_PixelToLatLon", "BM_BaselineAtanExp", "time per call vs bare atan/exp arithmetic", 0},
+       {"BM_BuildTileUrl", "BM_BaselineSnprintfUrl", "time per call vs snprintf of the same URL", 0}});
 }

@@ -130,9 +130,8 @@ void BM_ReRequestLoaded54(benchmark::State& state) {
     layer.RequestTiles(0, 0, 9 * 256 - 1, 6 * 256 - 1, 12.0, ReportCounter::Callback, &counter);
   }
   state.SetItemsProcessed(state.iterations() * 54);
-  state.counters["time_per_tile"] =
-      benchmark::Counter(54, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert,
-                         benchmark::Counter::kIs1000);
+  state.counters["time_per_tile"] = benchmark::Counter(
+      54, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert, benchmark::Counter::kIs1000);
 }
 BENCHMARK(BM_ReRequestLoaded54)->Unit(benchmark::kMicrosecond);
 

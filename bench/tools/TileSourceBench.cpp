@@ -20,7 +20,7 @@ namespace {
 constexpr int kZoom = 9;
 constexpr int kTilesPerSide = 16;  // 256 tiles in all
 constexpr int kTiles = kTilesPerSide * kTilesPerSide;
-constexpr int kFirst = 200;        // column and row of the first tile
+constexpr int kFirst = 200;  // column and row of the first tile
 
 std::unique_ptr<ScratchFolder> folder;
 std::unique_ptr<TileServer> synthetic, mbtiles, upstream, cached;
@@ -84,9 +84,9 @@ bool Prepare() {
     map.Exec("COMMIT");
   }
   mbtiles = std::make_unique<TileServer>(std::vector<std::string>{"--source", "mbtiles:" + file});
-  cached = std::make_unique<TileServer>(std::vector<std::string>{
-      "--source", "upstream:http://" + upstream->HostPort() + "/mt?x={x}&y={y}&z={z}", "--contact",
-      "bench@orvanmap.test", "--cache-dir", folder->File("cache")});
+  cached = std::make_unique<TileServer>(
+      std::vector<std::string>{"--source", "upstream:http://" + upstream->HostPort() + "/mt?x={x}&y={y}&z={z}",
+                               "--contact", "bench@orvanmap.test", "--cache-dir", folder->File("cache")});
   RawHttpConnection connection(cached->Port());
   for (const std::string& request : requests)
     if (Ask(connection, request).status != 200) return false;
@@ -101,16 +101,16 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "bench_tile_sources: the servers could not be prepared\n");
     return 1;
   }
-  const int result = bench::RunAndCompare(
-      argc, argv,
-      {{"BM_MBTiles/real_time/threads:1", "BM_SyntheticCached/real_time/threads:1",
-        "tiles/s, MBTiles file vs synthetic cached tiles, one connection", 0.5, true},
-       {"BM_MBTiles/real_time/threads:4", "BM_SyntheticCached/real_time/threads:4",
-        "tiles/s, MBTiles file vs synthetic cached tiles, 4 connections", 0.5, true},
-       {"BM_UpstreamDiskCache/real_time/threads:1", "BM_SyntheticCached/real_time/threads:1",
-        "tiles/s, upstream disk cache vs synthetic cached tiles, one connection", 0.5, true},
-       {"BM_UpstreamDiskCache/real_time/threads:4", "BM_SyntheticCached/real_time/threads:4",
-        "tiles/s, upstream disk cache vs synthetic cached tiles, 4 connections", 0.5, true}});
+  const int result =
+      bench::RunAndCompare(argc, argv,
+                           {{"BM_MBTiles/real_time/threads:1", "BM_SyntheticCached/real_time/threads:1",
+                             "tiles/s, MBTiles file vs synthetic cached tiles, one connection", 0.5, true},
+                            {"BM_MBTiles/real_time/threads:4", "BM_SyntheticCached/real_time/threads:4",
+                             "tiles/s, MBTiles file vs synthetic cached tiles, 4 connections", 0.5, true},
+                            {"BM_UpstreamDiskCache/real_time/threads:1", "BM_SyntheticCached/real_time/threads:1",
+                             "tiles/s, upstream disk cache vs synthetic cached tiles, one connection", 0.5, true},
+                            {"BM_UpstreamDiskCache/real_time/threads:4", "BM_SyntheticCached/real_time/threads:4",
+                             "tiles/s, upstream disk cache vs synthetic cached tiles, 4 connections", 0.5, true}});
   const uint64_t asked = upstream->Counters().requests;
   std::printf("upstream requests while the disk cache was measured: %llu (0 expected)\n",
               static_cast<unsigned long long>(asked));

@@ -62,7 +62,7 @@ int main(int argc, char** argv) {
               wallSeconds, percent, met ? "met" : "NOT MET");
   char measured[64];
   std::snprintf(measured, sizeof measured, "%.4f%% CPU over %.1f s", percent, wallSeconds);
-  bench::AppendSummaryRow("headless program idling in GetMessageW: CPU % of one core vs 1%", measured,
-                          "1% of one core", percent / 1.0, "<1.00", met ? "met" : "NOT MET");
+  bench::AppendSummaryRow("headless program idling in GetMessageW: CPU % of one core vs 1%", measured, "1% of one core",
+                          percent / 1.0, "<1.00", met ? "met" : "NOT MET");
   return met ? 0 : 1;
 }

@@ -35,8 +35,8 @@ void BM_PaintCycle(benchmark::State& state) {
   registration.lpfnWndProc = PaintingProc;
   registration.lpszClassName = u"BenchPainting";
   RegisterClassW(&registration);
-  HWND window = CreateWindowExW(0, u"BenchPainting", u"Bench", WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT,
-                                CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, nullptr, nullptr);
+  HWND window = CreateWindowExW(0, u"BenchPainting", u"Bench", WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                                CW_USEDEFAULT, nullptr, nullptr, nullptr, nullptr);
   MSG message;
   while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
   for (auto _ : state) {
@@ -63,8 +63,8 @@ BENCHMARK(BM_ScreenMemcpy)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv) {
   const std::string size = std::to_string(kWidth) + "x" + std::to_string(kHeight);
-  return bench::RunAndCompare(argc, argv,
-                              {{"BM_PaintCycle", "BM_ScreenMemcpy",
-                                "invalidate + paint + compose one " + size + " headless screen vs memcpy of its bytes",
-                                3.0}});
+  return bench::RunAndCompare(
+      argc, argv,
+      {{"BM_PaintCycle", "BM_ScreenMemcpy",
+        "invalidate + paint + compose one " + size + " headless screen vs memcpy of its bytes", 3.0}});
 }

@@ -24,9 +24,9 @@ struct ContextState {
   std::shared_ptr<GraphicsObject> pen;
   std::shared_ptr<GraphicsObject> font;
 
-  COLORREF textColor = 0;               // black
-  COLORREF bkColor = 0x00FFFFFF;        // white
-  int bkMode = 2;                       // OPAQUE
+  COLORREF textColor = 0;         // black
+  COLORREF bkColor = 0x00FFFFFF;  // white
+  int bkMode = 2;                 // OPAQUE
 };
 
 // Where `context` draws: its surface, origin and clip rectangle in surface coordinates.

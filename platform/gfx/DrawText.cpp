@@ -41,8 +41,7 @@ void DrawGlyph(const PixelSurface& surface, const Box& clip, const Glyph& glyph,
   const Box box{x + glyph.left, baseline - glyph.top, x + glyph.left + glyph.width, baseline - glyph.top + glyph.rows};
   const Box visible = gfx::Intersect(box, clip);
   if (visible.Empty()) return;
-  const uint8_t* first =
-      glyph.coverage.data() + (visible.top - box.top) * glyph.width + (visible.left - box.left);
+  const uint8_t* first = glyph.coverage.data() + (visible.top - box.top) * glyph.width + (visible.left - box.left);
   gfx::BlendCoverage(surface, int32_t(visible.left), int32_t(visible.top), first, int32_t(visible.Width()),
                      int32_t(visible.Height()), glyph.width, color);
 }
@@ -80,16 +79,15 @@ int DrawTextW(HDC dc, LPCWSTR text, int count, RECT* rect, UINT format) {
   }
 
   int64_t top = rect->top;
-  if (format & DT_BOTTOM)
-    top = int64_t(rect->bottom) - blockHeight;
-  else if (format & DT_VCENTER)
-    top = rect->top + (int64_t(rect->bottom) - rect->top - blockHeight) / 2;
+  if (format & DT_BOTTOM) top = int64_t(rect->bottom) - blockHeight;
+  else if (format & DT_VCENTER) top = rect->top + (int64_t(rect->bottom) - rect->top - blockHeight) / 2;
 
   const DrawTarget target = gfx::TargetOf(*context);
   Box clip{0, 0, 0, 0};
   if (target.surface.pixels) {
     clip = gfx::Intersect(gfx::BoxOf(target.clip), Box{0, 0, target.surface.width, target.surface.height});
-    if (!(format & DT_NOCLIP)) clip = gfx::Intersect(clip, gfx::Offset(gfx::BoxOf(*rect), target.originX, target.originY));
+    if (!(format & DT_NOCLIP))
+      clip = gfx::Intersect(clip, gfx::Offset(gfx::BoxOf(*rect), target.originX, target.originY));
   }
   const uint32_t textPixel = PixelFromColor(context->textColor);
   const uint32_t backPixel = PixelFromColor(context->bkColor);
@@ -97,10 +95,8 @@ int DrawTextW(HDC dc, LPCWSTR text, int count, RECT* rect, UINT format) {
   int64_t lineTop = top + target.originY;
   for (const auto& line : lines) {
     int64_t x = rect->left;
-    if (format & DT_RIGHT)
-      x = int64_t(rect->right) - line.width;
-    else if (format & DT_CENTER)
-      x = rect->left + (rectWidth - line.width) / 2;
+    if (format & DT_RIGHT) x = int64_t(rect->right) - line.width;
+    else if (format & DT_CENTER) x = rect->left + (rectWidth - line.width) / 2;
     x += target.originX;
     if (!clip.Empty()) {
       if (context->bkMode == OPAQUE) {

@@ -35,8 +35,8 @@ CopyPlan PlanCopy(const DrawTarget& dst, int x, int y, int width, int height, co
   Box r = gfx::Intersect(wanted, SurfaceBox(dst));
   r = gfx::Intersect(r, gfx::Offset(SurfaceBox(src), -shiftX, -shiftY));
   if (r.Empty()) return CopyPlan{0, 0, 0, 0, 0, 0};
-  return CopyPlan{int32_t(r.left), int32_t(r.top), int32_t(r.left + shiftX), int32_t(r.top + shiftY),
-                  int32_t(r.Width()), int32_t(r.Height())};
+  return CopyPlan{int32_t(r.left),         int32_t(r.top),     int32_t(r.left + shiftX),
+                  int32_t(r.top + shiftY), int32_t(r.Width()), int32_t(r.Height())};
 }
 
 bool TargetsOf(HDC dst, HDC src, DrawTarget* d, DrawTarget* s) {
@@ -53,8 +53,8 @@ bool TargetsOf(HDC dst, HDC src, DrawTarget* d, DrawTarget* s) {
 
 // Fills a rectangle given in logical coordinates (right and bottom exclusive), clipped.
 void FillLogical(const DrawTarget& t, int64_t left, int64_t top, int64_t right, int64_t bottom, COLORREF color) {
-  const Box r = gfx::Intersect(Box{left + t.originX, top + t.originY, right + t.originX, bottom + t.originY},
-                               SurfaceBox(t));
+  const Box r =
+      gfx::Intersect(Box{left + t.originX, top + t.originY, right + t.originX, bottom + t.originY}, SurfaceBox(t));
   if (r.Empty()) return;
   gfx::FillPixels(t.surface, int32_t(r.left), int32_t(r.top), int32_t(r.Width()), int32_t(r.Height()),
                   PixelFromColor(color));
@@ -108,10 +108,10 @@ BOOL Rectangle(HDC dc, int left, int top, int right, int bottom) {
   }
   if (!brush.isNull) FillLogical(t, l + 1, tp + 1, r - 1, b - 1, brush.color);
   if (r - l >= 1 && b - tp >= 1) {
-    FillLogical(t, l, tp, r, tp + 1, pen.color);          // top
-    FillLogical(t, l, b - 1, r, b, pen.color);            // bottom
-    FillLogical(t, l, tp, l + 1, b, pen.color);           // left
-    FillLogical(t, r - 1, tp, r, b, pen.color);           // right
+    FillLogical(t, l, tp, r, tp + 1, pen.color);  // top
+    FillLogical(t, l, b - 1, r, b, pen.color);    // bottom
+    FillLogical(t, l, tp, l + 1, b, pen.color);   // left
+    FillLogical(t, r - 1, tp, r, b, pen.color);   // right
   }
   return TRUE;
 }
@@ -123,7 +123,8 @@ int FillRect(HDC dc, const RECT* rect, HBRUSH brush) {
     SetLastError(context && fill && !rect ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
     return FALSE;
   }
-  if (!fill->isNull) FillLogical(gfx::TargetOf(*context), rect->left, rect->top, rect->right, rect->bottom, fill->color);
+  if (!fill->isNull)
+    FillLogical(gfx::TargetOf(*context), rect->left, rect->top, rect->right, rect->bottom, fill->color);
   return TRUE;
 }
 

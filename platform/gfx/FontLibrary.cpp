@@ -20,9 +20,9 @@ namespace {
 
 constexpr char kDefaultFamily[] = "NanumGothic";  // covers Hangul and Latin
 constexpr char kGenericFamily[] = "sans-serif";
-constexpr int32_t kDefaultCharacterHeight = 13;   // pixels, for lfHeight 0
-constexpr size_t kMaxFallbackFaces = 24;          // faces kept per font, in fallback order
-constexpr size_t kMaxCachedGlyphs = 4096;         // per font; the cache is emptied when full
+constexpr int32_t kDefaultCharacterHeight = 13;  // pixels, for lfHeight 0
+constexpr size_t kMaxFallbackFaces = 24;         // faces kept per font, in fallback order
+constexpr size_t kMaxCachedGlyphs = 4096;        // per font; the cache is emptied when full
 constexpr char32_t kFirstPrintable = 0x20;
 
 struct Candidate {

@@ -99,10 +99,8 @@ std::shared_ptr<ContextState> ObjectRegistry::NewContext() {
 }
 
 void ObjectRegistry::Release(GraphicsObject& object) {
-  if (object.kind == ObjectKind::Bitmap)
-    object.selectedInto = 0;
-  else
-    --object.selections;
+  if (object.kind == ObjectKind::Bitmap) object.selectedInto = 0;
+  else --object.selections;
 }
 
 HGDIOBJ ObjectRegistry::Select(ContextState& context, const std::shared_ptr<GraphicsObject>& object) {

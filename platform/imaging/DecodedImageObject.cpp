@@ -6,7 +6,8 @@
 
 namespace imaging {
 
-DecodedImageObject::DecodedImageObject(DecodedImage pixels) : ComObject<IImage>(IID_IImage), pixels_(std::move(pixels)) {}
+DecodedImageObject::DecodedImageObject(DecodedImage pixels)
+    : ComObject<IImage>(IID_IImage), pixels_(std::move(pixels)) {}
 
 HRESULT DecodedImageObject::GetImageInfo(ImageInfo* info) {
   if (info == nullptr) return E_POINTER;

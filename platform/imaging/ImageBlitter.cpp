@@ -9,9 +9,7 @@ namespace {
 
 constexpr uint32_t kOpaque = 255;
 
-inline uint32_t PixelOf(const uint8_t* rgba) {
-  return (uint32_t{rgba[0]} << 16) | (uint32_t{rgba[1]} << 8) | rgba[2];
-}
+inline uint32_t PixelOf(const uint8_t* rgba) { return (uint32_t{rgba[0]} << 16) | (uint32_t{rgba[1]} << 8) | rgba[2]; }
 
 // (c * a + d * (255 - a)) / 255, rounded.
 inline uint32_t BlendChannel(uint32_t c, uint32_t d, uint32_t a) {
@@ -109,7 +107,8 @@ void ImageBlitter::DrawScaled(const DecodedImage& image, int64_t sourceX, int64_
       uint64_t sumA = 0, sumR = 0, sumG = 0, sumB = 0;
       for (uint32_t j = 0; j < rowSpan.count; ++j) {
         const uint64_t wy = rowWeights[rowSpan.weights + j];
-        const uint8_t* row = image.Row(static_cast<uint32_t>(sourceY + rowSpan.first + j)) + (sourceX + columnSpan.first) * 4;
+        const uint8_t* row =
+            image.Row(static_cast<uint32_t>(sourceY + rowSpan.first + j)) + (sourceX + columnSpan.first) * 4;
         for (uint32_t i = 0; i < columnSpan.count; ++i) {
           const uint8_t* p = row + i * 4;
           const uint64_t wa = wy * columnWeights[columnSpan.weights + i] * p[3];

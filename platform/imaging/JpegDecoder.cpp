@@ -94,7 +94,8 @@ class JpegSession {
     while (cinfo_.output_scanline < height_) {
       const JDIMENSION first = cinfo_.output_scanline;
       int count = 0;
-      for (; count < kRowsPerRead && first + count < height_; ++count) rows[count] = pixels_.get() + (first + count) * rowBytes;
+      for (; count < kRowsPerRead && first + count < height_; ++count)
+        rows[count] = pixels_.get() + (first + count) * rowBytes;
       if (jpeg_read_scanlines(&cinfo_, rows, count) == 0) return ImageError::Truncated;
     }
     jpeg_finish_decompress(&cinfo_);

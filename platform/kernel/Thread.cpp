@@ -50,8 +50,8 @@ thread_local DWORD currentThreadId = 0;
 
 }  // namespace
 
-HANDLE CreateThread(void* attributes, size_t /*stackSize*/, LPTHREAD_START_ROUTINE start, LPVOID parameter,
-                    DWORD flags, DWORD* threadId) {
+HANDLE CreateThread(void* attributes, size_t /*stackSize*/, LPTHREAD_START_ROUTINE start, LPVOID parameter, DWORD flags,
+                    DWORD* threadId) {
   if (attributes != nullptr || start == nullptr || flags != 0) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;

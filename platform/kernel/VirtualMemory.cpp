@@ -11,8 +11,8 @@
 namespace {
 
 struct Reservation {
-  size_t size = 0;                 // bytes, a whole number of pages
-  std::vector<bool> committed;     // one flag per page
+  size_t size = 0;              // bytes, a whole number of pages
+  std::vector<bool> committed;  // one flag per page
 };
 
 // Every live reservation by its start address; Linux does not remember the length of a mapping,

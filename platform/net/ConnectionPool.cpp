@@ -8,9 +8,8 @@
 
 ConnectionPool& ConnectionPool::Shared() {
   // Never destroyed: worker threads may still give connections back while the process ends.
-  static ConnectionPool* pool = new ConnectionPool(
-      {kInternetMaxIdleConnectionsPerServer, kInternetMaxIdleConnections,
-       std::chrono::milliseconds(kInternetIdleConnectionTimeoutMs)});
+  static ConnectionPool* pool = new ConnectionPool({kInternetMaxIdleConnectionsPerServer, kInternetMaxIdleConnections,
+                                                    std::chrono::milliseconds(kInternetIdleConnectionTimeoutMs)});
   return *pool;
 }
 

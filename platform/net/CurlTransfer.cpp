@@ -80,7 +80,8 @@ std::unique_ptr<CurlTransfer> CurlTransfer::Start(const TransferSettings& settin
   ok = ok && curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L) == CURLE_OK;
   // The body is handed over as sent; only the chunked transfer coding is undone.
   ok = ok && curl_easy_setopt(easy, CURLOPT_HTTP_CONTENT_DECODING, 0L) == CURLE_OK;
-  ok = ok && curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(settings.connectTimeoutMs)) == CURLE_OK;
+  ok =
+      ok && curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(settings.connectTimeoutMs)) == CURLE_OK;
   if (!settings.userAgent.empty()) {
     ok = ok && curl_easy_setopt(easy, CURLOPT_USERAGENT, settings.userAgent.c_str()) == CURLE_OK;
   }
@@ -188,9 +189,7 @@ size_t CurlTransfer::TakeBody(const uint8_t* data, size_t count) {
       usable = static_cast<size_t>(std::min<uint64_t>(count, framing_->Length() - acceptedBytes_));
       extraBytes_ = extraBytes_ || usable < count;
       break;
-    case BodyFraming::Kind::kUntilTransferEnds:
-      usable = count;
-      break;
+    case BodyFraming::Kind::kUntilTransferEnds: usable = count; break;
   }
   const size_t readerRoom = reader_ != nullptr ? readerCapacity_ - readerFilled_ : 0;
   if (usable > readerRoom + overflow_.Free()) {
@@ -276,14 +275,10 @@ DWORD CurlTransfer::WaitForHead(const std::atomic<bool>& cancelled) {
 bool CurlTransfer::NetworkBodyComplete() const {
   if (!framing_) return false;
   switch (framing_->GetKind()) {
-    case BodyFraming::Kind::kEmpty:
-      return true;
-    case BodyFraming::Kind::kDeclaredLength:
-      return acceptedBytes_ == framing_->Length();
-    case BodyFraming::Kind::kUntilTransferEnds:
-      return done_ && result_ == CURLE_OK;
-    case BodyFraming::Kind::kInvalid:
-      return false;
+    case BodyFraming::Kind::kEmpty: return true;
+    case BodyFraming::Kind::kDeclaredLength: return acceptedBytes_ == framing_->Length();
+    case BodyFraming::Kind::kUntilTransferEnds: return done_ && result_ == CURLE_OK;
+    case BodyFraming::Kind::kInvalid: return false;
   }
   return false;
 }

@@ -53,7 +53,7 @@ struct TransferSettings {
   std::string password;
   DWORD connectTimeoutMs = 0;
   DWORD receiveTimeoutMs = 0;
-  DWORD minimumSpeed = 0;          // bytes per second; 0: no bound
+  DWORD minimumSpeed = 0;  // bytes per second; 0: no bound
   DWORD minimumSpeedWindowMs = 0;
 };
 
@@ -141,8 +141,8 @@ class CurlTransfer {
 
   // Connection.
   std::string poolKey_;
-  bool extraBytes_ = false;      // bytes arrived past the body's end
-  uint64_t bytesReceived_ = 0;   // head and body bytes, for the minimum speed
+  bool extraBytes_ = false;     // bytes arrived past the body's end
+  uint64_t bytesReceived_ = 0;  // head and body bytes, for the minimum speed
 
   // Minimum speed.
   uint64_t minimumSpeed_ = 0;

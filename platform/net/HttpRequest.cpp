@@ -152,11 +152,8 @@ DWORD HttpRequest::QueryInfo(DWORD infoLevel, void* buffer, DWORD* bufferLength,
     case HTTP_QUERY_STATUS_CODE:
       if (which == 0) value = &head.StatusText();
       break;
-    case HTTP_QUERY_CONTENT_LENGTH:
-      value = head.Find("content-length", which);
-      break;
-    default:
-      return ERROR_INVALID_PARAMETER;
+    case HTTP_QUERY_CONTENT_LENGTH: value = head.Find("content-length", which); break;
+    default: return ERROR_INVALID_PARAMETER;
   }
   if (value == nullptr) return ERROR_HTTP_HEADER_NOT_FOUND;
   const DWORD error = asNumber ? CopyNumber(*value, buffer, bufferLength) : CopyText(*value, buffer, bufferLength);

@@ -29,7 +29,7 @@ class RequestUrl {
   struct Origin {
     std::string scheme;  // lower case
     std::string host;
-    std::string port;    // the scheme's default when the URL names none
+    std::string port;  // the scheme's default when the URL names none
   };
   // The scheme, host and port, or nothing when the URL cannot be parsed.
   std::optional<Origin> GetOrigin() const;

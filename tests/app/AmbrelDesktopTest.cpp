@@ -50,8 +50,8 @@ TEST(AmbrelDesktop, ClickOnZoomOutDrawsTheNewTilesAndTheOkSoftKeyCloses) {
   const std::set<Tile> home = TilesCovering(kHomeLatitude, kHomeLongitude, 17);
   ASSERT_TRUE(app.WaitForLines("OMEventTypeMapLoaded", home.size())) << app.Stderr();
   unsigned long window = 0;
-  ASSERT_TRUE(WaitUntil([&] { return (window = display.WindowOfProcess(app.Pid())) != 0; },
-                        AmbrelProcess::kStartTimeoutMs));
+  ASSERT_TRUE(
+      WaitUntil([&] { return (window = display.WindowOfProcess(app.Pid())) != 0; }, AmbrelProcess::kStartTimeoutMs));
   const WindowGeometry geometry = display.Geometry(window);
   ASSERT_EQ(geometry.width, kScreenWidth * kScale);
   ASSERT_EQ(geometry.height, kScreenHeight * kScale);
@@ -72,8 +72,8 @@ TEST(AmbrelDesktop, ClickOnZoomOutDrawsTheNewTilesAndTheOkSoftKeyCloses) {
   };
   click(kZoomOut);
   const std::set<Tile> zoomedOut = TilesCovering(kHomeLatitude, kHomeLongitude, 16);
-  ASSERT_TRUE(WaitUntil([&] { return AtZoom(TilesAskedFor(server.Log()), 16) == zoomedOut; },
-                        AmbrelProcess::kStartTimeoutMs));
+  ASSERT_TRUE(
+      WaitUntil([&] { return AtZoom(TilesAskedFor(server.Log()), 16) == zoomedOut; }, AmbrelProcess::kStartTimeoutMs));
   ASSERT_TRUE(app.WaitForLines("OMEventTypeMapLoaded", home.size() + zoomedOut.size())) << app.Stderr();
   // The new tiles are drawn: the map area changes and still shows regional tiles.
   Capture after;

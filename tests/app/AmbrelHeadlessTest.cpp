@@ -302,8 +302,8 @@ TEST_F(AmbrelHeadless, ServerThatAnswersOnlyErrorsAndResetsLeavesAProgramThatAns
                         AmbrelProcess::kStartTimeoutMs));
   app.Input(Tap(kHome));
   const std::set<Tile> atSix = TilesCovering(kHomeLatitude, kHomeLongitude, 6);
-  ASSERT_TRUE(WaitUntil([&] { return AtZoom(TilesAskedFor(server.Log()), 6) == atSix; },
-                        AmbrelProcess::kStartTimeoutMs));
+  ASSERT_TRUE(
+      WaitUntil([&] { return AtZoom(TilesAskedFor(server.Log()), 6) == atSix; }, AmbrelProcess::kStartTimeoutMs));
   // The garbage tiles arrive as tiles without an image: drawn white, with their events.
   ASSERT_TRUE(app.WaitForLines(kLoaded, atSix.size())) << app.Stderr();
   app.Input("key ctrl+q");

@@ -65,8 +65,8 @@ TEST(AmbrelResources, IconGroupNamesEightImagesOfTheSizeAndDepthItClaims) {
       EXPECT_EQ(depth, entry.wBitCount);
     }
   }
-  const std::set<std::pair<int, int>> expected = {{32, 4}, {16, 4}, {48, 8}, {32, 8}, {16, 8},
-                                                   {48, 32}, {32, 32}, {16, 32}};
+  const std::set<std::pair<int, int>> expected = {{32, 4}, {16, 4},  {48, 8},  {32, 8},
+                                                  {16, 8}, {48, 32}, {32, 32}, {16, 32}};
   EXPECT_EQ(kinds, expected);
   // The device decodes them: the program icon loads.
   EXPECT_NE(LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(101)), nullptr);

@@ -20,8 +20,8 @@ constexpr int kTaskBar = 26;  // the device's task bar along the top
 constexpr int kMenuBar = 26;  // the soft-key menu bar along the bottom
 // The main window fills the work area; its client height H is 294, the map view gets H - 70.
 constexpr int kMapTop = kTaskBar;
-constexpr int kMapBottom = kTaskBar + 294 - 70;      // 250 on the screen
-constexpr int kButtonBottom = kMapBottom + 30;       // 280
+constexpr int kMapBottom = kTaskBar + 294 - 70;        // 250 on the screen
+constexpr int kButtonBottom = kMapBottom + 30;         // 280
 constexpr int kMenuBarTop = kScreenHeight - kMenuBar;  // 294
 // The map view has a one-pixel border: its client area is 238 x 222.
 constexpr int kMapClientWidth = kScreenWidth - 2;

@@ -22,7 +22,7 @@ class VirtualDisplay {
   VirtualDisplay(const VirtualDisplay&) = delete;
   VirtualDisplay& operator=(const VirtualDisplay&) = delete;
 
-  static bool Available();  // Xvfb and xdotool are installed
+  static bool Available();                           // Xvfb and xdotool are installed
   const std::string& Name() const { return name_; }  // ":N"
 
   // Runs xdotool with these arguments on this display; its standard output, or "" when it fails.

@@ -14,7 +14,9 @@ std::vector<RecordedEvent> events;
 
 constexpr const WCHAR* kParentClass = u"MapViewTestParent";
 
-uint32_t RgbOfColorref(COLORREF c) { return (uint32_t(GetRValue(c)) << 16) | (uint32_t(GetGValue(c)) << 8) | GetBValue(c); }
+uint32_t RgbOfColorref(COLORREF c) {
+  return (uint32_t(GetRValue(c)) << 16) | (uint32_t(GetGValue(c)) << 8) | GetBValue(c);
+}
 
 }  // namespace
 
@@ -56,8 +58,8 @@ MapViewTest::MapViewTest() {
   lastTapTime = 0;
   const RECT area = WorkArea();
   parent = CreateWindowExW(0, kParentClass, u"Map view test", WS_POPUP | WS_VISIBLE, area.left, area.top,
-                           area.right - area.left, area.bottom - area.top - MenuBarHeight(), nullptr, nullptr,
-                           nullptr, nullptr);
+                           area.right - area.left, area.bottom - area.top - MenuBarHeight(), nullptr, nullptr, nullptr,
+                           nullptr);
   Pump();
 }
 

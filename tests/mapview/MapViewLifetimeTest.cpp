@@ -83,4 +83,3 @@ TEST_F(Lifetime, MovingAndZoomingWhileTilesArriveEndsWithTheLastPositionShown) {
 }
 
 }  // namespace
-

@@ -185,7 +185,7 @@ TEST_F(Painting, PanLeavingTheLayersOnBothAxesFillsBothAndRequestsTheCornerTiles
   server.AddRule("y=0 status=404");
   Drag(view, 20, 100, 120, 100);  // pending (-100, 0): stays
   const size_t loadsBefore = EventRecord::Count(view, OMEventTypeMapLoaded);
-  Drag(view, 20, 10, 170, 250);   // pending (-250, -240)
+  Drag(view, 20, 10, 170, 250);                                                 // pending (-250, -240)
   EXPECT_EQ(EventRecord::Count(view, OMEventTypeMapLoaded) - loadsBefore, 1u);  // held tile (1, 1), once
   EXPECT_EQ(view->pendingX, 0);
   EXPECT_EQ(view->pendingY, 0);

@@ -12,6 +12,6 @@ int CallEveryFunctionFromC(void) {
   int sum = OMMapViewSetMap(none, 1, 37.433446, 127.173493, 17.0) + OMMapViewSetCenter(none, 1.0, 2.0) +
             OMMapViewSetZoom(none, 3.0) + OMMapViewZoomIn(none) + OMMapViewZoomOut(none) +
             OMMapViewSetEventHandler(none, IgnoreEvent, 10) + OMMapViewDestroy(none);
-  return sum + (OMMapViewCreate(0x50800000u, 0, 0, 10, 10, (HWND)0, (HINSTANCE)0) != 0) +
-         OMEventTypeMapWillLoad + OMEventTypeMapLoaded - 1 + OMEventTypeMapWillDraw - 2 + OMEventTypeMapDrawn - 3;
+  return sum + (OMMapViewCreate(0x50800000u, 0, 0, 10, 10, (HWND)0, (HINSTANCE)0) != 0) + OMEventTypeMapWillLoad +
+         OMEventTypeMapLoaded - 1 + OMEventTypeMapWillDraw - 2 + OMEventTypeMapDrawn - 3;
 }

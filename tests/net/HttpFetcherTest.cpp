@@ -8,8 +8,8 @@
 #include "net/HttpFetcher.h"
 #include "platform/kernel/VirtualMemory.h"
 #include "tests/net/FetchRecorder.h"
-#include "tests/support/UnansweredListener.h"
 #include "tests/support/TileServerFixture.h"
+#include "tests/support/UnansweredListener.h"
 
 namespace {
 

@@ -47,7 +47,7 @@ TEST(ReceiveBuffer, HoldsOneRegionAtATimeAndNeverGrowsPastIt) {
   ASSERT_NE(buffer.Append(60), nullptr);
   EXPECT_EQ(buffer.Append(41), nullptr);  // 101 > 100
   EXPECT_EQ(buffer.usedSize, 60u);
-  EXPECT_EQ(buffer.Append(40), base + 60);  // exactly fills it
+  EXPECT_EQ(buffer.Append(40), base + 60);         // exactly fills it
   EXPECT_EQ(buffer.Append(0xFFFFFFFFu), nullptr);  // no wrap-around of the sum
   EXPECT_EQ(buffer.usedSize, 100u);
 }

@@ -34,8 +34,10 @@ TEST(TileUrl, WorldServerBelowLevelSeven) {
 
 TEST(TileUrl, RegionalBoxAtLevelSevenIncludesBothEnds) {
   EXPECT_EQ(Url(108, 48, 7.0), Regional(0, u"x=108&y=48&z=7"));
-  for (auto [x, y] : {std::pair{108, 48}, {111, 51}, {108, 51}, {111, 48}}) EXPECT_TRUE(IsRegional(x, y, 7)) << x << "," << y;
-  for (auto [x, y] : {std::pair{107, 48}, {112, 48}, {108, 47}, {108, 52}}) EXPECT_FALSE(IsRegional(x, y, 7)) << x << "," << y;
+  for (auto [x, y] : {std::pair{108, 48}, {111, 51}, {108, 51}, {111, 48}})
+    EXPECT_TRUE(IsRegional(x, y, 7)) << x << "," << y;
+  for (auto [x, y] : {std::pair{107, 48}, {112, 48}, {108, 47}, {108, 52}})
+    EXPECT_FALSE(IsRegional(x, y, 7)) << x << "," << y;
   EXPECT_EQ(Url(111, 51, 7.9), Regional(1, u"x=111&y=51&z=7"));  // zoom printed as its level
 }
 

@@ -116,7 +116,8 @@ TileServer::~TileServer() {
   if (pid_ > 0 && ::waitpid(pid_, &status, WNOHANG) == pid_) {
     // It ended on its own: a crash or a sanitizer report. That must fail the run loudly.
     std::fprintf(stderr, "TileServer: the server (pid %d) ended by itself: %s %d\n", pid_,
-                 WIFSIGNALED(status) ? "signal" : "exit code", WIFSIGNALED(status) ? WTERMSIG(status) : WEXITSTATUS(status));
+                 WIFSIGNALED(status) ? "signal" : "exit code",
+                 WIFSIGNALED(status) ? WTERMSIG(status) : WEXITSTATUS(status));
     pid_ = -1;
     std::abort();
   }
@@ -156,7 +157,8 @@ std::string TileServer::Control(const std::string& method, const std::string& pa
   ConfigureClient(client);
   auto result = method == "POST" ? client.Post(path.c_str(), body, "text/plain") : client.Get(path.c_str());
   if (!result) Fail(method + " " + path + ": " + httplib::to_string(result.error()));
-  if (result->status != 200) Fail(method + " " + path + ": status " + std::to_string(result->status) + ": " + result->body);
+  if (result->status != 200)
+    Fail(method + " " + path + ": status " + std::to_string(result->status) + ": " + result->body);
   return result->body;
 }
 
@@ -179,8 +181,8 @@ std::vector<TileServerLogEntry> TileServer::Log() {
       start = tab + 1;
     }
     if (fields.size() != 6) Fail("malformed log line \"" + line + "\"");
-    entries.push_back(TileServerLogEntry{std::atoll(fields[0].c_str()), fields[1], fields[2], fields[3], fields[4],
-                                         fields[5]});
+    entries.push_back(
+        TileServerLogEntry{std::atoll(fields[0].c_str()), fields[1], fields[2], fields[3], fields[4], fields[5]});
   }
   return entries;
 }

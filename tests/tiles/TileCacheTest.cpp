@@ -85,7 +85,7 @@ TEST_F(Cache, AZoomChangeReplacesTheTileAndMayDropTheCountByOne) {
   for (int c = 0; c < 5; ++c) Create(c, 0, 11.0, kEverything);
   ASSERT_EQ(cache.Count(), 6u);
   EXPECT_EQ(cache.FindAtZoom(3, 5, 12.0), nullptr);  // reads as absent ...
-  EXPECT_NE(cache.Find(3, 5), nullptr);             // ... but is still held
+  EXPECT_NE(cache.Find(3, 5), nullptr);              // ... but is still held
   Create(3, 5, 12.0);  // the zoom-11 tile goes, then one more outside the rectangle, then the new one
   EXPECT_EQ(cache.Count(), 5u);
   ASSERT_NE(cache.FindAtZoom(3, 5, 12.0), nullptr);

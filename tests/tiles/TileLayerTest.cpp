@@ -81,8 +81,8 @@ TEST_F(Layer, RequestsColumnByColumnEachFromTheTopAndEveryTileReportsOnItsWorker
   }
   EXPECT_EQ(reported.size(), 6u);
   // A rectangle inside one tile asks for exactly that tile.
-  EXPECT_EQ(layer->RequestTiles(3 * 256 + 1, 7 * 256 + 1, 3 * 256 + 2, 7 * 256 + 2, 5.0, TileReports::Callback, &reports),
-            1);
+  EXPECT_EQ(
+      layer->RequestTiles(3 * 256 + 1, 7 * 256 + 1, 3 * 256 + 2, 7 * 256 + 2, 5.0, TileReports::Callback, &reports), 1);
   EXPECT_EQ(reports.Count(), 7u);
 }
 

@@ -2,9 +2,9 @@
 #include <gtest/gtest.h>
 
 #include "platform/kernel/VirtualMemory.h"
+#include "platform/net/WinInet.h"
 #include "projection/MercatorProjection.h"
 #include "tests/net/FetchRecorder.h"
-#include "platform/net/WinInet.h"
 #include "tests/support/TileServerFixture.h"
 #include "tests/tiles/TileReports.h"
 #include "tiles/Tile.h"

@@ -20,16 +20,18 @@ ScratchFolder::~ScratchFolder() {
 
 std::vector<std::string> ScratchFolder::Names() const {
   std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(path_)) names.push_back(entry.path().filename().string());
+  for (const auto& entry : std::filesystem::directory_iterator(path_))
+    names.push_back(entry.path().filename().string());
   std::sort(names.begin(), names.end());
   return names;
 }
 
 MBTilesTestFile::MBTilesTestFile(const std::string& path) {
   if (sqlite3_open(path.c_str(), &db_) != SQLITE_OK) throw std::runtime_error("cannot make " + path);
-  Exec("CREATE TABLE IF NOT EXISTS metadata (name TEXT, value TEXT);"
-       "CREATE TABLE IF NOT EXISTS tiles (zoom_level INTEGER, tile_column INTEGER, tile_row INTEGER, tile_data BLOB);"
-       "CREATE UNIQUE INDEX IF NOT EXISTS tile_index ON tiles (zoom_level, tile_column, tile_row);");
+  Exec(
+      "CREATE TABLE IF NOT EXISTS metadata (name TEXT, value TEXT);"
+      "CREATE TABLE IF NOT EXISTS tiles (zoom_level INTEGER, tile_column INTEGER, tile_row INTEGER, tile_data BLOB);"
+      "CREATE UNIQUE INDEX IF NOT EXISTS tile_index ON tiles (zoom_level, tile_column, tile_row);");
 }
 
 MBTilesTestFile::~MBTilesTestFile() { Close(); }

@@ -63,12 +63,8 @@ TEST(TileServerProcess, CommandLineRulesAndLatencyApplyFromTheStartAndSurviveRes
 TEST(TileServerProcess, RejectedRulesNameTheProblemAndAddNothing) {
   TileServer server;
   const std::vector<std::pair<std::string, std::string>> cases = {
-      {"colour=red", "unknown key"},
-      {"status=99", "out of range"},
-      {"delay=soon", "whole number"},
-      {"length=-5 chunked", "only one of"},
-      {"redirect status=404", "exclude"},
-      {"reset=sideways", "reset"},
+      {"colour=red", "unknown key"},        {"status=99", "out of range"},      {"delay=soon", "whole number"},
+      {"length=-5 chunked", "only one of"}, {"redirect status=404", "exclude"}, {"reset=sideways", "reset"},
       {"status=404\nx=1 bogus", "line 2"},  // all or nothing
   };
   for (const auto& [rule, message] : cases) {
@@ -112,12 +108,38 @@ TEST(TileServerProcess, CountsSixtyFourConcurrentRequestsInFlight) {
 TEST(TileServerProcess, HelpDocumentsOptionsFaultsAndControlEndpoints) {
   const ProgramRun run = RunServer("--help");
   EXPECT_EQ(run.exitCode, 0);
-  for (const char* word : {"--port", "--latency", "--rule", "--parent-pid", "--cache-mb", "--verbose", "status=",
-                           "delay=", "chunk-delay=", "length=", "length-delta=", "chunked", "body-size=", "stall=",
-                           "reset=", "garbage", "redirect", "location=", "times=", "/_control/log",
-                           "/_control/counters", "/_control/rules", "/_control/reset", "retry-after=", "--source",
-                           "--regional-source", "mbtiles:FILE", "upstream:TEMPLATE", "--contact",
-                           "--upstream-connections", "--cache-dir", "--max-age"}) {
+  for (const char* word : {"--port",
+                           "--latency",
+                           "--rule",
+                           "--parent-pid",
+                           "--cache-mb",
+                           "--verbose",
+                           "status=",
+                           "delay=",
+                           "chunk-delay=",
+                           "length=",
+                           "length-delta=",
+                           "chunked",
+                           "body-size=",
+                           "stall=",
+                           "reset=",
+                           "garbage",
+                           "redirect",
+                           "location=",
+                           "times=",
+                           "/_control/log",
+                           "/_control/counters",
+                           "/_control/rules",
+                           "/_control/reset",
+                           "retry-after=",
+                           "--source",
+                           "--regional-source",
+                           "mbtiles:FILE",
+                           "upstream:TEMPLATE",
+                           "--contact",
+                           "--upstream-connections",
+                           "--cache-dir",
+                           "--max-age"}) {
     EXPECT_NE(run.output.find(word), std::string::npos) << word;
   }
   EXPECT_NE(run.output.find(tileserver::RegionalDomain()), std::string::npos);

@@ -26,7 +26,9 @@ std::string Regional(int n) { return "mt" + std::to_string(n) + "." + tileserver
 
 std::string AsString(const imaging_test::Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
-std::string OneColourPng(uint32_t rgb) { return AsString(imaging_test::EncodeRgbPng(8, 8, std::vector<uint32_t>(64, rgb))); }
+std::string OneColourPng(uint32_t rgb) {
+  return AsString(imaging_test::EncodeRgbPng(8, 8, std::vector<uint32_t>(64, rgb)));
+}
 
 RawHttpReply Fetch(TileServer& server, const std::string& request) {
   RawHttpConnection connection(server.Port());
@@ -69,7 +71,8 @@ TEST(MBTilesSource, ServesTheStoredBytesWithRowsFlippedAndNeverWritesTheFile) {
     // The client's copy is still the same: 304 and no image.
     const std::string tag = top.Header("ETag").value_or("");
     ASSERT_FALSE(tag.empty());
-    const RawHttpReply again = Fetch(server, TileRequestText(World(1), 1, 0, 2, true, "If-None-Match: " + tag + "\r\n"));
+    const RawHttpReply again =
+        Fetch(server, TileRequestText(World(1), 1, 0, 2, true, "If-None-Match: " + tag + "\r\n"));
     EXPECT_EQ(again.status, 304);
     EXPECT_EQ(again.body, "");
     EXPECT_EQ(Fetch(server, TileRequestText(World(1), 1, 3, 2, true, "If-None-Match: " + tag + "\r\n")).status, 200);
@@ -81,8 +84,8 @@ TEST(MBTilesSource, ServesTheStoredBytesWithRowsFlippedAndNeverWritesTheFile) {
 
     std::vector<std::string> outcomes;
     for (const TileServerLogEntry& e : server.Log()) outcomes.push_back(e.outcome);
-    EXPECT_EQ(outcomes, (std::vector<std::string>{"200 tile", "200 tile", "404 missing", "404 missing", "304 not-modified",
-                                                  "200 tile", "200 tile"}));
+    EXPECT_EQ(outcomes, (std::vector<std::string>{"200 tile", "200 tile", "404 missing", "404 missing",
+                                                  "304 not-modified", "200 tile", "200 tile"}));
   }
   EXPECT_TRUE(ReadWholeFile(path) == before);
   EXPECT_EQ(folder.Names(), std::vector<std::string>{"map.mbtiles"});  // no journal, no WAL
@@ -121,7 +124,9 @@ TEST(MBTilesSource, JpegAndWebpTilesCarryTheirTypeAndAreDrawnByTheImagingFactory
     EXPECT_EQ(reply.Header("Content-Type"), type);
     ASSERT_TRUE(reply.body == stored) << type;
     IImage* image = nullptr;
-    ASSERT_EQ(factory->CreateImageFromBuffer(reply.body.data(), UINT(reply.body.size()), BufferDisposalFlagNone, &image), S_OK)
+    ASSERT_EQ(
+        factory->CreateImageFromBuffer(reply.body.data(), UINT(reply.body.size()), BufferDisposalFlagNone, &image),
+        S_OK)
         << type;
     imaging_test::TestSurface surface(kSide, kSide, 0);
     const RECT dest = {0, 0, kSide, kSide};

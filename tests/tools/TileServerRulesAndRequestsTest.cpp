@@ -34,8 +34,9 @@ TEST(FaultRuleText, ParsesMatchersAndEveryAnswerKey) {
   EXPECT_EQ(r.stallMs, 500);
   EXPECT_EQ(r.garbage, 12u);
   EXPECT_TRUE(r.close);
-  EXPECT_EQ(r.text, "x=108 y=-3 z=7 server=regional times=2 delay=50 chunk-size=10 chunk-delay=5 length-delta=-7 "
-                    "body-size=99 stall=4 stall-ms=500 garbage=12 close");
+  EXPECT_EQ(r.text,
+            "x=108 y=-3 z=7 server=regional times=2 delay=50 chunk-size=10 chunk-delay=5 length-delta=-7 "
+            "body-size=99 stall=4 stall-ms=500 garbage=12 close");
 
   EXPECT_EQ(ParseFaultRule("length=99999999999").rule.lengthLiteral, "99999999999");
   EXPECT_EQ(ParseFaultRule("length=none").rule.length, LengthMode::Absent);
@@ -47,11 +48,32 @@ TEST(FaultRuleText, ParsesMatchersAndEveryAnswerKey) {
 }
 
 TEST(FaultRuleText, RejectsWhatCannotBeMeant) {
-  for (const char* text : {"", "   ", "x", "x=", "x=1.5", "x=99999999999", "server=mars", "status=600", "status=abc",
-                           "delay=-1", "delay=999999999", "stall-ms=60001", "body-size=99999999999", "chunk-size=0",
-                           "chunked=yes", "close=1", "length=", "length=5 length=6", "length=none chunked",
-                           "length-delta=five", "redirect=200", "redirect status=500", "stall=1 reset=head",
-                           "location=", "times=0", "frobnicate"}) {
+  for (const char* text : {"",
+                           "   ",
+                           "x",
+                           "x=",
+                           "x=1.5",
+                           "x=99999999999",
+                           "server=mars",
+                           "status=600",
+                           "status=abc",
+                           "delay=-1",
+                           "delay=999999999",
+                           "stall-ms=60001",
+                           "body-size=99999999999",
+                           "chunk-size=0",
+                           "chunked=yes",
+                           "close=1",
+                           "length=",
+                           "length=5 length=6",
+                           "length=none chunked",
+                           "length-delta=five",
+                           "redirect=200",
+                           "redirect status=500",
+                           "stall=1 reset=head",
+                           "location=",
+                           "times=0",
+                           "frobnicate"}) {
     const FaultRuleParse p = ParseFaultRule(text);
     EXPECT_FALSE(p.ok) << "accepted \"" << text << "\"";
     EXPECT_FALSE(p.error.empty()) << text;
@@ -119,9 +141,9 @@ TEST(TileAddressText, TilePathsNeedWholeNumbersInsideTheLevel) {
 
 TEST(RequestHeads, ProxyAndOriginTargetsResolveToHostAndPath) {
   ClientRequest request;
-  ASSERT_EQ(HttpRequestReader::ParseHead("GET http://mt1.a.test/mt?x=1 HTTP/1.1\r\nHost:  other  \r\nUser-Agent: u",
-                                         request),
-            ReadStatus::Ok);
+  ASSERT_EQ(
+      HttpRequestReader::ParseHead("GET http://mt1.a.test/mt?x=1 HTTP/1.1\r\nHost:  other  \r\nUser-Agent: u", request),
+      ReadStatus::Ok);
   EXPECT_EQ(request.Header("host"), "other");
   RequestTarget target = ResolveTarget(request);
   EXPECT_TRUE(target.absolute);

@@ -75,8 +75,9 @@ TEST_F(TileServerTiles, TilesDifferByPositionAndServerNumberAndRepeatIdentically
 
 TEST_F(TileServerTiles, ProxyAndOriginFormsAreLoggedWithTheirHost) {
   // The proxy form names the host in the target; its Host header says something else on purpose.
-  Fetch(server_, "GET http://" + Regional(3) + "/mt?v=kr1.9&hl=ko&x=111&y=48&z=7 HTTP/1.1\r\nHost: 127.0.0.1\r\n"
-                 "User-Agent: unknown\r\n\r\n");
+  Fetch(server_, "GET http://" + Regional(3) +
+                     "/mt?v=kr1.9&hl=ko&x=111&y=48&z=7 HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+                     "User-Agent: unknown\r\n\r\n");
   Fetch(server_, TileRequestText(World(1), 53, 24, 6, false));
   const std::vector<TileServerLogEntry> log = server_.Log();
   ASSERT_EQ(log.size(), 2u);
@@ -129,10 +130,10 @@ TEST_F(TileServerTiles, PathsAndPositionsThatNameNoTileAre404) {
   };
   const std::vector<Case> cases = {
       {"/", "404 not-a-tile"},
-      {"/mt?v=w2.92&hl=ko&x=1&y=1", "404 not-a-tile"},          // no level
-      {"/mt?v=w2.92&hl=ko&x=1&y=one&z=3", "404 not-a-tile"},    // not a number
+      {"/mt?v=w2.92&hl=ko&x=1&y=1", "404 not-a-tile"},        // no level
+      {"/mt?v=w2.92&hl=ko&x=1&y=one&z=3", "404 not-a-tile"},  // not a number
       {"/tiles?x=1&y=1&z=3", "404 not-a-tile"},
-      {"/mt?v=w2.92&hl=ko&x=8&y=0&z=3", "404 out-of-range"},    // x = 2^3
+      {"/mt?v=w2.92&hl=ko&x=8&y=0&z=3", "404 out-of-range"},  // x = 2^3
       {"/mt?v=w2.92&hl=ko&x=-1&y=0&z=3", "404 out-of-range"},
       {"/mt?v=w2.92&hl=ko&x=0&y=0&z=31", "404 out-of-range"},
   };

@@ -23,7 +23,8 @@ constexpr const char* kUserAgent = "orvan-tileserver/1.0 (+maps@orvanmap.test)";
 std::string World(int n) { return "mt" + std::to_string(n) + "." + tileserver::WorldDomain(); }
 
 std::vector<std::string> ViaUpstream(const TileServer& upstream, const ScratchFolder& cache) {
-  return {"--source", "upstream:http://" + upstream.HostPort() + "/mt?x={x}&y={y}&z={z}", "--contact", kContact,
+  return {"--source",    "upstream:http://" + upstream.HostPort() + "/mt?x={x}&y={y}&z={z}",
+          "--contact",   kContact,
           "--cache-dir", cache.Path()};
 }
 
@@ -193,8 +194,9 @@ TEST(UpstreamSource, TheDiskCacheIsSoundAfterAKillInTheMiddleOfWriting) {
 
   const std::string file = CacheFile(cache);
   EXPECT_EQ(QueryRows(file, "PRAGMA integrity_check"), (std::vector<std::vector<std::string>>{{"ok"}}));
-  const auto rows = QueryRows(file, "SELECT t.zoom_level, t.tile_column, t.tile_row, t.tile_data, f.fresh_until_ms "
-                                    "FROM tiles t LEFT JOIN tile_freshness f USING (zoom_level, tile_column, tile_row)");
+  const auto rows = QueryRows(file,
+                              "SELECT t.zoom_level, t.tile_column, t.tile_row, t.tile_data, f.fresh_until_ms "
+                              "FROM tiles t LEFT JOIN tile_freshness f USING (zoom_level, tile_column, tile_row)");
   EXPECT_EQ(QueryRows(file, "SELECT count(*) FROM tile_freshness")[0][0], std::to_string(rows.size()));
   ASSERT_GE(rows.size(), size_t(kReadBeforeKill));
   std::vector<int> stored;

@@ -30,7 +30,7 @@ ResponsePlan TextPlan(int status, const std::string& what, const std::string& bo
 void ConnectionHandler::Serve(int fd) {
   SocketStream socket(fd);
   HttpRequestReader reader(socket);
-  bool counted = false;  // connections are counted when they carry a tile request
+  bool counted = false;     // connections are counted when they carry a tile request
   bool firstAnswer = true;  // the next tile answer is the first on this connection
   for (;;) {
     ClientRequest request;

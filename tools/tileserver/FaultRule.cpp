@@ -88,7 +88,8 @@ class RuleBuilder {
   bool Size(std::optional<std::string_view> value, size_t& out, size_t low) {
     uint64_t n = 0;
     if (!value || !ParseNumber(*value, n)) return Fail("needs a byte count");
-    if (n < low || n > kMaxBodySize) return Fail("out of range " + std::to_string(low) + ".." + std::to_string(kMaxBodySize));
+    if (n < low || n > kMaxBodySize)
+      return Fail("out of range " + std::to_string(low) + ".." + std::to_string(kMaxBodySize));
     out = static_cast<size_t>(n);
     return true;
   }

@@ -41,7 +41,7 @@ struct FaultRule {
   int status = 0;  // 0: the normal status (200 with the tile)
   int delayMs = 0;
   std::optional<int> retryAfter;  // seconds, sent as Retry-After
-  int connectDelayMs = 0;  // before the first answer on a new connection (a handshake's round trip)
+  int connectDelayMs = 0;         // before the first answer on a new connection (a handshake's round trip)
   int chunkDelayMs = 0;
   size_t chunkSize = 0;  // 0: the whole body at once (or kDefaultChunkSize when pacing is asked)
   LengthMode length = LengthMode::Actual;

@@ -19,8 +19,8 @@ using HeaderList = std::vector<std::pair<std::string, std::string>>;
 const std::string* FindHeader(const HeaderList& headers, std::string_view lowerName);
 
 struct CachePolicy {
-  bool store = true;     // may be kept at all
-  int64_t freshMs = 0;   // how long from now it is fresh (0: revalidate before the next use)
+  bool store = true;    // may be kept at all
+  int64_t freshMs = 0;  // how long from now it is fresh (0: revalidate before the next use)
 };
 
 // Answers without any freshness information get a tenth of the time since they were last

@@ -84,15 +84,15 @@ MBTilesReader::OpenResult MBTilesReader::Open(const std::string& path) {
   if (info.st_size <= kMaxCheckedBytes) {
     std::string verdict;
     error = EachRow(db->db(), "PRAGMA quick_check(1)", [&](sqlite3_stmt* s) { verdict = Column(s, 0); });
-    if (!error.empty() && sqlite3_errcode(db->db()) == SQLITE_NOTADB) return fail("not an SQLite database (" + error + ")");
+    if (!error.empty() && sqlite3_errcode(db->db()) == SQLITE_NOTADB)
+      return fail("not an SQLite database (" + error + ")");
     if (!error.empty()) return fail("damaged (" + error + ")");
     if (verdict != "ok") return fail("damaged (" + verdict + ")");
     meta.checked = true;
   }
   std::map<std::string, std::string> metadata;
-  error = EachRow(db->db(), "SELECT name, value FROM metadata", [&](sqlite3_stmt* s) {
-    metadata.emplace(Column(s, 0), Column(s, 1));
-  });
+  error = EachRow(db->db(), "SELECT name, value FROM metadata",
+                  [&](sqlite3_stmt* s) { metadata.emplace(Column(s, 0), Column(s, 1)); });
   if (!error.empty()) return fail("not an MBTiles file: no metadata table of names and values (" + error + ")");
   if (!reader->pool_.Acquire(&error))
     return fail("not an MBTiles file: no tiles table of zoom_level, tile_column, tile_row, tile_data (" + error + ")");
@@ -101,7 +101,8 @@ MBTilesReader::OpenResult MBTilesReader::Open(const std::string& path) {
   if (metadata.count("format")) {
     const std::string& format = metadata["format"];
     const std::optional<TileImageFormat> named = TileImageFormatNamed(format);
-    if (format == "pbf") return fail("holds vector tiles (format pbf); only image tiles (png, jpg, webp) can be served");
+    if (format == "pbf")
+      return fail("holds vector tiles (format pbf); only image tiles (png, jpg, webp) can be served");
     if (!named) return fail("unknown tile format \"" + format + "\" (png, jpg or webp)");
     meta.format = *named;
   } else {
@@ -116,8 +117,10 @@ MBTilesReader::OpenResult MBTilesReader::Open(const std::string& path) {
     meta.formatGiven = false;
   }
   const bool hasMin = metadata.count("minzoom") != 0, hasMax = metadata.count("maxzoom") != 0;
-  if (hasMin && !ParseZoom(metadata["minzoom"], meta.minZoom)) return fail("bad minzoom \"" + metadata["minzoom"] + "\"");
-  if (hasMax && !ParseZoom(metadata["maxzoom"], meta.maxZoom)) return fail("bad maxzoom \"" + metadata["maxzoom"] + "\"");
+  if (hasMin && !ParseZoom(metadata["minzoom"], meta.minZoom))
+    return fail("bad minzoom \"" + metadata["minzoom"] + "\"");
+  if (hasMax && !ParseZoom(metadata["maxzoom"], meta.maxZoom))
+    return fail("bad maxzoom \"" + metadata["maxzoom"] + "\"");
   if (!hasMin || !hasMax) {
     int low = 0, high = 0;
     error = EachRow(db->db(), "SELECT MIN(zoom_level), MAX(zoom_level) FROM tiles", [&](sqlite3_stmt* s) {

@@ -14,13 +14,13 @@
 namespace tileserver {
 
 struct MBTilesInfo {
-  std::string name;                 // metadata "name"; may be empty
+  std::string name;  // metadata "name"; may be empty
   TileImageFormat format = TileImageFormat::Png;
-  bool formatGiven = true;          // false: told by the first tile's bytes
-  int minZoom = 0, maxZoom = 0;     // from the metadata, else from the tiles
+  bool formatGiven = true;                                        // false: told by the first tile's bytes
+  int minZoom = 0, maxZoom = 0;                                   // from the metadata, else from the tiles
   double bounds[4] = {-180.0, -85.05112878, 180.0, 85.05112878};  // west, south, east, north
   bool boundsGiven = false;
-  bool checked = false;             // the whole file passed SQLite's quick check
+  bool checked = false;  // the whole file passed SQLite's quick check
 };
 
 enum class TileLookup { Found, Missing, Failed };

@@ -15,12 +15,12 @@
 namespace tileserver {
 
 struct LogEntry {
-  int64_t timeMs = 0;     // milliseconds since the server started, when the request arrived
-  std::string form;       // "absolute" (proxy form, http://host/path) or "origin" (/path)
+  int64_t timeMs = 0;  // milliseconds since the server started, when the request arrived
+  std::string form;    // "absolute" (proxy form, http://host/path) or "origin" (/path)
   std::string host;
   std::string path;
   std::string userAgent;
-  std::string outcome;    // e.g. "200 tile", "404 rule", "reset after 0 bytes"
+  std::string outcome;  // e.g. "200 tile", "404 rule", "reset after 0 bytes"
 };
 
 inline constexpr const char* kPendingOutcome = "pending";

@@ -17,8 +17,8 @@ struct ResponsePlan {
   std::string contentType = "image/png";
   std::vector<std::pair<std::string, std::string>> headers;  // beyond type, length and connection
   std::shared_ptr<const std::string> body;
-  FaultRule fault;           // a default rule when none matched: an honest answer
-  int delayMs = 0;           // before the head
+  FaultRule fault;  // a default rule when none matched: an honest answer
+  int delayMs = 0;  // before the head
   bool clientKeepsAlive = true;
 };
 

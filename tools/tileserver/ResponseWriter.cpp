@@ -69,7 +69,8 @@ SendOutcome ResponseWriter::Send(SocketStream& socket, const ResponsePlan& plan,
   const std::string_view body = plan.body ? std::string_view(*plan.body) : std::string_view();
   size_t limit = body.size();
   if (f.stallAfter) limit = std::min(limit, *f.stallAfter);
-  if (f.reset == ResetPoint::AfterBytes) limit = std::min(limit, f.resetAfter == SIZE_MAX ? body.size() / 2 : f.resetAfter);
+  if (f.reset == ResetPoint::AfterBytes)
+    limit = std::min(limit, f.resetAfter == SIZE_MAX ? body.size() / 2 : f.resetAfter);
   const bool chunked = f.length == LengthMode::Chunked;
   const bool paced = f.chunkDelayMs > 0 || f.chunkSize > 0 || chunked;
   const size_t piece = f.chunkSize > 0 ? f.chunkSize : paced ? kDefaultChunkSize : std::max<size_t>(limit, 1);

@@ -31,8 +31,8 @@ ServerOptionsParse ParseServerOptions(int argc, const char* const* argv) {
   o.cacheBytes = EncodedTileCache::kDefaultMaxBytes;
   if (const char* contact = std::getenv(kContactVariable); contact != nullptr && *contact != 0) {
     if (!ValidContact(contact)) {
-      result.error = std::string(kContactVariable) + ": printable text of at most " + std::to_string(kMaxContactLength) +
-                     " characters";
+      result.error = std::string(kContactVariable) + ": printable text of at most " +
+                     std::to_string(kMaxContactLength) + " characters";
       return result;
     }
     o.sourceSettings.contact = contact;
@@ -130,8 +130,10 @@ and benchmarks. It listens on 127.0.0.1 only and prints "listening on 127.0.0.1:
 
 Tile requests: GET /mt?v=..&hl=..&x=X&y=Y&z=Z, in origin form (host from the Host header) or
 proxy form (GET http://mtN.<domain>/mt?..., as a client configured with this server as its
-HTTP proxy sends). The world domain is )" + WorldDomain() + R"(, the regional one
-)" + RegionalDomain() + R"(; regional tiles are tinted blue. Each tile is a 256x256 RGB PNG
+HTTP proxy sends). The world domain is )" +
+                     WorldDomain() + R"(, the regional one
+)" + RegionalDomain() +
+                     R"(; regional tiles are tinted blue. Each tile is a 256x256 RGB PNG
 showing its column, row, level and server number. A path that is no tile answers 404
 ("not-a-tile"); a position outside the level answers 404 ("out-of-range").
 
@@ -155,7 +157,8 @@ Tile sources (one for each domain, chosen at start; what was read of each is pri
                             upstream:https://tiles.example.org/{z}/{x}/{y}.png
                             ({-y} for rows counted from the south)
   --contact TEXT            an e-mail address or web page for the upstream's operators, sent in
-                            the User-Agent ")" + UpstreamUserAgent("TEXT") + R"(";
+                            the User-Agent ")" +
+                     UpstreamUserAgent("TEXT") + R"(";
                             needed by upstream sources (default: $ORVAN_TILE_CONTACT)
   --upstream-connections N  connections to an upstream at once, kept alive (default 2, the most
                             public tile services allow; 1 to 8)

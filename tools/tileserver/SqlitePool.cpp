@@ -45,7 +45,8 @@ std::unique_ptr<SqliteConnection> SqlitePool::OpenOne(std::string* error) const 
   }
   for (const std::string& sql : statements_) {
     sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v3(connection->db_, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &statement, nullptr) != SQLITE_OK)
+    if (sqlite3_prepare_v3(connection->db_, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &statement, nullptr) !=
+        SQLITE_OK)
       return fail(sqlite3_errmsg(connection->db_));
     connection->statements_.push_back(statement);
   }

@@ -38,7 +38,8 @@ class SqlitePool {
 
   class Lease {
    public:
-    Lease(SqlitePool* pool, std::unique_ptr<SqliteConnection> connection) : pool_(pool), connection_(std::move(connection)) {}
+    Lease(SqlitePool* pool, std::unique_ptr<SqliteConnection> connection)
+        : pool_(pool), connection_(std::move(connection)) {}
     ~Lease();
     Lease(Lease&&) = default;
     Lease& operator=(Lease&&) = delete;

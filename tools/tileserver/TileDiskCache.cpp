@@ -104,9 +104,12 @@ TileDiskCache::OpenResult TileDiskCache::Open(const std::string& path, const std
     if (error.empty()) error = SqliteExec(db->db(), kSchema);
     if (error.empty()) {
       sqlite3_stmt* insert = nullptr;
-      sqlite3_prepare_v2(db->db(), "INSERT OR IGNORE INTO metadata (name, value) VALUES (?1, ?2)", -1, &insert, nullptr);
+      sqlite3_prepare_v2(db->db(), "INSERT OR IGNORE INTO metadata (name, value) VALUES (?1, ?2)", -1, &insert,
+                         nullptr);
       for (const auto& [name, value] : {std::pair<std::string, std::string>{"name", "tile cache"},
-                                        {"description", description}, {"type", "baselayer"}, {"version", "1"}}) {
+                                        {"description", description},
+                                        {"type", "baselayer"},
+                                        {"version", "1"}}) {
         BindText(insert, 1, name);
         BindText(insert, 2, value);
         if (!Run(insert)) error = sqlite3_errmsg(db->db());

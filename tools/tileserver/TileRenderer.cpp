@@ -94,8 +94,7 @@ std::vector<uint8_t> TileRenderer::Render(const TileKey& key) {
   for (int r : rows) canvas.Fill(0, r - half, size, 2 * half + 1, style::kRoad);
 
   canvas.Fill(style::kPanelLeft, style::kPanelTop, style::kPanelWidth, style::kPanelHeight, style::kPanelBorder);
-  canvas.Fill(style::kPanelLeft + 1, style::kPanelTop + 1, style::kPanelWidth - 2, style::kPanelHeight - 2,
-              background);
+  canvas.Fill(style::kPanelLeft + 1, style::kPanelTop + 1, style::kPanelWidth - 2, style::kPanelHeight - 2, background);
   int top = style::kPanelTop + style::kPanelPadding;
   for (const std::string& line : LabelLines(key)) {
     canvas.Text(style::kPanelLeft + style::kPanelPadding, top, line, style::kFontScale, style::kText);

@@ -18,9 +18,9 @@ struct SourcedTile {
   int status = 200;
   std::string what = "tile";  // the outcome word for the log: tile, missing, cached, revalidated, ...
   std::string contentType = "image/png";
-  std::shared_ptr<const std::string> body;  // the image; a short text for any other status
-  std::string etag;                         // quoted entity tag of the image; empty: none
-  int64_t lastModifiedMs = -1;              // milliseconds since the epoch; -1: unknown
+  std::shared_ptr<const std::string> body;                   // the image; a short text for any other status
+  std::string etag;                                          // quoted entity tag of the image; empty: none
+  int64_t lastModifiedMs = -1;                               // milliseconds since the epoch; -1: unknown
   std::vector<std::pair<std::string, std::string>> headers;  // e.g. Cache-Control, Retry-After
 
   static SourcedTile Text(int status, std::string what, const std::string& text);

@@ -119,8 +119,9 @@ OpenedSource OpenTileSource(const TileSourceChoice& choice, const SourceSettings
     }
     case SourceKind::Upstream: {
       if (settings.contact.empty()) {
-        opened.error = "an upstream source needs --contact (an e-mail address or web page where the tile "
-                       "service's operators can reach you; it goes into the User-Agent)";
+        opened.error =
+            "an upstream source needs --contact (an e-mail address or web page where the tile "
+            "service's operators can reach you; it goes into the User-Agent)";
         return opened;
       }
       const UpstreamTemplate pattern = *UpstreamTemplate::FromText(choice.argument).value;

@@ -32,7 +32,7 @@ struct SourceSettings {
   std::optional<int> maxAgeSeconds;  // Cache-Control on the answers of local sources
   std::string contact;               // goes into the upstream User-Agent; required for upstreams
   int upstreamConnections = 2;
-  std::string cacheDir;              // where upstream disk caches live
+  std::string cacheDir;  // where upstream disk caches live
 };
 
 struct OpenedSource {

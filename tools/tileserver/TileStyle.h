@@ -28,10 +28,10 @@ inline constexpr Rgb kRoadCasing{188, 176, 156};
 inline constexpr Rgb kText{48, 48, 64};
 inline constexpr Rgb kPanelBorder{120, 120, 136};
 
-inline constexpr int kGridStep = 32;          // grid lines at every multiple, tile edges included
-inline constexpr int kRoadHalfWidth = 4;      // white part spans 2 * half + 1 pixels
+inline constexpr int kGridStep = 32;      // grid lines at every multiple, tile edges included
+inline constexpr int kRoadHalfWidth = 4;  // white part spans 2 * half + 1 pixels
 inline constexpr int kRoadCasingWidth = 1;
-inline constexpr int kRoadSlots = 7;          // a road runs midway between two grid lines
+inline constexpr int kRoadSlots = 7;  // a road runs midway between two grid lines
 
 // The label panel: background-coloured, bordered, holding the tile's numbers.
 inline constexpr int kPanelLeft = 8;

@@ -131,4 +131,3 @@ UpstreamReply UpstreamClient::Get(const std::string& url, const std::vector<std:
 }
 
 }  // namespace tileserver
-

@@ -16,11 +16,11 @@
 namespace tileserver {
 
 struct UpstreamReply {
-  bool reached = false;    // a whole answer came back (false: no connection, a reset, a time-out, a cut body)
+  bool reached = false;  // a whole answer came back (false: no connection, a reset, a time-out, a cut body)
   bool timedOut = false;
-  std::string error;       // why not, when !reached
+  std::string error;  // why not, when !reached
   int status = 0;
-  HeaderList headers;      // of the final answer, names in lower case
+  HeaderList headers;  // of the final answer, names in lower case
   std::string body;
 };
 

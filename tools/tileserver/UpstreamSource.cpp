@@ -114,8 +114,10 @@ SourcedTile UpstreamSource::FetchFromUpstream(const TileKey& key, const std::opt
   if (status == 429 || status == 503) {
     BackOff(status, reply.headers, nowMs);
     if (cached) return FromCache(*cached, "stale", nowMs);
-    SourcedTile passed = SourcedTile::Text(status, "upstream", "the upstream answered " + std::to_string(status) + "\n");
-    if (const int64_t leftMs = BackoffLeftMs(nowMs)) passed.headers.emplace_back("Retry-After", std::to_string(CeilSeconds(leftMs)));
+    SourcedTile passed =
+        SourcedTile::Text(status, "upstream", "the upstream answered " + std::to_string(status) + "\n");
+    if (const int64_t leftMs = BackoffLeftMs(nowMs))
+      passed.headers.emplace_back("Retry-After", std::to_string(CeilSeconds(leftMs)));
     return passed;
   }
   if (status >= 400 && status <= 599)

@@ -16,7 +16,8 @@ UpstreamTemplate::Parse UpstreamTemplate::FromText(std::string_view text) {
     result.error = "upstream template \"" + std::string(text.substr(0, 200)) + "\": " + what;
     return result;
   };
-  if (text.size() > kMaxTemplateLength) return fail("longer than " + std::to_string(kMaxTemplateLength) + " characters");
+  if (text.size() > kMaxTemplateLength)
+    return fail("longer than " + std::to_string(kMaxTemplateLength) + " characters");
   if (!StartsWith(text, "http://") && !StartsWith(text, "https://")) return fail("must start with http:// or https://");
   const size_t hostStart = text.find("//") + 2;
   if (hostStart >= text.size() || text[hostStart] == '/' || text[hostStart] == '{') return fail("names no host");

@@ -55,8 +55,7 @@ int main(int argc, char** argv) {
   if (ownRegional) {
     regional = OpenTileSource(*options.regionalSource, options.sourceSettings, cache, startMs);
     if (!regional.source) {
-      std::fprintf(stderr, "tileserver: regional tiles: %s\n",
-                   OneLine(regional.error).c_str());
+      std::fprintf(stderr, "tileserver: regional tiles: %s\n", OneLine(regional.error).c_str());
       return kExitSource;
     }
   }

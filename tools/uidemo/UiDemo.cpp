@@ -45,11 +45,8 @@ BOOL AboutProcedure(HWND dialog, UINT message, WPARAM first, LPARAM /*second*/) 
         return TRUE;
       }
       return FALSE;
-    case WM_CLOSE:
-      EndDialog(dialog, 0);
-      return TRUE;
-    default:
-      return FALSE;
+    case WM_CLOSE: EndDialog(dialog, 0); return TRUE;
+    default: return FALSE;
   }
 }
 
@@ -69,9 +66,7 @@ void CreateChildren(HWND window) {
 
 LRESULT MainProcedure(HWND window, UINT message, WPARAM first, LPARAM second) {
   switch (message) {
-    case WM_CREATE:
-      CreateChildren(window);
-      return 0;
+    case WM_CREATE: CreateChildren(window); return 0;
     case WM_COMMAND: {
       const WORD command = LOWORD(first);
       Report("command", command);
@@ -87,8 +82,7 @@ LRESULT MainProcedure(HWND window, UINT message, WPARAM first, LPARAM second) {
       menuBar = nullptr;
       PostQuitMessage(0);
       return 0;
-    default:
-      return DefWindowProcW(window, message, first, second);
+    default: return DefWindowProcW(window, message, first, second);
   }
 }
 

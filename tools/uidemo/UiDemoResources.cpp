@@ -16,8 +16,8 @@ const MenuTemplate kHelpMenu = {kMenuItems, 1};
 // Menu 102 with two soft keys: "OK" pushes 40000; "Help" drops down popup 0 of menu 102.
 const uint8_t kMenuBar[] = {
     102,  0,    2,    0,                                           // menu id, count
-    0xFE, 0xFF, 0x40, 0x9C, 0x04, 0x10, 103, 0, 0, 0, 0xFF, 0xFF,                   // OK
-    0xFE, 0xFF, 0x41, 0x9C, 0x04, 0x18, 104, 0, 0, 0, 0, 0,                         // Help
+    0xFE, 0xFF, 0x40, 0x9C, 0x04, 0x10, 103, 0, 0, 0, 0xFF, 0xFF,  // OK
+    0xFE, 0xFF, 0x41, 0x9C, 0x04, 0x18, 104, 0, 0, 0, 0,    0,     // Help
 };
 
 const ACCEL kAcceleratorTable[] = {
@@ -31,8 +31,17 @@ const DialogItemTemplate kAboutItems[] = {
      u"Tap Done or OK to close."},
     {WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 52, 60, 50, 14, IDOK, u"button", u"OK"},
 };
-const DialogTemplate kAbout = {WS_POPUP | WS_CAPTION | DS_SETFONT, WS_EX_CAPTIONOKBTN, 0, 0, 156, 129,
-                               u"About UI Demo", 9, u"MS Shell Dlg", kAboutItems, 3};
+const DialogTemplate kAbout = {WS_POPUP | WS_CAPTION | DS_SETFONT,
+                               WS_EX_CAPTIONOKBTN,
+                               0,
+                               0,
+                               156,
+                               129,
+                               u"About UI Demo",
+                               9,
+                               u"MS Shell Dlg",
+                               kAboutItems,
+                               3};
 
 const ResourceEntry kResources[] = {
     {RT_STRING, MAKEINTRESOURCEW(kTitleString), kKorean, u"UI Demo", sizeof(u"UI Demo")},

@@ -70,7 +70,8 @@ void ActivateWindow(HWND handle, bool lastOwned) {
   if (next == nullptr) return;
   DamageScreen(RECT{0, 0, Compositor::Get().Width(), 1});  // the task bar shows the new title
   if (DisplayBackend* backend = CurrentDisplayBackend()) backend->Raise();
-  if (previous != nullptr) SendMessageW(previous, WM_ACTIVATE, MAKEWPARAM(WA_INACTIVE, 0), reinterpret_cast<LPARAM>(next));
+  if (previous != nullptr)
+    SendMessageW(previous, WM_ACTIVATE, MAKEWPARAM(WA_INACTIVE, 0), reinterpret_cast<LPARAM>(next));
   SendMessageW(next, WM_ACTIVATE, MAKEWPARAM(WA_ACTIVE, 0), reinterpret_cast<LPARAM>(previous));
 }
 
@@ -80,7 +81,8 @@ void ActivateNextWindow(HWND leaving) {
   {
     std::lock_guard<std::mutex> held(ws.lock);
     Window* gone = ws.Find(leaving);
-    if (ws.foreground != nullptr && ws.foreground != gone && !(gone && WindowSystem::IsDescendant(gone, ws.foreground))) {
+    if (ws.foreground != nullptr && ws.foreground != gone &&
+        !(gone && WindowSystem::IsDescendant(gone, ws.foreground))) {
       return;  // something else is already in front
     }
     if (gone != nullptr && ws.foreground != nullptr) ws.foreground = nullptr;

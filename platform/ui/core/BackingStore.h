@@ -11,7 +11,8 @@
 
 struct BackingStore {
   BackingStore(int32_t width, int32_t height)
-      : width(width > 0 ? width : 0), height(height > 0 ? height : 0),
+      : width(width > 0 ? width : 0),
+        height(height > 0 ? height : 0),
         pixels(size_t(this->width) * size_t(this->height), 0x00FFFFFFu) {}
   PixelSurface Surface() { return PixelSurface{pixels.data(), width, height, width}; }
 

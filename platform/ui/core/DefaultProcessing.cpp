@@ -5,9 +5,7 @@
 
 LRESULT DefWindowProcW(HWND handle, UINT message, WPARAM first, LPARAM second) {
   switch (message) {
-    case WM_CLOSE:
-      DestroyWindow(handle);
-      return 0;
+    case WM_CLOSE: DestroyWindow(handle); return 0;
     case WM_ERASEBKGND: {
       HBRUSH brush = nullptr;
       RECT client{};
@@ -28,9 +26,7 @@ LRESULT DefWindowProcW(HWND handle, UINT message, WPARAM first, LPARAM second) {
       if (BeginPaint(handle, &paint) != nullptr) EndPaint(handle, &paint);
       return 0;
     }
-    case WM_SETTEXT:
-      ApplyWindowText(handle, reinterpret_cast<const char16_t*>(second));
-      return TRUE;
+    case WM_SETTEXT: ApplyWindowText(handle, reinterpret_cast<const char16_t*>(second)); return TRUE;
     case WM_GETTEXT:
     case WM_GETTEXTLENGTH: {
       std::u16string text;
@@ -64,7 +60,6 @@ LRESULT DefWindowProcW(HWND handle, UINT message, WPARAM first, LPARAM second) {
         if (!inside) SetFocus(handle);
       }
       return 0;
-    default:
-      return 0;
+    default: return 0;
   }
 }

@@ -34,8 +34,8 @@ DeviceSettings ReadDeviceSettings() {
   }
   if (const char* screen = std::getenv("ORVAN_SCREEN"); screen != nullptr && *screen != 0) {
     if (!ParseScreenSize(screen, &settings.width, &settings.height)) {
-      std::fprintf(stderr, "orvan: ORVAN_SCREEN=%s is not WxH with sides %d..%d; using %dx%d\n", screen,
-                   kMinScreenSide, kMaxScreenSide, kDefaultScreenWidth, kDefaultScreenHeight);
+      std::fprintf(stderr, "orvan: ORVAN_SCREEN=%s is not WxH with sides %d..%d; using %dx%d\n", screen, kMinScreenSide,
+                   kMaxScreenSide, kDefaultScreenWidth, kDefaultScreenHeight);
     }
   }
   if (const char* scale = std::getenv("ORVAN_SCALE"); scale != nullptr && *scale != 0) {

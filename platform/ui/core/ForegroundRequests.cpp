@@ -74,8 +74,8 @@ bool SendForegroundRequest(long pid, uintptr_t handle, bool lastOwned) {
   const int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return false;
   char request[64];
-  const int length = std::snprintf(request, sizeof request, "F %llu %d\n", static_cast<unsigned long long>(handle),
-                                   lastOwned ? 1 : 0);
+  const int length =
+      std::snprintf(request, sizeof request, "F %llu %d\n", static_cast<unsigned long long>(handle), lastOwned ? 1 : 0);
   const bool sent =
       sendto(fd, request, size_t(length), 0, reinterpret_cast<sockaddr*>(&address), sizeof address) == length;
   close(fd);

@@ -92,7 +92,6 @@ void PostStylus(UINT message, int32_t x, int32_t y) {
 }
 }  // namespace
 
-
 void RouteStylusDown(int32_t x, int32_t y) { PostStylus(WM_LBUTTONDOWN, x, y); }
 void RouteStylusMove(int32_t x, int32_t y) { PostStylus(WM_MOUSEMOVE, x, y); }
 void RouteStylusUp(int32_t x, int32_t y) { PostStylus(WM_LBUTTONUP, x, y); }

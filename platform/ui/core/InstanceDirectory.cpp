@@ -22,7 +22,8 @@ const std::string& InstanceDirectory() {
     struct stat info {};
     if (lstat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != getuid() ||
         (info.st_mode & 0077) != 0) {
-      std::fprintf(stderr, "orvan: %s is not a private directory of this user; windows of other processes are not found\n",
+      std::fprintf(stderr,
+                   "orvan: %s is not a private directory of this user; windows of other processes are not found\n",
                    path.c_str());
       return std::string();
     }
@@ -57,4 +58,3 @@ bool ReadLiveInstanceEntry(const std::string& path, std::string* content) {
   content->assign(buffer, size_t(got));
   return true;
 }
-

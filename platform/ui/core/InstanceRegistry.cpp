@@ -9,9 +9,9 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <string>
 #include <utility>
 #include <vector>
-#include <string>
 
 #include "platform/kernel/WideText.h"
 #include "platform/ui/core/ForegroundRequests.h"
@@ -56,7 +56,6 @@ std::string Unhex(const std::string& text) {
   for (size_t i = 0; i + 1 < text.size(); i += 2) out += char(value(text[i]) * 16 + value(text[i + 1]));
   return out;
 }
-
 
 struct WindowFacts {
   bool publish = false;

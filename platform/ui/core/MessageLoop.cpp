@@ -1,7 +1,7 @@
 // The message queue calls: posting, sending (across threads too), retrieving, translating and
 // dispatching, and default processing.
-#include "platform/kernel/Thread.h"
 #include <time.h>
+#include "platform/kernel/Thread.h"
 
 #include "platform/kernel/Time.h"
 #include "platform/ui/core/DeviceScreenState.h"
@@ -101,8 +101,8 @@ Retrieved Retrieve(MSG* out, HWND filter, UINT filterMin, UINT filterMax, bool r
     MessageRing& posted = queue->posted;
     *out = posted[0];
     if (Window* target = ws.Find(out->hwnd)) {
-      lastRetrieved = RetrievedProcedure{out->hwnd, target->procedure,
-                                         ws.procedureGeneration.load(std::memory_order_relaxed)};
+      lastRetrieved =
+          RetrievedProcedure{out->hwnd, target->procedure, ws.procedureGeneration.load(std::memory_order_relaxed)};
     }
     if (remove) {
       NoteKeyState(*queue, *out);

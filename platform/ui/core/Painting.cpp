@@ -53,12 +53,16 @@ HDC OpenWindowContext(HWND handle, bool paint, RECT* paintRect, bool* erase) {
         style = window->style;
         title = window->text;
         frame = RECT{corner.x, corner.y, corner.x + window->Width(), corner.y + window->Height()};
-        frameClip = window->parent == nullptr ? frame : RectIntersect(frame, WindowSystem::VisibleClientInStore(*window->parent));
+        frameClip = window->parent == nullptr
+                        ? frame
+                        : RectIntersect(frame, WindowSystem::VisibleClientInStore(*window->parent));
       }
     }
   }
   store->drawing.lock();
-  if (drawFrame) DrawWindowFrame(store->Surface(), frame, RectIntersect(frameClip, RECT{0, 0, store->width, store->height}), style, title);
+  if (drawFrame)
+    DrawWindowFrame(store->Surface(), frame, RectIntersect(frameClip, RECT{0, 0, store->width, store->height}), style,
+                    title);
   clip = RectIntersect(clip, RECT{0, 0, store->width, store->height});
   HDC dc = CreateSurfaceDC(store->Surface(), origin.x, origin.y, clip);
   if (dc == nullptr) {

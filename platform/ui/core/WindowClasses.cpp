@@ -18,8 +18,8 @@ bool SameClassName(const std::u16string& a, const char16_t* b) { return ClassKey
 
 ATOM RegisterClassW(const WNDCLASSW* windowClass) {
   if (windowClass == nullptr || windowClass->lpfnWndProc == nullptr || windowClass->lpszClassName == nullptr ||
-      IS_INTRESOURCE(windowClass->lpszClassName) || windowClass->lpszClassName[0] == 0 ||
-      windowClass->cbWndExtra < 0 || windowClass->cbWndExtra > 4096) {
+      IS_INTRESOURCE(windowClass->lpszClassName) || windowClass->lpszClassName[0] == 0 || windowClass->cbWndExtra < 0 ||
+      windowClass->cbWndExtra > 4096) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }

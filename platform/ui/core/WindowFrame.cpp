@@ -4,7 +4,8 @@
 #include "platform/gfx/SurfaceDC.h"
 #include "platform/ui/core/ShellHooks.h"
 
-void DrawWindowFrame(PixelSurface store, const RECT& frame, const RECT& clip, DWORD style, const std::u16string& title) {
+void DrawWindowFrame(PixelSurface store, const RECT& frame, const RECT& clip, DWORD style,
+                     const std::u16string& title) {
   const bool border = (style & (WS_BORDER | WS_DLGFRAME)) != 0;
   const bool caption = (style & WS_CAPTION) == WS_CAPTION;
   if (!border && !caption) return;

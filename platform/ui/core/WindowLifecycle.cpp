@@ -149,8 +149,8 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
     handle = ToHandle(added);
   }
 
-  CREATESTRUCTW create{param, instance, menuOrId, parent, height, width, y, x, LONG(style), windowName, className,
-                       exStyle};
+  CREATESTRUCTW create{param, instance, menuOrId,    parent,     height,    width,
+                       y,     x,        LONG(style), windowName, className, exStyle};
   if (SendMessageW(handle, WM_CREATE, 0, reinterpret_cast<LPARAM>(&create)) == -1) {
     DestroyWindow(handle);
     SetLastError(ERROR_INVALID_PARAMETER);

@@ -1,8 +1,8 @@
 // A window's title, identifiers, styles, stored values, parent and enabled state.
+#include "platform/kernel/WideText.h"
 #include "platform/ui/core/Compositor.h"
 #include "platform/ui/core/InstanceRegistry.h"
 #include "platform/ui/core/WindowCalls.h"
-#include "platform/kernel/WideText.h"
 
 BOOL SetWindowTextW(HWND window, LPCWSTR text) {
   if (!IsWindow(window) || IsRemoteWindowHandle(window)) {
@@ -113,7 +113,8 @@ intptr_t GetWindowLongPtrW(HWND handle, int index) {
     case GWL_WNDPROC: return reinterpret_cast<intptr_t>(window->procedure);
     default: break;
   }
-  if (index >= 0 && index % int(sizeof(intptr_t)) == 0 && size_t(index) / sizeof(intptr_t) < window->extraBytes.size()) {
+  if (index >= 0 && index % int(sizeof(intptr_t)) == 0 &&
+      size_t(index) / sizeof(intptr_t) < window->extraBytes.size()) {
     return window->extraBytes[size_t(index) / sizeof(intptr_t)];
   }
   SetLastError(ERROR_INVALID_PARAMETER);

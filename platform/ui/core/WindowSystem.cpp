@@ -178,7 +178,7 @@ void WindowSystem::InvalidateTree(Window& window, const RECT& clientRect, bool e
     if (RectEmpty(overChild)) continue;
     // The parent's paint may cover the child's frame too.
     if (childInsets.left != 0 || childInsets.top != 0) child->frameDirty = true;
-    InvalidateTree(*child, RectOffset(overChild, -child->rect.left - childInsets.left, -child->rect.top - childInsets.top),
-                   erase);
+    InvalidateTree(
+        *child, RectOffset(overChild, -child->rect.left - childInsets.left, -child->rect.top - childInsets.top), erase);
   }
 }

@@ -81,7 +81,7 @@ class WindowSystem {
   static POINT ClientOriginOnScreen(const Window& window);
   static RECT WindowRectOnScreen(const Window& window);
   static Window* TopLevelOf(Window* window);
-  static bool IsVisibleOnScreen(const Window& window);  // it and every ancestor visible
+  static bool IsVisibleOnScreen(const Window& window);                     // it and every ancestor visible
   static bool IsDescendant(const Window* ancestor, const Window* window);  // or the same
   static POINT OriginInStore(const Window& window);  // window's frame corner in its top-level's store
   // The window's client area in its store's coordinates, cut by every ancestor's client area.

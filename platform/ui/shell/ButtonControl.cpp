@@ -62,14 +62,9 @@ LRESULT ButtonProcedure(HWND window, UINT message, WPARAM first, LPARAM second) 
   const std::shared_ptr<ButtonState> state = States().Find(window);
   if (state == nullptr) return DefWindowProcW(window, message, first, second);
   switch (message) {
-    case WM_DESTROY:
-      States().Erase(window);
-      return 0;
-    case WM_PAINT:
-      Paint(window, *state);
-      return 0;
-    case WM_ERASEBKGND:
-      return 1;  // the face covers the whole client area
+    case WM_DESTROY: States().Erase(window); return 0;
+    case WM_PAINT: Paint(window, *state); return 0;
+    case WM_ERASEBKGND: return 1;  // the face covers the whole client area
     case WM_LBUTTONDOWN:
       if (!IsWindowEnabled(window)) return 0;
       SetCapture(window);
@@ -106,10 +101,8 @@ LRESULT ButtonProcedure(HWND window, UINT message, WPARAM first, LPARAM second) 
       state->font = reinterpret_cast<HFONT>(first);
       if (second) InvalidateRect(window, nullptr, FALSE);
       return 0;
-    case WM_GETFONT:
-      return reinterpret_cast<LRESULT>(state->font);
-    default:
-      return DefWindowProcW(window, message, first, second);
+    case WM_GETFONT: return reinterpret_cast<LRESULT>(state->font);
+    default: return DefWindowProcW(window, message, first, second);
   }
 }
 

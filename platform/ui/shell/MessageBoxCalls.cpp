@@ -62,20 +62,15 @@ void LayOut(HWND box, LPCWSTR text) {
 
 BOOL BoxProcedure(HWND box, UINT message, WPARAM first, LPARAM second) {
   switch (message) {
-    case WM_INITDIALOG:
-      LayOut(box, reinterpret_cast<LPCWSTR>(second));
-      return FALSE;  // the focus is set
+    case WM_INITDIALOG: LayOut(box, reinterpret_cast<LPCWSTR>(second)); return FALSE;  // the focus is set
     case WM_COMMAND:
       if (LOWORD(first) == IDOK || LOWORD(first) == IDCANCEL) {
         EndDialog(box, IDOK);
         return TRUE;
       }
       return FALSE;
-    case WM_CLOSE:
-      EndDialog(box, IDOK);
-      return TRUE;
-    default:
-      return FALSE;
+    case WM_CLOSE: EndDialog(box, IDOK); return TRUE;
+    default: return FALSE;
   }
 }
 

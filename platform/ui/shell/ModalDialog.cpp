@@ -31,12 +31,9 @@ WindowDataMap<DialogState>& States() {
 
 LRESULT DefaultDialogProcessing(HWND dialog, UINT message, WPARAM first, LPARAM second) {
   switch (message) {
-    case WM_CLOSE:
-      return 0;  // the procedure decides how a dialog ends
-    case WM_INITDIALOG:
-      return FALSE;
-    default:
-      return DefWindowProcW(dialog, message, first, second);
+    case WM_CLOSE: return 0;  // the procedure decides how a dialog ends
+    case WM_INITDIALOG: return FALSE;
+    default: return DefWindowProcW(dialog, message, first, second);
   }
 }
 

@@ -104,11 +104,8 @@ LRESULT PopupProcedure(HWND window, UINT message, WPARAM first, LPARAM second) {
   if (state == nullptr) return DefWindowProcW(window, message, first, second);
   const int x = GET_X_LPARAM(second), y = GET_Y_LPARAM(second);
   switch (message) {
-    case WM_PAINT:
-      Paint(window, *state);
-      return 0;
-    case WM_ERASEBKGND:
-      return 1;
+    case WM_PAINT: Paint(window, *state); return 0;
+    case WM_ERASEBKGND: return 1;
     case WM_LBUTTONDOWN:
       if (!InsideClient(window, x, y)) {
         state->done = true;  // a tap outside closes the menu and is not passed on
@@ -122,11 +119,8 @@ LRESULT PopupProcedure(HWND window, UINT message, WPARAM first, LPARAM second) {
     case WM_LBUTTONUP:
       if (InsideClient(window, x, y)) Choose(*state, ItemAt(*state, x, y));
       return 0;
-    case WM_DESTROY:
-      States().Erase(window);
-      return 0;
-    default:
-      return DefWindowProcW(window, message, first, second);
+    case WM_DESTROY: States().Erase(window); return 0;
+    default: return DefWindowProcW(window, message, first, second);
   }
 }
 
@@ -164,10 +158,8 @@ Layout LayOut(const Menu& menu) {
 
 POINT Place(SIZE size, UINT flags, int x, int y) {
   int left = x, top = y;
-  if (flags & TPM_RIGHTALIGN)
-    left = x - size.cx;
-  else if (flags & TPM_CENTERALIGN)
-    left = x - size.cx / 2;
+  if (flags & TPM_RIGHTALIGN) left = x - size.cx;
+  else if (flags & TPM_CENTERALIGN) left = x - size.cx / 2;
   if (flags & TPM_BOTTOMALIGN) top = y - size.cy;
   const int screenWidth = GetSystemMetrics(SM_CXSCREEN), screenHeight = GetSystemMetrics(SM_CYSCREEN);
   left = std::max(0, std::min(left, screenWidth - int(size.cx)));
@@ -177,20 +169,11 @@ POINT Place(SIZE size, UINT flags, int x, int y) {
 
 void HandleKey(HWND window, PopupState& state, WPARAM key) {
   switch (key) {
-    case VK_UP:
-      Step(window, state, -1);
-      break;
-    case VK_DOWN:
-      Step(window, state, +1);
-      break;
-    case VK_RETURN:
-      Choose(state, state.highlighted);
-      break;
-    case VK_ESCAPE:
-      state.done = true;
-      break;
-    default:
-      break;
+    case VK_UP: Step(window, state, -1); break;
+    case VK_DOWN: Step(window, state, +1); break;
+    case VK_RETURN: Choose(state, state.highlighted); break;
+    case VK_ESCAPE: state.done = true; break;
+    default: break;
   }
 }
 

@@ -93,11 +93,8 @@ LRESULT BarProcedure(HWND bar, UINT message, WPARAM first, LPARAM second) {
   if (state == nullptr) return DefWindowProcW(bar, message, first, second);
   const int x = GET_X_LPARAM(second), y = GET_Y_LPARAM(second);
   switch (message) {
-    case WM_PAINT:
-      Paint(bar, *state);
-      return 0;
-    case WM_ERASEBKGND:
-      return 1;
+    case WM_PAINT: Paint(bar, *state); return 0;
+    case WM_ERASEBKGND: return 1;
     case WM_LBUTTONDOWN: {
       const int index = KeyAt(bar, *state, x, y);
       if (index < 0 || !state->keys[size_t(index)].enabled) return 0;
@@ -124,8 +121,7 @@ LRESULT BarProcedure(HWND bar, UINT message, WPARAM first, LPARAM second) {
       state->menu = nullptr;
       States().Erase(bar);
       return 0;
-    default:
-      return DefWindowProcW(bar, message, first, second);
+    default: return DefWindowProcW(bar, message, first, second);
   }
 }
 

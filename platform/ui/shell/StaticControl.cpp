@@ -84,11 +84,8 @@ LRESULT StaticProcedure(HWND window, UINT message, WPARAM first, LPARAM second) 
       ReleaseIcon(*state);
       States().Erase(window);
       return 0;
-    case WM_PAINT:
-      Paint(window, *state);
-      return 0;
-    case WM_ERASEBKGND:
-      return 1;  // painting fills the whole client area
+    case WM_PAINT: Paint(window, *state); return 0;
+    case WM_ERASEBKGND: return 1;  // painting fills the whole client area
     case STM_SETIMAGE: {
       if (first != IMAGE_ICON) return 0;
       HICON previous = state->ownsIcon ? nullptr : state->icon;
@@ -97,8 +94,7 @@ LRESULT StaticProcedure(HWND window, UINT message, WPARAM first, LPARAM second) 
       InvalidateRect(window, nullptr, FALSE);
       return reinterpret_cast<LRESULT>(previous);
     }
-    case STM_GETIMAGE:
-      return first == IMAGE_ICON ? reinterpret_cast<LRESULT>(state->icon) : 0;
+    case STM_GETIMAGE: return first == IMAGE_ICON ? reinterpret_cast<LRESULT>(state->icon) : 0;
     case WM_SETTEXT:
     case WM_ENABLE: {
       const LRESULT result = DefWindowProcW(window, message, first, second);
@@ -109,10 +105,8 @@ LRESULT StaticProcedure(HWND window, UINT message, WPARAM first, LPARAM second) 
       state->font = reinterpret_cast<HFONT>(first);
       if (second) InvalidateRect(window, nullptr, FALSE);
       return 0;
-    case WM_GETFONT:
-      return reinterpret_cast<LRESULT>(state->font);
-    default:
-      return DefWindowProcW(window, message, first, second);
+    case WM_GETFONT: return reinterpret_cast<LRESULT>(state->font);
+    default: return DefWindowProcW(window, message, first, second);
   }
 }
 

@@ -13,8 +13,8 @@ using gfxtest::Canvas;
 // What a plain copy must leave in a destination of dw x dh that held `dst`: every pixel of the
 // requested rectangle whose source lies inside the source takes the source pixel; the rest keep
 // theirs. The source is read as it was before the copy.
-std::vector<uint32_t> ReferenceCopy(std::vector<uint32_t> dst, int dw, int dh, const std::vector<uint32_t>& src,
-                                    int sw, int sh, int x, int y, int w, int h, int sx, int sy) {
+std::vector<uint32_t> ReferenceCopy(std::vector<uint32_t> dst, int dw, int dh, const std::vector<uint32_t>& src, int sw,
+                                    int sh, int x, int y, int w, int h, int sx, int sy) {
   for (int64_t ty = 0; ty < dh; ++ty)
     for (int64_t tx = 0; tx < dw; ++tx) {
       const int64_t i = tx - x, j = ty - y;  // offset inside the requested rectangle
@@ -31,8 +31,8 @@ void ExpectSame(const std::vector<uint32_t>& actual, const std::vector<uint32_t>
   int mismatches = 0;
   for (size_t k = 0; k < actual.size(); ++k)
     if (actual[k] != expected[k] && ++mismatches <= 5)
-      ADD_FAILURE() << "pixel (" << k % width << ", " << k / width << "): " << std::hex << actual[k] << " != "
-                    << expected[k];
+      ADD_FAILURE() << "pixel (" << k % width << ", " << k / width << "): " << std::hex << actual[k]
+                    << " != " << expected[k];
   EXPECT_EQ(mismatches, 0);
 }
 
@@ -68,21 +68,20 @@ TEST_P(ClippedCopy, CopiesOnlyPixelsWithBothEndsInside) {
     for (int x = 0; x < 50; ++x) dst.Set(x, y, 0x00ABCDEF);
   const std::vector<uint32_t> before = dst.Snapshot();
   ASSERT_TRUE(BitBlt(dst.dc(), c.x, c.y, c.w, c.h, src.dc(), c.sx, c.sy, SRCCOPY));
-  ExpectSame(dst.Snapshot(), ReferenceCopy(before, 50, 20, src.Snapshot(), 40, 30, c.x, c.y, c.w, c.h, c.sx, c.sy),
-             50);
+  ExpectSame(dst.Snapshot(), ReferenceCopy(before, 50, 20, src.Snapshot(), 40, 30, c.x, c.y, c.w, c.h, c.sx, c.sy), 50);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Edges, ClippedCopy,
-    ::testing::Values(CopyCase{-7, -5, 40, 30, 0, 0},     // layer copied to (-ox, -oy)
-                      CopyCase{13, 9, 40, 30, 0, 0},      // layer shifted right and down past both edges
-                      CopyCase{0, 0, 50, 20, -6, -4},     // source starts before its left and top edges
-                      CopyCase{0, 0, 50, 20, 20, 15},     // source runs past its right and bottom edges
-                      CopyCase{45, 15, 10, 10, 0, 0},     // destination's right and bottom edges
-                      CopyCase{-3, 2, 8, 8, 35, -2},      // mixed
-                      CopyCase{60, 0, 5, 5, 0, 0},        // wholly outside the destination
-                      CopyCase{0, 0, 5, 5, 40, 0},        // wholly outside the source
-                      CopyCase{0, 0, -5, 5, 0, 0},        // empty request
+    ::testing::Values(CopyCase{-7, -5, 40, 30, 0, 0},  // layer copied to (-ox, -oy)
+                      CopyCase{13, 9, 40, 30, 0, 0},   // layer shifted right and down past both edges
+                      CopyCase{0, 0, 50, 20, -6, -4},  // source starts before its left and top edges
+                      CopyCase{0, 0, 50, 20, 20, 15},  // source runs past its right and bottom edges
+                      CopyCase{45, 15, 10, 10, 0, 0},  // destination's right and bottom edges
+                      CopyCase{-3, 2, 8, 8, 35, -2},   // mixed
+                      CopyCase{60, 0, 5, 5, 0, 0},     // wholly outside the destination
+                      CopyCase{0, 0, 5, 5, 40, 0},     // wholly outside the source
+                      CopyCase{0, 0, -5, 5, 0, 0},     // empty request
                       CopyCase{-2147483647, -2147483647, 2147483647, 2147483647, 0, 0}));  // no overflow
 
 TEST(KeyedCopy, TheKeyLetsTheLowerLayerThroughAndEveryOtherColourIsCopied) {
@@ -102,8 +101,7 @@ TEST(KeyedCopy, ClipsLikeThePlainCopyAndTakesAnyKey) {
   for (int y = 0; y < 48; ++y)
     for (int x = 0; x < 64; ++x) lower.Set(x, y, 0x00FF00FF);
   const std::vector<uint32_t> before = lower.Snapshot();
-  ASSERT_TRUE(
-      TransparentImage(lower.dc(), -5, 7, 64, 48, upper.dc(), 0, 0, 64, 48, ColorFromPixel(keyPixel)));
+  ASSERT_TRUE(TransparentImage(lower.dc(), -5, 7, 64, 48, upper.dc(), 0, 0, 64, 48, ColorFromPixel(keyPixel)));
   std::vector<uint32_t> expected = ReferenceCopy(before, 64, 48, upper.Snapshot(), 64, 48, -5, 7, 64, 48, 0, 0);
   expected[(10 + 7) * 64 + (10 - 5)] = 0x00FF00FF;  // where the key pixel landed, the lower layer stays
   ExpectSame(lower.Snapshot(), expected, 64);

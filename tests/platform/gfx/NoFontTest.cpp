@@ -2,10 +2,10 @@
 // before the font library starts, and every text call must still succeed and draw nothing.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <unistd.h>
 
 #include "GfxTestSupport.h"
 

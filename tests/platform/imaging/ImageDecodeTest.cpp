@@ -57,8 +57,11 @@ TEST_P(PngFormats, DecodeExactly) {
 
 std::vector<Format> AllFormats() {
   std::vector<Format> out;
-  for (const auto& [type, depths] : std::vector<std::pair<int, std::vector<int>>>{
-           {kGray, {1, 2, 4, 8, 16}}, {kRgb, {8, 16}}, {kPalette, {1, 2, 4, 8}}, {kGrayAlpha, {8, 16}}, {kRgba, {8, 16}}}) {
+  for (const auto& [type, depths] : std::vector<std::pair<int, std::vector<int>>>{{kGray, {1, 2, 4, 8, 16}},
+                                                                                  {kRgb, {8, 16}},
+                                                                                  {kPalette, {1, 2, 4, 8}},
+                                                                                  {kGrayAlpha, {8, 16}},
+                                                                                  {kRgba, {8, 16}}}) {
     for (int depth : depths) out.insert(out.end(), {Format{type, depth, false}, Format{type, depth, true}});
   }
   return out;
@@ -102,7 +105,8 @@ TEST(JpegDecode, BaselineAndProgressiveColourAndGray) {
       int worst = 0;
       for (int i = 0; i < w * h; ++i) {
         ASSERT_EQ(image.rgba[i * 4 + 3], 255);
-        for (int c = 0; c < 3; ++c) worst = std::max(worst, std::abs(image.rgba[i * 4 + c] - samples[gray ? i : i * 3 + c]));
+        for (int c = 0; c < 3; ++c)
+          worst = std::max(worst, std::abs(image.rgba[i * 4 + c] - samples[gray ? i : i * 3 + c]));
       }
       EXPECT_LE(worst, 12) << "gray " << gray << " progressive " << progressive;
     }
@@ -115,7 +119,8 @@ std::vector<uint8_t> RgbaSweep(int w, int h, bool opaque) {
   std::vector<uint8_t> rgba;
   for (int i = 0; i < w * h; ++i) {
     const int x = i % w, y = i / w;
-    rgba.insert(rgba.end(), {uint8_t(x * 4), uint8_t(y * 5), uint8_t(200 - x - y), uint8_t(opaque ? 255 : 1 + (x * 9 + y) % 255)});
+    rgba.insert(rgba.end(),
+                {uint8_t(x * 4), uint8_t(y * 5), uint8_t(200 - x - y), uint8_t(opaque ? 255 : 1 + (x * 9 + y) % 255)});
   }
   return rgba;
 }
@@ -210,8 +215,10 @@ TEST(ImageRejection, AnimatedWebpIsRefused) {
 // that neither the pixels nor libspng's row buffers were allocated.
 TEST(ImageRejection, HugeDeclaredSizesFailBeforeAllocating) {
   constexpr size_t kHeaderWork = size_t(256) << 10;
-  for (const auto& [w, h, type] : {std::tuple{100000u, 100000u, kRgb}, {kMaxImageSide + 1, 1u, kGray},
-                                   {1u, kMaxImageSide + 1, kGray}, {4000u, 4000u, kRgba} /* 64 MB decoded */}) {
+  for (const auto& [w, h, type] : {std::tuple{100000u, 100000u, kRgb},
+                                   {kMaxImageSide + 1, 1u, kGray},
+                                   {1u, kMaxImageSide + 1, kGray},
+                                   {4000u, 4000u, kRgba} /* 64 MB decoded */}) {
     DecodeStats stats;
     EXPECT_EQ(Decode(PngHeaderOnly(w, h, type), &stats), ImageError::TooLarge) << w << " x " << h;
     EXPECT_LT(stats.largestAllocation, kHeaderWork);

@@ -18,7 +18,8 @@ class FactoryImage {
   explicit FactoryImage(const Bytes& bytes) {
     IImagingFactory* factory = nullptr;
     EXPECT_EQ(CoCreateInstance(CLSID_ImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IImagingFactory,
-                               reinterpret_cast<void**>(&factory)), S_OK);
+                               reinterpret_cast<void**>(&factory)),
+              S_OK);
     EXPECT_EQ(factory->CreateImageFromBuffer(bytes.data(), UINT(bytes.size()), BufferDisposalFlagNone, &image_), S_OK);
     factory->Release();
   }
@@ -109,7 +110,11 @@ TEST(ImageDraw, UniformImagesStayExactlyUniformAtOddScales) {
 // the uncut draw puts there, and nothing elsewhere.
 TEST(ImageDraw, ClippedDrawsMatchTheUncutDraw) {
   FactoryImage image(EncodeRgbPng(256, 256, MapTile()));
-  struct Case { RECT dest; int ox, oy; RECT clip; };
+  struct Case {
+    RECT dest;
+    int ox, oy;
+    RECT clip;
+  };
   for (const Case& c : {Case{{-30, -40, 226, 216}, 0, 0, {0, 0, 200, 150}},  // exact size, negative position
                         Case{{150, 100, 406, 356}, 0, 0, {0, 0, 200, 150}},  // past the right and bottom
                         Case{{-50, -10, 250, 190}, 0, 0, {0, 0, 200, 150}},  // enlarged, cut on all sides
@@ -118,7 +123,8 @@ TEST(ImageDraw, ClippedDrawsMatchTheUncutDraw) {
                         Case{{-20, 0, 180, 130}, 30, 20, {40, 25, 170, 120}}}) {
     constexpr int m = 300;  // the reference draws uncut, this far into a large surface
     TestSurface reference(1000, 1000, kBackground);
-    const RECT moved = {c.dest.left + c.ox + m, c.dest.top + c.oy + m, c.dest.right + c.ox + m, c.dest.bottom + c.oy + m};
+    const RECT moved = {c.dest.left + c.ox + m, c.dest.top + c.oy + m, c.dest.right + c.ox + m,
+                        c.dest.bottom + c.oy + m};
     ASSERT_EQ(image.Draw(reference.dc(), moved), S_OK);
     TestSurface surface(200, 150, kBackground, c.ox, c.oy, c.clip);
     ASSERT_EQ(image.Draw(surface.dc(), c.dest), S_OK);

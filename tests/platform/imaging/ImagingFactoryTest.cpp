@@ -32,14 +32,17 @@ TEST(ImagingFactory, MadeOnlyForItsClassInProcessWithoutAggregation) {
   other.Data4[7] ^= 1;
   EXPECT_EQ(Create(other, nullptr, CLSCTX_INPROC_SERVER, IID_IImagingFactory, &factory), REGDB_E_CLASSNOTREG);
   EXPECT_EQ(factory, nullptr);
-  EXPECT_EQ(Create(CLSID_ImagingFactory, nullptr, 0x4 /* local server */, IID_IImagingFactory, &factory), REGDB_E_CLASSNOTREG);
+  EXPECT_EQ(Create(CLSID_ImagingFactory, nullptr, 0x4 /* local server */, IID_IImagingFactory, &factory),
+            REGDB_E_CLASSNOTREG);
   EXPECT_EQ(factory, nullptr);
   EXPECT_EQ(Create(CLSID_ImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IImage, &factory), E_NOINTERFACE);
   EXPECT_EQ(factory, nullptr);
-  EXPECT_EQ(CoCreateInstance(CLSID_ImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IImagingFactory, nullptr), E_POINTER);
+  EXPECT_EQ(CoCreateInstance(CLSID_ImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IImagingFactory, nullptr),
+            E_POINTER);
   IUnknown* unknown;
   ASSERT_EQ(Create(CLSID_ImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &unknown), S_OK);
-  EXPECT_EQ(Create(CLSID_ImagingFactory, unknown, CLSCTX_INPROC_SERVER, IID_IImagingFactory, &factory), CLASS_E_NOAGGREGATION);
+  EXPECT_EQ(Create(CLSID_ImagingFactory, unknown, CLSCTX_INPROC_SERVER, IID_IImagingFactory, &factory),
+            CLASS_E_NOAGGREGATION);
   EXPECT_EQ(factory, nullptr);
   ASSERT_EQ(unknown->QueryInterface(IID_IImagingFactory, reinterpret_cast<void**>(&factory)), S_OK);
   EXPECT_EQ(factory->Release(), 1u);
@@ -112,10 +115,11 @@ TEST(ImagingFactory, ThreadsEachMakeAFactoryPerTileAndDrawAtOnce) {
         IImagingFactory* factory = nullptr;
         IImage* image = nullptr;
         const RECT dest = {i % 2 * 32, i / 2 % 2 * 32, i % 2 * 32 + 32, i / 2 % 2 * 32 + 32};
-        failures[t] += CoCreateInstance(CLSID_ImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IImagingFactory,
-                                        reinterpret_cast<void**>(&factory)) != S_OK ||
-                       factory->CreateImageFromBuffer(png.data(), UINT(png.size()), BufferDisposalFlagNone, &image) != S_OK ||
-                       image->Draw(layers[t]->dc(), &dest, nullptr) != S_OK;
+        failures[t] +=
+            CoCreateInstance(CLSID_ImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IImagingFactory,
+                             reinterpret_cast<void**>(&factory)) != S_OK ||
+            factory->CreateImageFromBuffer(png.data(), UINT(png.size()), BufferDisposalFlagNone, &image) != S_OK ||
+            image->Draw(layers[t]->dc(), &dest, nullptr) != S_OK;
         if (image != nullptr) image->Release();
         if (factory != nullptr) factory->Release();
       }

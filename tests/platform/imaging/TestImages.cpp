@@ -39,7 +39,9 @@ std::vector<png_byte> PackRow(const PngRecipe& recipe, int y) {
   return out;
 }
 
-uint8_t To8(uint16_t sample, int depth) { return depth == 16 ? uint8_t(sample >> 8) : uint8_t(sample * 255 / ((1 << depth) - 1)); }
+uint8_t To8(uint16_t sample, int depth) {
+  return depth == 16 ? uint8_t(sample >> 8) : uint8_t(sample * 255 / ((1 << depth) - 1));
+}
 
 template <typename Body>
 Bytes WritePng(uint32_t width, uint32_t height, int colorType, int depth, bool interlaced, Body body) {
@@ -56,29 +58,35 @@ Bytes WritePng(uint32_t width, uint32_t height, int colorType, int depth, bool i
 
 }  // namespace
 
-int ChannelsOf(int colorType) { return colorType == kRgb ? 3 : colorType == kGrayAlpha ? 2 : colorType == kRgba ? 4 : 1; }
+int ChannelsOf(int colorType) {
+  return colorType == kRgb ? 3 : colorType == kGrayAlpha ? 2 : colorType == kRgba ? 4 : 1;
+}
 
 Bytes EncodePng(const PngRecipe& recipe) {
-  return WritePng(recipe.width, recipe.height, recipe.colorType, recipe.bitDepth, recipe.interlaced, [&](png_structp png, png_infop info) {
-    std::vector<png_color> palette;
-    for (uint32_t c : recipe.palette) palette.push_back(png_color{png_byte(c >> 16), png_byte(c >> 8), png_byte(c)});
-    if (!palette.empty()) png_set_PLTE(png, info, palette.data(), int(palette.size()));
-    png_color_16 key{0, recipe.key[0], recipe.key[1], recipe.key[2], recipe.key[0]};
-    if (!recipe.paletteAlpha.empty()) png_set_tRNS(png, info, recipe.paletteAlpha.data(), int(recipe.paletteAlpha.size()), nullptr);
-    if (recipe.keyed) png_set_tRNS(png, info, nullptr, 0, &key);
-    png_write_info(png, info);
-    std::vector<std::vector<png_byte>> rows;
-    std::vector<png_bytep> pointers;
-    for (int y = 0; y < recipe.height; ++y) rows.push_back(PackRow(recipe, y));
-    for (auto& row : rows) pointers.push_back(row.data());
-    png_set_interlace_handling(png);
-    png_write_image(png, pointers.data());
-    png_write_end(png, info);
-  });
+  return WritePng(recipe.width, recipe.height, recipe.colorType, recipe.bitDepth, recipe.interlaced,
+                  [&](png_structp png, png_infop info) {
+                    std::vector<png_color> palette;
+                    for (uint32_t c : recipe.palette)
+                      palette.push_back(png_color{png_byte(c >> 16), png_byte(c >> 8), png_byte(c)});
+                    if (!palette.empty()) png_set_PLTE(png, info, palette.data(), int(palette.size()));
+                    png_color_16 key{0, recipe.key[0], recipe.key[1], recipe.key[2], recipe.key[0]};
+                    if (!recipe.paletteAlpha.empty())
+                      png_set_tRNS(png, info, recipe.paletteAlpha.data(), int(recipe.paletteAlpha.size()), nullptr);
+                    if (recipe.keyed) png_set_tRNS(png, info, nullptr, 0, &key);
+                    png_write_info(png, info);
+                    std::vector<std::vector<png_byte>> rows;
+                    std::vector<png_bytep> pointers;
+                    for (int y = 0; y < recipe.height; ++y) rows.push_back(PackRow(recipe, y));
+                    for (auto& row : rows) pointers.push_back(row.data());
+                    png_set_interlace_handling(png);
+                    png_write_image(png, pointers.data());
+                    png_write_end(png, info);
+                  });
 }
 
 Bytes PngHeaderOnly(uint32_t width, uint32_t height, int colorType) {
-  return WritePng(width, height, colorType, 8, false, [](png_structp png, png_infop info) { png_write_info(png, info); });
+  return WritePng(width, height, colorType, 8, false,
+                  [](png_structp png, png_infop info) { png_write_info(png, info); });
 }
 
 std::vector<uint8_t> ExpectedRgba(const PngRecipe& recipe) {
@@ -104,7 +112,9 @@ std::vector<uint8_t> ExpectedRgba(const PngRecipe& recipe) {
 
 Bytes EncodeRgbPng(int width, int height, const std::vector<uint32_t>& pixels) {
   PngRecipe recipe{width, height};
-  for (uint32_t p : pixels) recipe.samples.insert(recipe.samples.end(), {uint16_t(p >> 16 & 0xFF), uint16_t(p >> 8 & 0xFF), uint16_t(p & 0xFF)});
+  for (uint32_t p : pixels)
+    recipe.samples.insert(recipe.samples.end(),
+                          {uint16_t(p >> 16 & 0xFF), uint16_t(p >> 8 & 0xFF), uint16_t(p & 0xFF)});
   return EncodePng(recipe);
 }
 

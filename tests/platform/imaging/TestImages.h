@@ -19,11 +19,11 @@ struct PngRecipe {
   int colorType = kRgb;
   int bitDepth = 8;
   bool interlaced = false;
-  std::vector<uint16_t> samples{};    // width * height * channels, each below 2^bitDepth
-  std::vector<uint32_t> palette{};    // 0x00RRGGBB
+  std::vector<uint16_t> samples{};      // width * height * channels, each below 2^bitDepth
+  std::vector<uint32_t> palette{};      // 0x00RRGGBB
   std::vector<uint8_t> paletteAlpha{};  // tRNS of a palette image
-  bool keyed = false;                 // tRNS of a gray or RGB image: this colour is transparent
-  uint16_t key[3] = {0, 0, 0};        // gray in key[0]
+  bool keyed = false;                   // tRNS of a gray or RGB image: this colour is transparent
+  uint16_t key[3] = {0, 0, 0};          // gray in key[0]
 };
 
 int ChannelsOf(int colorType);
@@ -42,7 +42,8 @@ Bytes EncodeWebp(int width, int height, bool lossless, const std::vector<uint8_t
 // Our own pixels behind a surface context (origin and clip as given).
 class TestSurface {
  public:
-  TestSurface(int width, int height, uint32_t fill, int originX = 0, int originY = 0, RECT clip = {0, 0, 1 << 30, 1 << 30});
+  TestSurface(int width, int height, uint32_t fill, int originX = 0, int originY = 0,
+              RECT clip = {0, 0, 1 << 30, 1 << 30});
   ~TestSurface() { DeleteDC(dc_); }
   TestSurface(const TestSurface&) = delete;
   TestSurface& operator=(const TestSurface&) = delete;

@@ -33,8 +33,7 @@ TEST(ReadDecimal, StopsAtTheFirstNonDigitAndSaturatesBeyondTheRange) {
   EXPECT_EQ(ReadDecimal(std::string_view("42abc"), {}, &value, &used), DecimalStatus::kOk);
   EXPECT_EQ(value, 42);
   EXPECT_EQ(used, 2u);
-  EXPECT_EQ(ReadDecimal(std::string_view("-"), {.sign = DecimalSign::kMinus}, &value, &used),
-            DecimalStatus::kNoNumber);
+  EXPECT_EQ(ReadDecimal(std::string_view("-"), {.sign = DecimalSign::kMinus}, &value, &used), DecimalStatus::kNoNumber);
   EXPECT_EQ(used, 0u);
   EXPECT_EQ(ReadDecimal(std::u16string_view(u"-99999999999999999999x"), {.sign = DecimalSign::kMinus}, &value, &used),
             DecimalStatus::kOutOfRange);

@@ -21,7 +21,7 @@ TEST(DebugOutput, WritesUtf16AsOneUtf8LinePerCall) {
   testing::internal::CaptureStderr();
   OutputDebugStringW(u"OMEventTypeMapLoaded\n");
   OutputDebugStringW(u"Ambrel \uC815\uBCF4");  // no line feed: one is added
-  OutputDebugStringW(u"\U0001F5FA");            // a surrogate pair becomes one 4-byte character
+  OutputDebugStringW(u"\U0001F5FA");           // a surrogate pair becomes one 4-byte character
   OutputDebugStringW(nullptr);
   const std::string out = testing::internal::GetCapturedStderr();
   EXPECT_EQ(out, "OMEventTypeMapLoaded\nAmbrel \xEC\xA0\x95\xEB\xB3\xB4\n\xF0\x9F\x97\xBA\n");

@@ -94,8 +94,8 @@ TEST(VirtualMemory, RefusesCommitsOutsideAReservationAndMisusedFrees) {
   EXPECT_EQ(VirtualAlloc(bytes + 60 * 1024, 8 * 1024, MEM_COMMIT, PAGE_READWRITE), nullptr);  // runs past the end
   EXPECT_EQ(VirtualAlloc(bytes, 16, MEM_COMMIT, PAGE_NOACCESS), nullptr);
   EXPECT_EQ(VirtualAlloc(nullptr, 0, MEM_RESERVE, PAGE_NOACCESS), nullptr);
-  EXPECT_FALSE(VirtualFree(bytes, 4096, MEM_RELEASE));           // release takes size 0
-  EXPECT_FALSE(VirtualFree(bytes + 4096, 0, MEM_RELEASE));       // and the reservation's start
+  EXPECT_FALSE(VirtualFree(bytes, 4096, MEM_RELEASE));      // release takes size 0
+  EXPECT_FALSE(VirtualFree(bytes + 4096, 0, MEM_RELEASE));  // and the reservation's start
   EXPECT_TRUE(VirtualFree(base, 0, MEM_RELEASE));
 }
 

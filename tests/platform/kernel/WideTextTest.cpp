@@ -63,10 +63,12 @@ TEST(WideToInt64, ReadsLikeTheWideToIntegerConversion) {
 TEST(Utf, ConvertsBothWaysAndReplacesBrokenSequences) {
   const std::u16string hangul = u"Ambrel \uC815\uBCF4 \U0001F5FA";
   EXPECT_EQ(Utf8ToUtf16(Utf16ToUtf8(hangul)), hangul);
-  EXPECT_EQ(Utf16ToUtf8(u"\xD800x"), "\xEF\xBF\xBDx");       // unpaired high surrogate
-  EXPECT_EQ(Utf8ToUtf16("a\xC3"), u"a\uFFFD");               // cut-off sequence
-  EXPECT_EQ(Utf8ToUtf16("\xC0\xAF"), u"\uFFFD");             // overlong form
-  EXPECT_EQ(Utf8ToUtf16("\xFF" "b"), u"\uFFFDb");
+  EXPECT_EQ(Utf16ToUtf8(u"\xD800x"), "\xEF\xBF\xBDx");  // unpaired high surrogate
+  EXPECT_EQ(Utf8ToUtf16("a\xC3"), u"a\uFFFD");          // cut-off sequence
+  EXPECT_EQ(Utf8ToUtf16("\xC0\xAF"), u"\uFFFD");        // overlong form
+  EXPECT_EQ(Utf8ToUtf16("\xFF"
+                        "b"),
+            u"\uFFFDb");
   EXPECT_EQ(WideLength(u"abc"), 3u);
   EXPECT_TRUE(WideStartsWith(u"http://x", u"http://"));
   EXPECT_FALSE(WideStartsWith(u"HTTP://x", u"http://"));

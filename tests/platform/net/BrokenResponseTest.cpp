@@ -122,7 +122,8 @@ TEST(WinInetBrokenResponse, MalformedDeclaredLengthIsReadableTextAndTheBodyFails
     EXPECT_EQ(QueryText(open.request, HTTP_QUERY_CONTENT_LENGTH), length);
     DWORD number = 0;
     DWORD size = sizeof number;
-    EXPECT_FALSE(HttpQueryInfoW(open.request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &number, &size, nullptr));
+    EXPECT_FALSE(
+        HttpQueryInfoW(open.request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &number, &size, nullptr));
     EXPECT_EQ(GetLastError(), ERROR_HTTP_INVALID_HEADER);
     DWORD available = 99;
     EXPECT_TRUE(InternetQueryDataAvailable(open.request, &available, 0, 0));

@@ -99,7 +99,7 @@ TEST_F(Pool, ClosesConnectionsIdleForTheIdleTime) {
 TEST_F(Pool, NeverHandsOutAConnectionItsPeerClosedOrSentUnaskedBytesOn) {
   Give("a", t0);
   Give("a", t0);
-  ::close(servers[0]);                       // the server closed the first
+  ::close(servers[0]);                        // the server closed the first
   ASSERT_EQ(::write(servers[1], "x", 1), 1);  // and sent a stray byte on the second
   EXPECT_EQ(pool.Take("a", t0), nullptr);
   EXPECT_EQ(closed.size(), 2u);

@@ -67,12 +67,14 @@ TEST_F(ConnectionReuse, AnswersCutShortCancelledResetTimedOutOrClosedLeaveNoConn
     void (*end)(OpenRequest&);
   };
   const Case cases[] = {
-      {"cut short", "", [](OpenRequest& open) {
+      {"cut short", "",
+       [](OpenRequest& open) {
          char some[10];
          DWORD got = 0;
          InternetReadFile(open.request, some, sizeof some, &got);
        }},
-      {"cancelled", "stall=100", [](OpenRequest& open) {
+      {"cancelled", "stall=100",
+       [](OpenRequest& open) {
          std::thread reader([&open] { ReadBody(open.request, 4096); });
          std::this_thread::sleep_for(std::chrono::milliseconds(100));
          InternetCloseHandle(open.request);
@@ -80,9 +82,8 @@ TEST_F(ConnectionReuse, AnswersCutShortCancelledResetTimedOutOrClosedLeaveNoConn
          open.request = nullptr;
        }},
       {"reset", "reset=mid", [](OpenRequest& open) { EXPECT_FALSE(ReadBody(open.request, 1024).ok); }},
-      {"timed out", "stall=100 stall-ms=5000", [](OpenRequest& open) {
-         EXPECT_EQ(ReadBody(open.request, 1024).error, ERROR_INTERNET_TIMEOUT);
-       }},
+      {"timed out", "stall=100 stall-ms=5000",
+       [](OpenRequest& open) { EXPECT_EQ(ReadBody(open.request, 1024).error, ERROR_INTERNET_TIMEOUT); }},
       {"Connection: close", "close", [](OpenRequest& open) { EXPECT_TRUE(ReadBody(open.request, 1024).ok); }},
   };
   for (const Case& c : cases) {

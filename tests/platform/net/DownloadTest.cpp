@@ -120,7 +120,8 @@ TEST(WinInetDownload, LargeBodyReadSlowlyArrivesIntact) {
 
   ASSERT_EQ(body.size(), kBodySize);
   EXPECT_TRUE(std::equal(tile.begin(), tile.end(), body.begin()));
-  EXPECT_TRUE(std::all_of(body.begin() + static_cast<ptrdiff_t>(tile.size()), body.end(), [](uint8_t b) { return b == 0; }));
+  EXPECT_TRUE(
+      std::all_of(body.begin() + static_cast<ptrdiff_t>(tile.size()), body.end(), [](uint8_t b) { return b == 0; }));
 }
 
 TEST(WinInetDownload, ErrorAnswerHasItsStatusAndBody) {

@@ -38,7 +38,8 @@ TEST(WinInetHandles, RequestKeepsWorkingAfterItsParentsAreClosed) {
   OpenRequest open(server, kTile);
   ASSERT_TRUE(InternetCloseHandle(open.root));
   // A connection whose root is closed still opens requests.
-  HINTERNET second = HttpOpenRequestW(open.connection, nullptr, kTile.c_str(), nullptr, nullptr, nullptr, kFetchFlags, 0);
+  HINTERNET second =
+      HttpOpenRequestW(open.connection, nullptr, kTile.c_str(), nullptr, nullptr, nullptr, kFetchFlags, 0);
   ASSERT_NE(second, nullptr);
   ASSERT_TRUE(InternetCloseHandle(open.connection));
   open.root = open.connection = nullptr;

@@ -6,9 +6,9 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
-#include <thread>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/net/WinInet.h"
@@ -31,12 +31,13 @@ struct OpenRequest {
   OpenRequest(const std::u16string& host, INTERNET_PORT port, const std::u16string& path,
               DWORD accessType = INTERNET_OPEN_TYPE_DIRECT) {
     root = InternetOpenW(kAgent, accessType, nullptr, nullptr, 0);
-    connection = root ? InternetConnectW(root, host.c_str(), port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0) : nullptr;
-    request = connection ? HttpOpenRequestW(connection, nullptr, path.c_str(), nullptr, nullptr, nullptr, kFetchFlags, 0)
-                         : nullptr;
+    connection =
+        root ? InternetConnectW(root, host.c_str(), port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0) : nullptr;
+    request = connection
+                  ? HttpOpenRequestW(connection, nullptr, path.c_str(), nullptr, nullptr, nullptr, kFetchFlags, 0)
+                  : nullptr;
   }
-  OpenRequest(const TileServer& server, const std::u16string& path)
-      : OpenRequest(kLoopback, server.Port(), path) {}
+  OpenRequest(const TileServer& server, const std::u16string& path) : OpenRequest(kLoopback, server.Port(), path) {}
   ~OpenRequest() {
     for (HINTERNET handle : {request, connection, root}) {
       if (handle != nullptr) InternetCloseHandle(handle);
@@ -64,8 +65,8 @@ inline std::optional<std::string> QueryText(HINTERNET request, DWORD level) {
 }
 
 struct BodyRead {
-  bool ok = false;        // ended with TRUE and 0 bytes
-  DWORD error = 0;        // GetLastError of the failed read
+  bool ok = false;  // ended with TRUE and 0 bytes
+  DWORD error = 0;  // GetLastError of the failed read
   std::vector<uint8_t> body;
   DWORD largestRead = 0;  // the most bytes one read returned
 };

@@ -83,7 +83,8 @@ bool ChildProcess::ReadLine(std::string* line, int limitMs) {
       outBuffer_.erase(0, end + 1);
       return true;
     }
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0 || out_ < 0) return false;
     pollfd item{out_, POLLIN, 0};
     if (poll(&item, 1, int(left.count())) <= 0) return false;

@@ -30,8 +30,8 @@ TEST_F(DeviceScreenTest, TheScreenshotShowsTheTaskBarWithTheTitleAndTheWindowsIn
   EXPECT_EQ(MenuBarHeight(), 26);
   TestWindow main;
   main.fill = RGB(0, 160, 0);
-  HWND mainWindow = main.Create(WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr,
-                                u"Map viewer");
+  HWND mainWindow =
+      main.Create(WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, u"Map viewer");
   TestWindow dialog;
   dialog.fill = RGB(0, 0, 200);
   HWND dialogWindow = dialog.Create(WS_VISIBLE | WS_BORDER, 40, 100, 160, 100, mainWindow, u"About");
@@ -52,10 +52,10 @@ TEST_F(DeviceScreenTest, TheScreenshotShowsTheTaskBarWithTheTitleAndTheWindowsIn
     const uint8_t* p = image.Row(uint32_t(y)) + x * 4;
     return (uint32_t(p[0]) << 16) | (uint32_t(p[1]) << 8) | p[2];
   };
-  EXPECT_EQ(rgb(230, 3), 0x203C78u);   // task bar
-  EXPECT_EQ(rgb(10, 300), 0x00A000u);  // main window
-  EXPECT_EQ(rgb(40, 100), 0x000000u);  // the dialog's border
-  EXPECT_EQ(rgb(100, 150), 0x0000C8u); // the dialog over the main window
+  EXPECT_EQ(rgb(230, 3), 0x203C78u);    // task bar
+  EXPECT_EQ(rgb(10, 300), 0x00A000u);   // main window
+  EXPECT_EQ(rgb(40, 100), 0x000000u);   // the dialog's border
+  EXPECT_EQ(rgb(100, 150), 0x0000C8u);  // the dialog over the main window
   std::remove(path);
 
   // Bringing the main window forward keeps the window it owns above it; its title shows instead.

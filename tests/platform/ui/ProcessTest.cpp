@@ -32,7 +32,9 @@ int CountEntries(const std::string& directory) {
 }
 
 const std::vector<std::pair<std::string, std::string>> Headless(const std::string& runtime) {
-  return {{"ORVAN_BACKEND", "headless"}, {"XDG_RUNTIME_DIR", runtime}, {"ORVAN_RUN_MS", "<unset>"},
+  return {{"ORVAN_BACKEND", "headless"},
+          {"XDG_RUNTIME_DIR", runtime},
+          {"ORVAN_RUN_MS", "<unset>"},
           {"ORVAN_SCREENSHOT", "<unset>"}};
 }
 
@@ -163,19 +165,38 @@ TEST(ProcessTest, TheSdlDisplayTakesMouseAndKeysAndClosesTheProgramOnRequest) {
   std::string line;
   ASSERT_TRUE(program.ReadLine(&line)) << program.Errors();
   ASSERT_EQ(line, "ready");  // its window exists: from now on input has somewhere to go
-  ChildProcess search({"/usr/bin/xdotool", "search", "--sync", "--onlyvisible", "--name", "Orvan device"}, {{"DISPLAY", display}});
+  ChildProcess search({"/usr/bin/xdotool", "search", "--sync", "--onlyvisible", "--name", "Orvan device"},
+                      {{"DISPLAY", display}});
   std::string window;
   ASSERT_TRUE(search.ReadLine(&window)) << program.Errors();
-  ChildProcess act({"/usr/bin/xdotool", "mousemove", "--window", window, "100", "200",
-                    "sleep", "0.5", "mousedown", "1", "mousemove", "--window", window, "120", "220", "mouseup", "1", "key",
-                    "--window", window, "ctrl+q"},
+  ChildProcess act({"/usr/bin/xdotool",
+                    "mousemove",
+                    "--window",
+                    window,
+                    "100",
+                    "200",
+                    "sleep",
+                    "0.5",
+                    "mousedown",
+                    "1",
+                    "mousemove",
+                    "--window",
+                    window,
+                    "120",
+                    "220",
+                    "mouseup",
+                    "1",
+                    "key",
+                    "--window",
+                    window,
+                    "ctrl+q"},
                    {{"DISPLAY", display}});
   EXPECT_EQ(act.Wait(), 0) << act.Errors();
   std::vector<std::string> lines;
   while (lines.size() < 6 && program.ReadLine(&line)) lines.push_back(line);
   // Desktop (100, 200) at scale 2 is screen (50, 100): client (50, 74) below the 26-pixel task bar.
-  EXPECT_EQ(lines, (std::vector<std::string>{"down 50 74", "move 60 84", "up 60 84", "key 17 0", "key 81 0",
-                                              "char 17 0"}));
+  EXPECT_EQ(lines,
+            (std::vector<std::string>{"down 50 74", "move 60 84", "up 60 84", "key 17 0", "key 81 0", "char 17 0"}));
   kill(program.Pid(), SIGTERM);
   EXPECT_EQ(program.Wait(), 0) << program.Errors();
   server.Kill();

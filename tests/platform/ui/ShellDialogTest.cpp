@@ -73,8 +73,7 @@ BOOL TappingProcedure(HWND dialog, UINT message, WPARAM first, LPARAM second) {
     case WM_COMMAND:
       if (LOWORD(first) == IDOK) EndDialog(dialog, 42);
       return TRUE;
-    default:
-      return FALSE;
+    default: return FALSE;
   }
 }
 

@@ -39,8 +39,11 @@ LRESULT ProbeProc(HWND window, UINT message, WPARAM first, LPARAM second) {
     case WM_CHAR:
       if (echoInput) {
         std::printf("%s %d %d\n",
-                    message == WM_LBUTTONDOWN ? "down" : message == WM_LBUTTONUP ? "up" : message == WM_MOUSEMOVE ? "move"
-                    : message == WM_KEYDOWN ? "key" : "char",
+                    message == WM_LBUTTONDOWN ? "down"
+                    : message == WM_LBUTTONUP ? "up"
+                    : message == WM_MOUSEMOVE ? "move"
+                    : message == WM_KEYDOWN   ? "key"
+                                              : "char",
                     message == WM_KEYDOWN || message == WM_CHAR ? int(first) : GET_X_LPARAM(second),
                     message == WM_KEYDOWN || message == WM_CHAR ? 0 : GET_Y_LPARAM(second));
         std::fflush(stdout);
@@ -53,11 +56,8 @@ LRESULT ProbeProc(HWND window, UINT message, WPARAM first, LPARAM second) {
         PostQuitMessage(0);
       }
       return DefWindowProcW(window, message, first, second);
-    case WM_DESTROY:
-      PostQuitMessage(0);
-      return 0;
-    default:
-      return DefWindowProcW(window, message, first, second);
+    case WM_DESTROY: PostQuitMessage(0); return 0;
+    default: return DefWindowProcW(window, message, first, second);
   }
 }
 

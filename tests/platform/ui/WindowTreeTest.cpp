@@ -61,8 +61,8 @@ TEST_F(WindowTreeTest, DestroyReachesTheParentFirstWhileItsChildrenStillExistAnd
   parent.hook = [&](HWND, UINT message, WPARAM, LPARAM, LRESULT*) {
     if (message == WM_DESTROY) {
       order.push_back("parent");
-      childrenAliveDuringParentDestroy = IsWindow(childWindow) && IsWindow(grandchildWindow) &&
-                                         GetParent(grandchildWindow) == childWindow;
+      childrenAliveDuringParentDestroy =
+          IsWindow(childWindow) && IsWindow(grandchildWindow) && GetParent(grandchildWindow) == childWindow;
     }
     return false;
   };
@@ -138,7 +138,7 @@ TEST_F(WindowTreeTest, TheStylusReachesTheTopmostWindowInClientCoordinatesAndCap
   InjectStylusDown(50, 26 + 45);
   InjectStylusMove(60, 26 + 50);
   InjectStylusUp(60, 26 + 50);
-  InjectStylusMove(70, 26 + 70);  // not touching: no message
+  InjectStylusMove(70, 26 + 70);   // not touching: no message
   InjectStylusDown(160, 26 + 50);  // on a disabled window: swallowed
   InjectStylusUp(160, 26 + 50);
   PumpMessages();

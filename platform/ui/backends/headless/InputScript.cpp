@@ -37,8 +37,8 @@ bool ParseKey(const std::string& name, WORD* key) {
   static const struct {
     const char* name;
     WORD key;
-  } kNamed[] = {{"return", VK_RETURN}, {"escape", VK_ESCAPE}, {"tab", VK_TAB},     {"back", VK_BACK},
-                {"left", VK_LEFT},     {"right", VK_RIGHT},   {"up", VK_UP},       {"down", VK_DOWN}};
+  } kNamed[] = {{"return", VK_RETURN}, {"escape", VK_ESCAPE}, {"tab", VK_TAB}, {"back", VK_BACK},
+                {"left", VK_LEFT},     {"right", VK_RIGHT},   {"up", VK_UP},   {"down", VK_DOWN}};
   for (const auto& named : kNamed) {
     if (name == named.name) {
       *key = named.key;

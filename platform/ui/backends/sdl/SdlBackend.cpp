@@ -8,9 +8,9 @@
 #include <mutex>
 
 #include "platform/kernel/Thread.h"
+#include "platform/ui/backends/sdl/SdlKeys.h"
 #include "platform/ui/core/Compositor.h"
 #include "platform/ui/core/InputRouter.h"
-#include "platform/ui/backends/sdl/SdlKeys.h"
 
 namespace {
 class SdlBackend final : public DisplayBackend {
@@ -107,7 +107,8 @@ class SdlBackend final : public DisplayBackend {
         if (event.button.button == SDL_BUTTON_LEFT) RouteStylusDown(event.button.x / scale_, event.button.y / scale_);
         break;
       case SDL_MOUSEMOTION:
-        if ((event.motion.state & SDL_BUTTON_LMASK) != 0) RouteStylusMove(event.motion.x / scale_, event.motion.y / scale_);
+        if ((event.motion.state & SDL_BUTTON_LMASK) != 0)
+          RouteStylusMove(event.motion.x / scale_, event.motion.y / scale_);
         break;
       case SDL_MOUSEBUTTONUP:
         if (event.button.button == SDL_BUTTON_LEFT) RouteStylusUp(event.button.x / scale_, event.button.y / scale_);
@@ -116,15 +117,12 @@ class SdlBackend final : public DisplayBackend {
       case SDL_KEYUP:
         if (WORD key = VirtualKeyFromSdl(event.key.keysym.sym); key != 0) RouteKey(key, event.type == SDL_KEYDOWN);
         break;
-      case SDL_QUIT:
-        CloseProgramWindows();
-        break;
+      case SDL_QUIT: CloseProgramWindows(); break;
       case SDL_WINDOWEVENT:
         if (event.window.event == SDL_WINDOWEVENT_CLOSE) CloseProgramWindows();
         if (event.window.event == SDL_WINDOWEVENT_EXPOSED) fullPresent_ = true;
         break;
-      default:
-        break;
+      default: break;
     }
   }
 

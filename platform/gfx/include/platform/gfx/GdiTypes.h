@@ -3,7 +3,7 @@
 
 #include "platform/kernel/PlatformTypes.h"
 
-struct GdiObject;   // bitmaps, brushes, pens (platform/gfx internals)
+struct GdiObject;  // bitmaps, brushes, pens (platform/gfx internals)
 struct DeviceContext;
 
 using HGDIOBJ = GdiObject*;

@@ -8,9 +8,11 @@
 #include "platform/imaging/ComTypes.h"
 
 // {327ABDA8-072B-11D3-9D7B-0000F81EF32E}
-inline constexpr CLSID CLSID_ImagingFactory = {0x327ABDA8, 0x072B, 0x11D3, {0x9D, 0x7B, 0x00, 0x00, 0xF8, 0x1E, 0xF3, 0x2E}};
+inline constexpr CLSID CLSID_ImagingFactory = {
+    0x327ABDA8, 0x072B, 0x11D3, {0x9D, 0x7B, 0x00, 0x00, 0xF8, 0x1E, 0xF3, 0x2E}};
 // {327ABDA7-072B-11D3-9D7B-0000F81EF32E}
-inline constexpr IID IID_IImagingFactory = {0x327ABDA7, 0x072B, 0x11D3, {0x9D, 0x7B, 0x00, 0x00, 0xF8, 0x1E, 0xF3, 0x2E}};
+inline constexpr IID IID_IImagingFactory = {
+    0x327ABDA7, 0x072B, 0x11D3, {0x9D, 0x7B, 0x00, 0x00, 0xF8, 0x1E, 0xF3, 0x2E}};
 // {327ABDA9-072B-11D3-9D7B-0000F81EF32E}
 inline constexpr IID IID_IImage = {0x327ABDA9, 0x072B, 0x11D3, {0x9D, 0x7B, 0x00, 0x00, 0xF8, 0x1E, 0xF3, 0x2E}};
 
@@ -45,8 +47,7 @@ struct IImagingFactory : IUnknown {
   // E_POINTER for a null `buffer` or `image`; E_INVALIDARG for size 0 or a disposal other than
   // BufferDisposalFlagNone; E_FAIL for bytes that are not a decodable image (unknown format,
   // truncated, corrupt, or larger than the service's limits); E_OUTOFMEMORY.
-  virtual HRESULT CreateImageFromBuffer(const void* buffer, UINT size, BufferDisposalFlag disposal,
-                                        IImage** image) = 0;
+  virtual HRESULT CreateImageFromBuffer(const void* buffer, UINT size, BufferDisposalFlag disposal, IImage** image) = 0;
 
  protected:
   ~IImagingFactory() = default;

@@ -10,7 +10,7 @@
 enum class DecimalSign { kNone, kMinus, kPlusOrMinus };
 
 struct DecimalForm {
-  bool leadingSpace = false;  // spaces, tabs and line breaks before the number are skipped
+  bool leadingSpace = false;              // spaces, tabs and line breaks before the number are skipped
   DecimalSign sign = DecimalSign::kNone;  // a minus only counts for a signed Int
 };
 

@@ -20,8 +20,8 @@ constexpr DWORD STILL_ACTIVE = 259;
 // must be null, `stackSize` is ignored (the default is used), `flags` must be 0. Returns the
 // thread's handle and writes its identifier to `threadId` when given; null when the thread
 // cannot be created.
-HANDLE CreateThread(void* attributes, size_t stackSize, LPTHREAD_START_ROUTINE start, LPVOID parameter,
-                    DWORD flags, DWORD* threadId);
+HANDLE CreateThread(void* attributes, size_t stackSize, LPTHREAD_START_ROUTINE start, LPVOID parameter, DWORD flags,
+                    DWORD* threadId);
 
 // Waits until the thread has ended or `milliseconds` have passed (INFINITE: no limit).
 // WAIT_OBJECT_0 when it has ended, WAIT_TIMEOUT, or WAIT_FAILED for a handle that is not open.

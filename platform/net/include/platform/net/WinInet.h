@@ -55,9 +55,9 @@
 // that closes or breaks before them fails the read (bytes after them are not part of the body).
 // HttpQueryInfoW still returns the header text exactly as the server sent it, even "-5" or
 // "99999999999" (a length that is no number at all, such as "-5", is read by asking the server once
-// more on a new connection, as the underlying library refuses such a head). A declared length that is not a valid number makes the head readable but every body
-// read fail with ERROR_HTTP_INVALID_SERVER_RESPONSE, since the body's end cannot be known. Without a
-// declared length (or with a transfer coding) the body ends when the server ends it cleanly.
+// more on a new connection, as the underlying library refuses such a head). A declared length that is not a valid
+// number makes the head readable but every body read fail with ERROR_HTTP_INVALID_SERVER_RESPONSE, since the body's end
+// cannot be known. Without a declared length (or with a transfer coding) the body ends when the server ends it cleanly.
 #pragma once
 
 #include "platform/kernel/PlatformTypes.h"
@@ -125,13 +125,12 @@ HINTERNET InternetConnectW(HINTERNET internet, LPCWSTR serverName, INTERNET_PORT
 
 // `verb` null or "GET"; `objectName` the path and query (null: "/"); spaces, control and non-ASCII
 // characters in it are sent percent-encoded (as UTF-8). Nothing is sent before HttpSendRequestW.
-HINTERNET HttpOpenRequestW(HINTERNET connection, LPCWSTR verb, LPCWSTR objectName, LPCWSTR version,
-                           LPCWSTR referrer, LPCWSTR* acceptTypes, DWORD flags, DWORD_PTR context);
+HINTERNET HttpOpenRequestW(HINTERNET connection, LPCWSTR verb, LPCWSTR objectName, LPCWSTR version, LPCWSTR referrer,
+                           LPCWSTR* acceptTypes, DWORD flags, DWORD_PTR context);
 
 // Sends the request and waits for the final response's status line and headers. Extra headers and a
 // request body are not supported (ERROR_INVALID_PARAMETER). A request is sent once.
-BOOL HttpSendRequestW(HINTERNET request, LPCWSTR headers, DWORD headersLength, LPVOID optional,
-                      DWORD optionalLength);
+BOOL HttpSendRequestW(HINTERNET request, LPCWSTR headers, DWORD headersLength, LPVOID optional, DWORD optionalLength);
 
 // `bufferLength` is in bytes, in and out. Text (UTF-16, terminated) unless HTTP_QUERY_FLAG_NUMBER.
 // Too small a buffer fails with ERROR_INSUFFICIENT_BUFFER and the size needed; an absent header

@@ -30,11 +30,11 @@
 #include "platform/ui/Windows.h"
 
 struct ResourceEntry {
-  LPCWSTR type;    // RT_* or a string type name
-  LPCWSTR name;    // MAKEINTRESOURCEW(id) or a string name
-  WORD language;   // e.g. 1042
+  LPCWSTR type;   // RT_* or a string type name
+  LPCWSTR name;   // MAKEINTRESOURCEW(id) or a string name
+  WORD language;  // e.g. 1042
   const void* data;
-  DWORD size;      // bytes at `data`
+  DWORD size;  // bytes at `data`
 };
 
 // Registers `count` entries for `module`; the entries (and their data) must live as long as the
@@ -52,14 +52,14 @@ struct ResourceTableRegistration {
 // (2-byte packing): a 6-byte header followed by idCount 14-byte entries.
 #pragma pack(push, 2)
 struct GRPICONDIRENTRY {
-  BYTE bWidth;        // 0 means 256
+  BYTE bWidth;  // 0 means 256
   BYTE bHeight;
-  BYTE bColorCount;   // 16 for 4-bit images, 0 otherwise
+  BYTE bColorCount;  // 16 for 4-bit images, 0 otherwise
   BYTE bReserved;
   WORD wPlanes;
-  WORD wBitCount;     // 4, 8 or 32
+  WORD wBitCount;  // 4, 8 or 32
   DWORD dwBytesInRes;
-  WORD nId;           // the RT_ICON resource holding the image
+  WORD nId;  // the RT_ICON resource holding the image
 };
 struct GRPICONDIR {
   WORD idReserved;  // 0
@@ -101,8 +101,8 @@ struct DialogTemplate {
   DWORD exStyle;
   short x, y, cx, cy;  // dialog units
   LPCWSTR caption;
-  WORD pointSize;       // with DS_SETFONT
-  LPCWSTR typeface;     // with DS_SETFONT
+  WORD pointSize;    // with DS_SETFONT
+  LPCWSTR typeface;  // with DS_SETFONT
   const DialogItemTemplate* items;
   WORD itemCount;
 };

@@ -39,12 +39,12 @@ struct SHINITDLGINFO {
   DWORD dwFlags;
 };
 constexpr DWORD SHIDIM_FLAGS = 0x0001;
-constexpr DWORD SHIDIF_DONEBUTTON = 0x0001;        // a Done button in the caption: sends IDOK
+constexpr DWORD SHIDIF_DONEBUTTON = 0x0001;  // a Done button in the caption: sends IDOK
 constexpr DWORD SHIDIF_SIZEDLG = 0x0002;
-constexpr DWORD SHIDIF_SIZEDLGFULLSCREEN = 0x0004; // covers the screen below the task bar
+constexpr DWORD SHIDIF_SIZEDLGFULLSCREEN = 0x0004;  // covers the screen below the task bar
 constexpr DWORD SHIDIF_SIPDOWN = 0x0008;
 constexpr DWORD SHIDIF_FULLSCREENNOMENUBAR = 0x0010;
-constexpr DWORD SHIDIF_EMPTYMENU = 0x0020;         // an empty soft-key bar under the dialog
+constexpr DWORD SHIDIF_EMPTYMENU = 0x0020;  // an empty soft-key bar under the dialog
 BOOL SHInitDialog(SHINITDLGINFO* info);
 
 // The activation record the shell keeps per window.
