@@ -1,6 +1,6 @@
 // Icons made from encoded image bytes (PNG, JPEG): decoded once, kept as their own pixels, drawn
-// with their alpha blended over the context. Handles are checked on every call and never reused,
-// so a destroyed icon's handle cannot name a later one.
+// with their alpha blended over the context. Handles are checked on every call; a value comes
+// back only after its slot has been reused 2^24 times, so a destroyed icon's handle names no later one.
 #pragma once
 
 #include "platform/gfx/GdiTypes.h"

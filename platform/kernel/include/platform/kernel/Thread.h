@@ -2,8 +2,8 @@
 //
 // A thread handle names a kernel object that stays alive while the handle is open, while the
 // thread runs, and while anyone waits on it: a thread may close its own handle as its very last
-// step while another thread waits on that handle. A closed handle can never name a different,
-// later thread (HandleTable).
+// step while another thread waits on that handle. A closed handle names no later thread until
+// its slot has been reused 2^24 times (HandleTable).
 #pragma once
 
 #include "platform/kernel/PlatformTypes.h"
