@@ -92,29 +92,16 @@ LRESULT ButtonProcedure(HWND window, UINT message, WPARAM first, LPARAM second) 
       }
       InvalidateRect(window, nullptr, FALSE);
       return 0;
-    case WM_SETTEXT: {
-      const LRESULT result = DefWindowProcW(window, message, first, second);
-      InvalidateRect(window, nullptr, FALSE);
-      return result;
+    default: {
+      LRESULT result = 0;
+      if (HandleTextAndFontMessage(window, message, first, second, &state->font, &result)) return result;
+      return DefWindowProcW(window, message, first, second);
     }
-    case WM_SETFONT:
-      state->font = reinterpret_cast<HFONT>(first);
-      if (second) InvalidateRect(window, nullptr, FALSE);
-      return 0;
-    case WM_GETFONT: return reinterpret_cast<LRESULT>(state->font);
-    default: return DefWindowProcW(window, message, first, second);
   }
 }
 
 }  // namespace
 
-bool RegisterButtonClass() {
-  WNDCLASSW windowClass{};
-  windowClass.style = CS_HREDRAW | CS_VREDRAW;
-  windowClass.lpfnWndProc = ButtonProcedure;
-  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  windowClass.lpszClassName = kButtonClassName;
-  return RegisterClassW(&windowClass) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-}
+bool RegisterButtonClass() { return RegisterSystemClass(kButtonClassName, ButtonProcedure); }
 
 }  // namespace ui::shell

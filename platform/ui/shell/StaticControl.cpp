@@ -95,30 +95,21 @@ LRESULT StaticProcedure(HWND window, UINT message, WPARAM first, LPARAM second) 
       return reinterpret_cast<LRESULT>(previous);
     }
     case STM_GETIMAGE: return first == IMAGE_ICON ? reinterpret_cast<LRESULT>(state->icon) : 0;
-    case WM_SETTEXT:
     case WM_ENABLE: {
       const LRESULT result = DefWindowProcW(window, message, first, second);
       InvalidateRect(window, nullptr, FALSE);
       return result;
     }
-    case WM_SETFONT:
-      state->font = reinterpret_cast<HFONT>(first);
-      if (second) InvalidateRect(window, nullptr, FALSE);
-      return 0;
-    case WM_GETFONT: return reinterpret_cast<LRESULT>(state->font);
-    default: return DefWindowProcW(window, message, first, second);
+    default: {
+      LRESULT result = 0;
+      if (HandleTextAndFontMessage(window, message, first, second, &state->font, &result)) return result;
+      return DefWindowProcW(window, message, first, second);
+    }
   }
 }
 
 }  // namespace
 
-bool RegisterStaticClass() {
-  WNDCLASSW windowClass{};
-  windowClass.style = CS_HREDRAW | CS_VREDRAW;
-  windowClass.lpfnWndProc = StaticProcedure;
-  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  windowClass.lpszClassName = kStaticClassName;
-  return RegisterClassW(&windowClass) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-}
+bool RegisterStaticClass() { return RegisterSystemClass(kStaticClassName, StaticProcedure); }
 
 }  // namespace ui::shell
