@@ -25,11 +25,8 @@ inline bool HandleTextAndFontMessage(HWND window, UINT message, WPARAM first, LP
       if (second) InvalidateRect(window, nullptr, FALSE);
       *result = 0;
       return true;
-    case WM_GETFONT:
-      *result = reinterpret_cast<LRESULT>(*font);
-      return true;
-    default:
-      return false;
+    case WM_GETFONT: *result = reinterpret_cast<LRESULT>(*font); return true;
+    default: return false;
   }
 }
 

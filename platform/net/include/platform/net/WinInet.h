@@ -5,13 +5,12 @@
 // returns, the status line and headers are readable (HttpQueryInfoW); the body is then pulled with
 // InternetReadFile, which returns success with 0 bytes only at the end of the body.
 //
-// Handles: a value comes back only after its slot has been reused 2^24 times, so a closed or unknown handle fails with ERROR_INVALID_HANDLE and
-// a handle of the wrong kind with ERROR_INTERNET_INCORRECT_HANDLE_TYPE; neither can crash. Handles may
-// be closed in any order: a connection or request keeps the settings of its parent, so closing a root
-// or connection handle first leaves its children working until they are closed themselves. Closing a
-// request aborts its transfer; a call blocked on that request in another thread then fails with
-// ERROR_INTERNET_OPERATION_CANCELLED: closing a request is how a caller aborts it. Calls on one
-// request are serialised.
+// Handles: a value comes back only after its slot has been reused 2^24 times, so a closed or unknown handle fails with
+// ERROR_INVALID_HANDLE and a handle of the wrong kind with ERROR_INTERNET_INCORRECT_HANDLE_TYPE; neither can crash.
+// Handles may be closed in any order: a connection or request keeps the settings of its parent, so closing a root or
+// connection handle first leaves its children working until they are closed themselves. Closing a request aborts its
+// transfer; a call blocked on that request in another thread then fails with ERROR_INTERNET_OPERATION_CANCELLED:
+// closing a request is how a caller aborts it. Calls on one request are serialised.
 //
 // Connections: finished connections are kept alive in one pool for the whole process and handed to
 // the next request for the same server (for a direct request: the same scheme, host and port) or
