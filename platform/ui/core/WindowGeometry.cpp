@@ -2,17 +2,38 @@
 #include "platform/ui/core/InstanceRegistry.h"
 #include "platform/ui/core/WindowCalls.h"
 
+namespace {
+
+// Runs `read` on the live window under the window system's lock; FALSE (with the last error the
+// look-up set) for a window that is not live.
+template <typename Read>
+BOOL WithWindow(HWND handle, Read read) {
+  WindowSystem& ws = WindowSystem::Get();
+  std::lock_guard<std::mutex> held(ws.lock);
+  Window* window = LookUpWindow(ws, handle);
+  if (window == nullptr) return FALSE;
+  read(*window);
+  return TRUE;
+}
+
+// Moves `point` by the client origin on the screen, times `sign` (+1: client to screen).
+BOOL OffsetByClientOrigin(HWND handle, POINT* point, int sign) {
+  if (point == nullptr) return FALSE;
+  return WithWindow(handle, [&](const Window& window) {
+    const POINT origin = WindowSystem::ClientOriginOnScreen(window);
+    point->x += sign * origin.x;
+    point->y += sign * origin.y;
+  });
+}
+
+}  // namespace
+
 BOOL GetWindowRect(HWND handle, RECT* rect) {
   if (rect == nullptr) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  WindowSystem& ws = WindowSystem::Get();
-  std::lock_guard<std::mutex> held(ws.lock);
-  Window* window = LookUpWindow(ws, handle);
-  if (window == nullptr) return FALSE;
-  *rect = WindowSystem::WindowRectOnScreen(*window);
-  return TRUE;
+  return WithWindow(handle, [&](const Window& window) { *rect = WindowSystem::WindowRectOnScreen(window); });
 }
 
 BOOL GetClientRect(HWND handle, RECT* rect) {
@@ -20,37 +41,12 @@ BOOL GetClientRect(HWND handle, RECT* rect) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  WindowSystem& ws = WindowSystem::Get();
-  std::lock_guard<std::mutex> held(ws.lock);
-  Window* window = LookUpWindow(ws, handle);
-  if (window == nullptr) return FALSE;
-  *rect = WindowSystem::ClientRectOf(*window);
-  return TRUE;
+  return WithWindow(handle, [&](const Window& window) { *rect = WindowSystem::ClientRectOf(window); });
 }
 
-BOOL ClientToScreen(HWND handle, POINT* point) {
-  if (point == nullptr) return FALSE;
-  WindowSystem& ws = WindowSystem::Get();
-  std::lock_guard<std::mutex> held(ws.lock);
-  Window* window = LookUpWindow(ws, handle);
-  if (window == nullptr) return FALSE;
-  const POINT origin = WindowSystem::ClientOriginOnScreen(*window);
-  point->x += origin.x;
-  point->y += origin.y;
-  return TRUE;
-}
+BOOL ClientToScreen(HWND handle, POINT* point) { return OffsetByClientOrigin(handle, point, +1); }
 
-BOOL ScreenToClient(HWND handle, POINT* point) {
-  if (point == nullptr) return FALSE;
-  WindowSystem& ws = WindowSystem::Get();
-  std::lock_guard<std::mutex> held(ws.lock);
-  Window* window = LookUpWindow(ws, handle);
-  if (window == nullptr) return FALSE;
-  const POINT origin = WindowSystem::ClientOriginOnScreen(*window);
-  point->x -= origin.x;
-  point->y -= origin.y;
-  return TRUE;
-}
+BOOL ScreenToClient(HWND handle, POINT* point) { return OffsetByClientOrigin(handle, point, -1); }
 
 BOOL IsWindowVisible(HWND handle) {
   WindowSystem& ws = WindowSystem::Get();
