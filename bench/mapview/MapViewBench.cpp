@@ -111,13 +111,19 @@ void WaitIdle(OMMapView* view) {
   }
 }
 
-// The encoded tiles of the first screen at a size, fetched once (also making them on the server).
-std::vector<std::vector<uint8_t>> ScreenTileBytes(Size size) {
+// A control of `size` with its first screen loaded and every download ended.
+OMMapView* MakeLoadedView(Size size) {
   OMMapView* view = MakeView(size);
   LoadCounter::Reset();
   OMMapViewSetMap(view, 1, kLatitude, kLongitude, kZoom);
   LoadCounter::WaitFor(TilesOfViewport(view));
   WaitIdle(view);
+  return view;
+}
+
+// The encoded tiles of the first screen at a size, fetched once (also making them on the server).
+std::vector<std::vector<uint8_t>> ScreenTileBytes(Size size) {
+  OMMapView* view = MakeLoadedView(size);
   std::vector<std::vector<uint8_t>> bytes;
   for (Tile* t : view->tileLayer.cache.order) {
     bytes.emplace_back(t->buffer.base, t->buffer.base + t->buffer.usedSize);
@@ -215,11 +221,7 @@ BENCHMARK(BM_LoadFloor)
 void BM_DragPaint(benchmark::State& state) {
   const Size size = kSizes[state.range(0)];
   SetLatency(0);
-  OMMapView* view = MakeView(size);
-  LoadCounter::Reset();
-  OMMapViewSetMap(view, 1, kLatitude, kLongitude, kZoom);
-  LoadCounter::WaitFor(TilesOfViewport(view));
-  WaitIdle(view);
+  OMMapView* view = MakeLoadedView(size);
   Pump();
   const int32_t cx = size.width / 2, cy = size.height / 2;
   SendMessageW(view->window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(WORD(cx), WORD(cy)));
@@ -241,11 +243,7 @@ BENCHMARK(BM_DragPaint)->Arg(0)->Arg(1)->ArgName("size")->Unit(benchmark::kMicro
 void BM_PaintOnly(benchmark::State& state) {
   const Size size = kSizes[state.range(0)];
   SetLatency(0);
-  OMMapView* view = MakeView(size);
-  LoadCounter::Reset();
-  OMMapViewSetMap(view, 1, kLatitude, kLongitude, kZoom);
-  LoadCounter::WaitFor(TilesOfViewport(view));
-  WaitIdle(view);
+  OMMapView* view = MakeLoadedView(size);
   Pump();
   HDC dc = CreateCompatibleDC(nullptr);
   HBITMAP bitmap = CreateCompatibleBitmap(dc, size.width, size.height);
