@@ -103,7 +103,7 @@ ATOM RegisterMainWindowClass(HINSTANCE instance, LPCWSTR className) {
   return RegisterClassW(&windowClass);
 }
 
-BOOL CreateMainWindow(HINSTANCE instance, int showCommand) {
+StartResult CreateMainWindow(HINSTANCE instance, int showCommand) {
   shell.instance = instance;
   SHInitExtraControls();
 
@@ -115,14 +115,22 @@ BOOL CreateMainWindow(HINSTANCE instance, int showCommand) {
   // One copy at a time: a running copy is brought forward, with the windows it owns, and this one ends.
   if (HWND running = FindWindowW(className, title)) {
     SetForegroundWindow(reinterpret_cast<HWND>(reinterpret_cast<uintptr_t>(running) | 0x01));
-    return FALSE;
+    return StartResult::Ended;
   }
 
-  if (RegisterMainWindowClass(instance, className) == 0) return FALSE;
+  if (RegisterMainWindowClass(instance, className) == 0) return StartResult::Ended;
 
   HWND window = CreateWindowExW(0, className, title, kMainWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
                                 CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
-  if (window == nullptr) return FALSE;
+  if (window == nullptr) return StartResult::Ended;
+
+  // Without its soft keys the program could not be closed on a device without a keyboard: the
+  // user is told, and it ends as a failure rather than running on with no way out.
+  if (shell.menuBar == nullptr) {
+    MessageBoxW(window, u"Could not create the soft keys", u"Orvan.Map", MB_OK);
+    DestroyWindow(window);
+    return StartResult::Failed;
+  }
 
   RECT client{};
   GetClientRect(window, &client);
@@ -141,11 +149,11 @@ BOOL CreateMainWindow(HINSTANCE instance, int showCommand) {
   shell.zoomOutButton = CreateButton(u"Zoom Out", layout.buttons[1], kCommandZoomOut, window);
   shell.homeButton = CreateButton(u"OrvanMobile", layout.buttons[2], kCommandHome, window);
 
-  if (shell.menuBar != nullptr) MakeRoomForMenuBar(window);
+  MakeRoomForMenuBar(window);
 
   ShowWindow(window, showCommand);
   UpdateWindow(window);
-  return TRUE;
+  return StartResult::Running;
 }
 
 LRESULT MainWindowProc(HWND window, UINT message, WPARAM first, LPARAM second) {

@@ -6,9 +6,12 @@
 
 namespace ambrel {
 
-// Creates and shows the main window. 0 when another copy runs (that copy is brought to the front)
-// or the window cannot be made; the program then ends.
-BOOL CreateMainWindow(HINSTANCE instance, int showCommand);
+// How start-up ended: the main window runs; the program ends quietly (another copy runs and was
+// brought to the front, or the window cannot be made); or it ends with a failure its user was told.
+enum class StartResult { Running, Ended, Failed };
+
+// Creates and shows the main window.
+StartResult CreateMainWindow(HINSTANCE instance, int showCommand);
 
 ATOM RegisterMainWindowClass(HINSTANCE instance, LPCWSTR className);
 

@@ -6,7 +6,11 @@
 namespace ambrel {
 
 int WinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int showCommand) {
-  if (!CreateMainWindow(instance, showCommand)) return 0;
+  switch (CreateMainWindow(instance, showCommand)) {
+    case StartResult::Running: break;
+    case StartResult::Ended: return 0;
+    case StartResult::Failed: return 1;
+  }
 
   HACCEL accelerators = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(kAccelerators));
   MSG message{};

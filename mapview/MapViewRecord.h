@@ -58,6 +58,10 @@ struct OMMapView {
   // The handler and its user data change together on the GUI thread while download threads fire
   // events; this keeps each firing's pair consistent (and the reads free of data races).
   std::mutex handlerLock;
+  // Client point of the latest stylus message of a drag: where the drag ends when the control
+  // loses the stylus capture without a stylus-up.
+  int32_t lastX = 0;
+  int32_t lastY = 0;
 };
 
 // Tears the control down in the order its download threads need: the tile layer first (every

@@ -3,6 +3,7 @@
 #include "mapview/MapLayers.h"
 #include "mapview/MapPainter.h"
 #include "mapview/StylusInput.h"
+#include "mapview/ViewPosition.h"
 #include "mapview/ViewRegistry.h"
 
 namespace {
@@ -20,9 +21,10 @@ void RegisterMapViewClass(HINSTANCE instance) {
   RegisterClassW(&windowClass);  // fails harmlessly when the class exists
 }
 
-// Stylus messages carry the client point in the second parameter's low and high 16 bits.
-int32_t StylusX(LPARAM second) { return LOWORD(uintptr_t(second)); }
-int32_t StylusY(LPARAM second) { return HIWORD(uintptr_t(second)); }
+// Stylus messages carry the client point in the second parameter's low and high 16 bits, signed:
+// while the control holds the capture, a point left of or above it is negative.
+int32_t StylusX(LPARAM second) { return GET_X_LPARAM(second); }
+int32_t StylusY(LPARAM second) { return GET_Y_LPARAM(second); }
 
 }  // namespace
 
@@ -64,10 +66,26 @@ LRESULT MapViewWndProc(HWND window, UINT message, WPARAM first, LPARAM second) {
       return 0;
     }
     case WM_ERASEBKGND: return 1;  // every paint covers the window: never erased
+    // A new size keeps the point shown at the centre there: the viewport and the layers are laid
+    // out again for the new client area (also the first size, before any map, which needs nothing).
+    case WM_SIZE:
+      if (view->projection != nullptr) ZoomTo(view, view->zoom);
+      return 0;
     case WM_COMMAND: return 0;
     case WM_MOUSEMOVE: OnStylusMove(view, StylusX(second), StylusY(second)); return 0;
-    case WM_LBUTTONDOWN: OnStylusDown(view, StylusX(second), StylusY(second)); return 0;
-    case WM_LBUTTONUP: OnStylusUp(view, StylusX(second), StylusY(second)); return 0;
+    // The control holds the stylus from down to up, so that a drag released over another window
+    // or off the screen still ends here and becomes a pan.
+    case WM_LBUTTONDOWN:
+      SetCapture(window);
+      OnStylusDown(view, StylusX(second), StylusY(second));
+      return 0;
+    case WM_LBUTTONUP:
+      OnStylusUp(view, StylusX(second), StylusY(second));
+      if (GetCapture() == window) ReleaseCapture();
+      return 0;
+    // The stylus was taken away mid-drag (a message box, the window disabled, hidden or
+    // destroyed): the drag ends where it was last seen, as if lifted there.
+    case WM_CAPTURECHANGED: OnStylusUp(view, view->lastX, view->lastY); return 0;
     default: return DefWindowProcW(window, message, first, second);
   }
 }

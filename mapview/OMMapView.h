@@ -66,14 +66,18 @@ OMMapView* OMMapViewCreate(uint32_t style, int32_t left, int32_t top, int32_t ri
 int32_t OMMapViewDestroy(OMMapView* view);
 
 /* Sets the map type, the centre (degrees, positive north and east) and the zoom. Returns 0 and
- * changes nothing for a map type other than 1. Tiles already held are drawn, with their events,
+ * changes nothing for a map type other than 1, or for a latitude, longitude or zoom that is NaN or
+ * infinite. Tiles already held are drawn, with their events,
  * before it returns. Must succeed once before the four functions below are used. */
 int32_t OMMapViewSetMap(OMMapView* view, int32_t mapType, double latitude, double longitude, double zoom);
 
-/* Moves the centre, keeping the zoom. */
+/* Moves the centre, keeping the zoom. Returns 0 and changes nothing for NaN or infinity. */
 int32_t OMMapViewSetCenter(OMMapView* view, double latitude, double longitude);
 
-/* Changes the zoom (not compared with the limits), keeping the point at the window's centre. */
+/* Changes the zoom (not compared with the limits), keeping the point at the window's centre.
+ * A zoom whose level (the zoom truncated toward zero) has no tiles, below 1 or from 18 up, is kept:
+ * the control then shows the placeholder grid, ignores drags and downloads nothing, and keeps its
+ * centre for the next zoom that has a level. NaN and infinity are refused: 0, nothing changes. */
 int32_t OMMapViewSetZoom(OMMapView* view, double zoom);
 
 /* Zoom plus 1.0; 0 and nothing changes when the zoom is already at or above the upper limit (17). */

@@ -1,10 +1,19 @@
 // The control's public functions. Each checks its handle first; all run on the GUI thread.
+#include <cmath>
 #include <new>
 
 #include "mapview/MapViewEvents.h"
 #include "mapview/MapViewRecord.h"
 #include "mapview/MapViewWindow.h"
 #include "mapview/ViewPosition.h"
+
+namespace {
+
+// Positions and zooms that are not numbers (NaN, infinity) are refused: there is no centre or
+// level to make of them, and kept they would poison every later zoom and pan.
+bool IsPosition(double latitude, double longitude) { return std::isfinite(latitude) && std::isfinite(longitude); }
+
+}  // namespace
 
 extern "C" {
 
@@ -26,7 +35,7 @@ int32_t OMMapViewDestroy(OMMapView* view) {
 }
 
 int32_t OMMapViewSetMap(OMMapView* view, int32_t mapType, double latitude, double longitude, double zoom) {
-  if (view == nullptr) return 0;
+  if (view == nullptr || !IsPosition(latitude, longitude) || !std::isfinite(zoom)) return 0;
   if (SetMapType(view, mapType) == 0) return 0;
   ClearPendingPan(view);
   return ApplyPosition(view, latitude, longitude, zoom);
@@ -35,13 +44,13 @@ int32_t OMMapViewSetMap(OMMapView* view, int32_t mapType, double latitude, doubl
 // The four functions below need a projection. Called before a map was set they return 0 and do
 // nothing, instead of converting through a projection that does not exist.
 int32_t OMMapViewSetCenter(OMMapView* view, double latitude, double longitude) {
-  if (view == nullptr || view->projection == nullptr) return 0;
+  if (view == nullptr || view->projection == nullptr || !IsPosition(latitude, longitude)) return 0;
   ClearPendingPan(view);
   return ApplyPosition(view, latitude, longitude, view->zoom);
 }
 
 int32_t OMMapViewSetZoom(OMMapView* view, double zoom) {
-  if (view == nullptr || view->projection == nullptr) return 0;
+  if (view == nullptr || view->projection == nullptr || !std::isfinite(zoom)) return 0;
   return ZoomTo(view, zoom);
 }
 

@@ -13,14 +13,16 @@ namespace {
 // double tap. Window handles are never reused, so comparing a stale one is safe.
 HWND lastTapWindow = nullptr;
 
+// A world to pan: a projection and a zoom with a tile level (the world size is zero otherwise).
 bool HasMap(const OMMapView* view) { return view->projection != nullptr && view->worldWidth > 0; }
 
 // Clamps an offset so that the viewport moved by it stays within the world, testing the far edge
-// first: a world narrower than the viewport is pinned to its far edge. 64-bit sums cannot overflow.
-int32_t ClampToWorld(int32_t offset, int32_t nearEdge, int32_t farEdge, int32_t worldExtent) {
+// first: a world narrower than the viewport is pinned to its far edge. The offset comes in 64 bits
+// and is narrowed only once clamped, so no sum of drags and pans can wrap.
+int32_t ClampToWorld(int64_t offset, int32_t nearEdge, int32_t farEdge, int32_t worldExtent) {
   if (int64_t(farEdge) + offset >= worldExtent) return int32_t(int64_t(worldExtent) - farEdge);
   if (int64_t(nearEdge) + offset <= 0) return int32_t(-int64_t(nearEdge));
-  return offset;
+  return int32_t(offset);
 }
 
 // Whether this stylus-down completes a double tap, and the bookkeeping for the next one.
@@ -48,15 +50,21 @@ void OnStylusDown(OMMapView* view, int32_t x, int32_t y) {
   view->dragY = 0;
   view->downX = x;
   view->downY = y;
+  view->lastX = x;
+  view->lastY = y;
   view->dragging = 1;
 }
 
 void OnStylusMove(OMMapView* view, int32_t x, int32_t y) {
-  if (view->dragging == 0) return;
+  if (view->dragging == 0 || !HasMap(view)) return;
+  view->lastX = x;
+  view->lastY = y;
   // The live clamp looks at the viewport only: while a pending pan is set, the live picture may
   // pass the world's edge by up to that pan, and the release clamps the sum.
-  view->dragX = ClampToWorld(view->downX - x, view->viewport.left, view->viewport.right, view->worldWidth);
-  view->dragY = ClampToWorld(view->downY - y, view->viewport.top, view->viewport.bottom, view->worldHeight);
+  view->dragX =
+      ClampToWorld(int64_t(view->downX) - x, view->viewport.left, view->viewport.right, view->worldWidth);
+  view->dragY =
+      ClampToWorld(int64_t(view->downY) - y, view->viewport.top, view->viewport.bottom, view->worldHeight);
   InvalidateRect(view->window, nullptr, TRUE);
 }
 
@@ -66,16 +74,17 @@ void OnStylusUp(OMMapView* view, int32_t x, int32_t y) {
   const int32_t dy = view->downY - y;
   view->dragX = 0;
   view->dragY = 0;
-  PanBy(view, dx, dy);
+  // A zoom without a tile level came in mid-drag: there is no world to pan, the drag just ends.
+  if (HasMap(view)) PanBy(view, dx, dy);
   view->dragging = 0;
   InvalidateRect(view->window, nullptr, TRUE);
 }
 
 int32_t PanBy(OMMapView* view, int32_t dx, int32_t dy) {
   view->pendingX =
-      ClampToWorld(int32_t(int64_t(view->pendingX) + dx), view->viewport.left, view->viewport.right, view->worldWidth);
+      ClampToWorld(int64_t(view->pendingX) + dx, view->viewport.left, view->viewport.right, view->worldWidth);
   view->pendingY =
-      ClampToWorld(int32_t(int64_t(view->pendingY) + dy), view->viewport.top, view->viewport.bottom, view->worldHeight);
+      ClampToWorld(int64_t(view->pendingY) + dy, view->viewport.top, view->viewport.bottom, view->worldHeight);
   ScrollBy(view);
   return 1;
 }

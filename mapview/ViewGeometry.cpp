@@ -1,5 +1,7 @@
 #include "mapview/ViewGeometry.h"
 
+#include "mapview/ViewPosition.h"
+
 int32_t PlaceCenter(OMMapView* view, int32_t cx, int32_t cy) {
   RECT client{0, 0, 0, 0};
   GetClientRect(view->window, &client);
@@ -31,7 +33,8 @@ int32_t ShiftView(OMMapView* view, int32_t dx, int32_t dy) {
     view->bufferRect.top += dy;
     view->bufferRect.bottom += dy;
   }
-  if (view->projection != nullptr) {
+  // Without a tile level the pixels mean nothing; the centre in degrees is kept as it is.
+  if (ZoomHasLevel(view)) {
     const GeoPoint centre = view->projection->PixelToLatLon(view->centerX, view->centerY, view->zoom);
     view->latitude = centre.latitude;
     view->longitude = centre.longitude;

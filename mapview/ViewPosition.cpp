@@ -29,18 +29,33 @@ int32_t SetMapType(OMMapView* view, int32_t type) {
   return 1;
 }
 
+bool ZoomHasLevel(const OMMapView* view) {
+  if (view->projection == nullptr) return false;
+  const int32_t level = ZoomLevelOf(view->zoom);
+  return level >= view->projection->MinZoom() && level <= view->projection->MaxZoom();
+}
+
 int32_t ApplyPosition(OMMapView* view, double latitude, double longitude, double zoom) {
   view->zoom = zoom;
   view->latitude = latitude;
   view->longitude = longitude;
-  const PixelPoint centre = view->projection->LatLonToPixel(latitude, longitude, zoom);
+  // A zoom without a tile level has no world to convert to: the centre stays as given (in
+  // degrees), the view shows the placeholder grid, takes no drag and asks for no tile, and the
+  // next zoom with a level shows the same centre again.
+  const bool hasLevel = ZoomHasLevel(view);
+  const PixelPoint centre = hasLevel ? view->projection->LatLonToPixel(latitude, longitude, zoom) : PixelPoint{0, 0};
   PlaceCenter(view, centre.x, centre.y);
   RebuildMapLayer(view);
   RebuildPlaceholderLayer(view);
   const SizeCounts tiles = view->projection->TilesPerSide(zoom);
   const SizeCounts tileSize = view->projection->TileSize();
-  view->worldWidth = WorldExtent(tiles.width, tileSize.width);
-  view->worldHeight = WorldExtent(tiles.height, tileSize.height);
+  view->worldWidth = hasLevel ? WorldExtent(tiles.width, tileSize.width) : 0;
+  view->worldHeight = hasLevel ? WorldExtent(tiles.height, tileSize.height) : 0;
+  if (!hasLevel) {
+    view->dragX = 0;
+    view->dragY = 0;
+    return 1;
+  }
   RequestViewTiles(view, view->viewport);
   return 1;
 }
@@ -63,7 +78,7 @@ int32_t ZoomTo(OMMapView* view, double zoom) {
 }
 
 int32_t ZoomInAround(OMMapView* view, int32_t x, int32_t y) {
-  if (view->projection == nullptr || view->zoom >= view->maxZoom) return 0;
+  if (!ZoomHasLevel(view) || view->zoom >= view->maxZoom) return 0;
   FoldPendingPan(view);
   // With no offset left, client pixel (x, y) shows world pixel viewport + (x, y).
   const int32_t worldX = view->viewport.left + x;

@@ -7,6 +7,8 @@
 // Type 1 (spherical Mercator) selects the view's projection and the zoom limits 1.0 and 17.0 and
 // returns 1; every other type returns 0 and changes nothing.
 int32_t SetMapType(OMMapView* view, int32_t type);
+// Whether the view's zoom has a tile level of its projection (a world to draw and pan).
+bool ZoomHasLevel(const OMMapView* view);
 // Stores the position, places the centre, rebuilds both layers, computes the world's size and
 // requests the viewport's tiles (tiles already held are drawn, with their events, before it
 // returns). Leaves the pending pan alone. Needs a projection. 1.

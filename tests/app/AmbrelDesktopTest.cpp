@@ -84,6 +84,49 @@ TEST(AmbrelDesktop, ClickOnZoomOutDrawsTheNewTilesAndTheOkSoftKeyCloses) {
       },
       AmbrelProcess::kStartTimeoutMs));
 
+  // A drag from the map to below the desktop window, released there: the map stays where the drag
+  // took it. The next short drag inside the map then shifts that picture, not the one before the
+  // first drag.
+  auto mouse = [&](const char* action, int x, int y) {
+    display.Xdotool({"mousemove", "--window", std::to_string(window), std::to_string(x), std::to_string(y)});
+    if (action != nullptr) display.Xdotool({action, "1"});
+  };
+  const size_t askedBefore = server.Log().size();
+  mouse("mousedown", kMapCentre.x * kScale, kMapCentre.y * kScale);
+  for (int y = kMapCentre.y + 30; y < kScreenHeight; y += 30) mouse(nullptr, kMapCentre.x * kScale, y * kScale);
+  mouse("mouseup", kMapCentre.x * kScale, kScreenHeight * kScale + 15);  // outside the window
+  // The uncovered tiles come and are drawn; then nothing more is asked for.
+  Capture released;
+  size_t asked = 0;
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        const size_t now = server.Log().size();
+        const bool settled = now > askedBefore && now == asked && app.CountLines("OMEventTypeMapLoaded") == now;
+        asked = now;
+        if (settled) released = capture();
+        return settled;
+      },
+      AmbrelProcess::kStartTimeoutMs))
+      << app.Stderr();
+  mouse("mousedown", 60 * kScale, 100 * kScale);
+  mouse(nullptr, 70 * kScale, 110 * kScale);
+  Capture dragged;
+  const int shift = 10 * kScale;
+  auto shiftedDifferences = [&] {
+    int n = 0;
+    for (int y = (kMapTop + 1) * kScale; y < (kMapBottom - 1) * kScale - shift; ++y)
+      for (int x = kScale; x < (kScreenWidth - 1) * kScale - shift; ++x)
+        n += dragged.pixels[size_t(y + shift) * dragged.width + x + shift] ==
+                     released.pixels[size_t(y) * released.width + x]
+                 ? 0
+                 : 1;
+    return n;
+  };
+  EXPECT_TRUE(WaitUntil([&] { return (dragged = capture()).width == released.width && shiftedDifferences() == 0; },
+                        5000))
+      << shiftedDifferences() << " pixels differ from the released picture shifted by the new drag";
+  mouse("mouseup", 70 * kScale, 110 * kScale);
+
   click(Point{30, kMenuBarTop + kMenuBar / 2});
   ASSERT_EQ(app.WaitForExit(), 0) << app.Stderr();
 }

@@ -186,6 +186,53 @@ TEST_F(AmbrelHeadless, HomeButtonMovesTheCentreAtTheCurrentZoomThenZoomsToSix) {
   ASSERT_EQ(app.WaitForExit(), 0);
 }
 
+// The latitude of a world pixel row at level z (the inverse of WorldPixel's y).
+double LatitudeOfRow(int64_t y, int z) {
+  const double size = 256.0 * std::pow(2.0, z);
+  return std::atan(std::sinh(M_PI * (1.0 - 2.0 * static_cast<double>(y) / size))) * 180.0 / M_PI;
+}
+
+// A drag released over the task bar, outside the map view, still ends in the map view: the view
+// moves by the whole drag, the uncovered tiles are asked for, and the next drag starts from there.
+TEST_F(AmbrelHeadless, ADragReleasedOverTheTaskBarMovesTheMapAndTheNextDragContinuesFromIt) {
+  AmbrelProcess app;
+  ASSERT_NE(WaitForTilesOnScreen(app, homeTiles.size(), homeTiles, kRegionalBackground), nullptr) << app.Stderr();
+
+  app.Input("down 120 150");
+  for (int y = 130; y >= 10; y -= 30) app.Input("move 120 " + std::to_string(y));
+  app.Input("up 120 10");  // over the task bar
+  const int64_t centreRow = WorldPixel(kHomeLatitude, kHomeLongitude, 17).second + 140;
+  const double latitude = LatitudeOfRow(centreRow, 17);
+  const std::set<Tile> moved = TilesCovering(latitude, kHomeLongitude, 17);
+  std::set<Tile> uncovered;
+  for (const Tile& t : moved)
+    if (!homeTiles.count(t)) uncovered.insert(t);
+  ASSERT_FALSE(uncovered.empty());
+  const auto released = WaitForTilesOnScreen(app, homeTiles.size() + uncovered.size(), moved, kRegionalBackground,
+                                             latitude, kHomeLongitude);
+  ASSERT_NE(released, nullptr) << app.Stderr();
+  std::set<Tile> asked;
+  for (const Tile& t : TilesAskedFor(server.Log())) asked.insert(t);
+  std::set<Tile> expected = homeTiles;
+  expected.insert(uncovered.begin(), uncovered.end());
+  EXPECT_EQ(Sorted(asked), Sorted(expected));
+
+  // A short drag 10 pixels right and down: the picture is the released one, shifted by that.
+  app.Input("down 60 150");
+  app.Input("move 70 160");
+  const std::string path = app.Screenshot("dragged");
+  ASSERT_FALSE(path.empty());
+  const ScreenImage dragged(path);
+  int differing = 0;
+  for (int y = kMapTop + 1; y < kMapBottom - 11; ++y)
+    for (int x = 1; x < kScreenWidth - 11; ++x) differing += dragged.At(x + 10, y + 10) == released->At(x, y) ? 0 : 1;
+  EXPECT_EQ(differing, 0);
+
+  app.Input("up 70 160");
+  app.Input("key ctrl+q");
+  ASSERT_EQ(app.WaitForExit(), 0);
+}
+
 // The About dialog covers the screen below the task bar and shows the program's icon, whose pin is
 // the only red on Ambrel's screens.
 bool ShowsAboutDialog(const ScreenImage& shot) {
@@ -287,6 +334,22 @@ TEST_F(AmbrelHeadless, WithoutTheControlAMessageBoxShowsAndTheButtonsDoNothing) 
   ASSERT_EQ(app.WaitForExit(), 0) << app.Stderr();
   EXPECT_EQ(server.Log().size(), 0u);
   EXPECT_EQ(app.Stderr().find("OMEvent"), std::string::npos);
+}
+
+// Without its soft keys the program could not be closed on the device: it says so and ends as a
+// failure (the sanitizer run checks that nothing made before it is leaked).
+TEST_F(AmbrelHeadless, WithoutTheSoftKeysAMessageBoxShowsAndTheProgramEndsWithAFailure) {
+  AmbrelProcess app(Settings{{"ORVAN_FAIL_WINDOW_CLASS", "SoftKeyBar"}});
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        const ScreenImage box(app.Screenshot("message-box"));
+        return box.Count(20, 100, 220, 200, IsDark) > 20;
+      },
+      AmbrelProcess::kStartTimeoutMs))
+      << "no message box";
+  app.Input("key return");
+  EXPECT_EQ(app.WaitForExit(), 1) << app.Stderr();
+  EXPECT_EQ(server.Log().size(), 0u);
 }
 
 TEST_F(AmbrelHeadless, ServerThatAnswersOnlyErrorsAndResetsLeavesAProgramThatAnswersAndEnds) {

@@ -1,5 +1,7 @@
 // The public functions as an application calls them: results, zoom limits, events and their
 // threads, and two controls side by side.
+#include <cmath>
+
 #include "tests/mapview/MapViewHarness.h"
 
 extern "C" int CallEveryFunctionFromC(void);
@@ -173,6 +175,59 @@ TEST_F(Api, TwoControlsInOneParentShowTheirOwnTiles) {
   EXPECT_EQ(left->pendingX, 0);
   EXPECT_EQ(MismatchesOnScreen(left, 0, 0, 4), 0);
   EXPECT_EQ(MismatchesOnScreen(right, -40, 0, 4), 0);
+}
+
+// A zoom without a tile level (below 1, from 18 up) keeps the centre: the view shows the
+// placeholder grid, takes no drag and asks for nothing, and the next zoom with a level shows the
+// same centre again. NaN and infinity are refused.
+TEST_F(Api, AZoomWithoutALevelKeepsTheCentreForTheNextZoomThatHasOne) {
+  OMMapView* view = MakeView(10, 10, 242, 270);
+  OMMapViewSetEventHandler(view, EventRecord::Handler, 10);
+  ASSERT_EQ(OMMapViewSetMap(view, 1, 37.433446, 127.173493, 9.0), 1);
+  ASSERT_TRUE(WaitForTiles(view));
+  const double lat = view->latitude, lon = view->longitude;
+  const size_t before = Requested().size();
+
+  ASSERT_EQ(OMMapViewSetZoom(view, 0.5), 1);
+  EXPECT_EQ(view->zoom, 0.5);
+  Drag(view, 100, 100, 140, 130);
+  EXPECT_EQ(view->pendingX, 0);
+  EXPECT_EQ(view->pendingY, 0);
+  ASSERT_EQ(OMMapViewSetZoom(view, 30.0), 1);
+  ASSERT_EQ(OMMapViewSetZoom(view, -3.0), 1);
+  ASSERT_EQ(OMMapViewZoomIn(view), 1);  // -2: still none
+  ASSERT_TRUE(WaitForTiles(view));
+  Pump();
+  EXPECT_EQ(Requested().size(), before) << "no tile is asked for at a zoom without a level";
+  EXPECT_EQ(view->latitude, lat);
+  EXPECT_EQ(view->longitude, lon);
+  // The placeholder grid, nothing else.
+  int notPlaceholder = 0;
+  for (int32_t y = 0; y < 268; y += 9)
+    for (int32_t x = 0; x < 240; x += 9)
+      notPlaceholder += ClientPixel(view, x, y) != PlaceholderPixel(view->viewport.left - view->bufferRect.left + x,
+                                                                    view->viewport.top - view->bufferRect.top + y);
+  EXPECT_EQ(notPlaceholder, 0);
+
+  for (double bad : {std::nan(""), INFINITY, -INFINITY}) {
+    EXPECT_EQ(OMMapViewSetZoom(view, bad), 0);
+    EXPECT_EQ(OMMapViewSetMap(view, 1, 37.4, 127.1, bad), 0);
+    EXPECT_EQ(OMMapViewSetCenter(view, bad, 127.1), 0);
+    EXPECT_EQ(OMMapViewSetMap(view, 1, 37.4, bad, 10.0), 0);
+  }
+  EXPECT_EQ(view->zoom, -2.0);
+
+  ASSERT_EQ(OMMapViewSetZoom(view, 10.0), 1);
+  ASSERT_TRUE(WaitForTiles(view));
+  MercatorProjection projection;
+  const PixelPoint centre = projection.LatLonToPixel(37.433446, 127.173493, 10.0);
+  EXPECT_NEAR(view->centerX, centre.x, 1);
+  EXPECT_NEAR(view->centerY, centre.y, 1);
+  const auto all = Requested();
+  const std::set<TileId> after(all.begin() + before, all.end());
+  EXPECT_TRUE(after.count(TileId{873, 397, 10})) << "the tile holding the centre";
+  for (const TileId& t : after) EXPECT_EQ(t.z, 10);
+  EXPECT_EQ(MismatchesOnScreen(view, 0, 0, 5), 0);
 }
 
 }  // namespace

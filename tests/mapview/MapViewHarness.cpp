@@ -130,8 +130,8 @@ uint32_t MapViewTest::LayerPixel(OMMapView* view, int32_t x, int32_t y) {
   return c == CLR_INVALID ? 0xFFFFFFFFu : RgbOfColorref(c);
 }
 
-void MapViewTest::StylusDown(OMMapView* view, int32_t x, int32_t y) {
-  fakeTicks += tapGapMs;
+void MapViewTest::StylusDown(OMMapView* view, int32_t x, int32_t y, DWORD afterMs) {
+  fakeTicks += afterMs;
   POINT p{x, y};
   ClientToScreen(view->window, &p);
   InjectStylusDown(p.x, p.y);

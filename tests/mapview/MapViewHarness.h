@@ -74,8 +74,11 @@ class MapViewTest : public testing::Test {
   // A map-layer pixel as 0x00RRGGBB; 0xFFFFFFFF outside the layer.
   static uint32_t LayerPixel(OMMapView* view, int32_t x, int32_t y);
 
-  // The stylus, at client points of the control, delivered as the device delivers it.
-  void StylusDown(OMMapView* view, int32_t x, int32_t y);
+  // The stylus, at client points of the control (or beyond it, where the control holds the
+  // capture), delivered as the device delivers it. A stylus-down comes `afterMs` after the previous
+  // one on the double tap's clock: by default a second, never a double tap.
+  static constexpr DWORD kApartMs = 1000;
+  void StylusDown(OMMapView* view, int32_t x, int32_t y, DWORD afterMs = kApartMs);
   void StylusMove(OMMapView* view, int32_t x, int32_t y);
   void StylusUp(OMMapView* view, int32_t x, int32_t y);
   void Drag(OMMapView* view, int32_t fromX, int32_t fromY, int32_t toX, int32_t toY);
@@ -98,10 +101,8 @@ class MapViewTest : public testing::Test {
   HWND parent = nullptr;
   std::vector<OMMapView*> views;
   DWORD guiThread = GetCurrentThreadId();
-  // The double tap's clock: each stylus-down of the harness moves it on by `tapGapMs`, so that
-  // quick drags in a row are not taken for double taps unless a test asks for it.
+  // The double tap's clock; only StylusDown moves it, by the time it is given.
   static inline DWORD fakeTicks = 100000;
-  DWORD tapGapMs = 1000;
 
  private:
   std::map<TileId, std::vector<uint8_t>> renderedTiles_;

@@ -50,6 +50,31 @@ TEST_F(Lifetime, DestroyTheParentWhileTilesDownloadThenTheControl) {
   EXPECT_EQ(EventRecord::Count(view, OMEventTypeMapLoaded), 4u);
   // The control keeps working without its window until it is destroyed.
   EXPECT_EQ(OMMapViewSetCenter(view, PositionOf(700, 700, 2.0).latitude, PositionOf(700, 700, 2.0).longitude), 1);
+  ASSERT_TRUE(WaitForTiles(view));
+  EXPECT_EQ(OMMapViewDestroy(view), 1);
+  const size_t events = EventRecord::All().size();
+  Pump();
+  EXPECT_EQ(EventRecord::All().size(), events);
+  EXPECT_EQ(ViewRegistrySize(), registered - 1);
+}
+
+// The parent goes mid-drag: the control loses the stylus while its window still works, ends the
+// drag there (a pan past the layers, with tile requests), and then goes with the parent.
+TEST_F(Lifetime, DestroyTheParentMidDragThenTheControl) {
+  OMMapView* view = TakeView(MakeView(10, 10, 242, 270));
+  ShowAt(view, 600, 600, 2.0);
+  ASSERT_TRUE(WaitForTiles(view));
+  const size_t registered = ViewRegistrySize();
+  StylusDown(view, 200, 200);
+  StylusMove(view, 20, 20);
+  DestroyWindow(parent);
+  parent = nullptr;
+  EXPECT_EQ(view->dragging, 0);
+  EXPECT_EQ(view->centerX, 780);
+  EXPECT_EQ(view->centerY, 780);
+  EXPECT_EQ(GetCapture(), nullptr);
+  EXPECT_EQ(ViewRegistrySize(), registered - 1);
+  ASSERT_TRUE(WaitForTiles(view));
   EXPECT_EQ(OMMapViewDestroy(view), 1);
 }
 

@@ -75,6 +75,36 @@ TEST_F(Painting, FailedTileShowsThePlaceholder) {
   EXPECT_EQ(LayerPixel(view, 300, 511), kWhiteRgb);
 }
 
+// A 200 answer that is no image (text, a cut PNG, nothing) is a delivered tile that cannot be
+// drawn: its events come, the placeholder shows, and once the tile has left the cache a return to
+// it asks the server again.
+TEST_F(Painting, AnAnswerThatIsNoImageLeavesThePlaceholderAndIsAskedForAgainAfterEviction) {
+  server.AddRule("x=1 y=1 z=3 garbage");
+  server.AddRule("x=2 y=1 z=3 body-size=100");
+  server.AddRule("x=1 y=2 z=3 body-size=0");
+  OMMapView* view = MakeView(10, 10, kWindowW, kWindowH);
+  ShowAt(view, 600, 600, 3.0);
+  ASSERT_TRUE(WaitForTiles(view));
+  EXPECT_EQ(EventRecord::Count(view, OMEventTypeMapWillLoad), 4u);
+  EXPECT_EQ(EventRecord::Count(view, OMEventTypeMapLoaded), 4u);
+  EXPECT_EQ(ClientPixel(view, 10, 10), PlaceholderPixel(224 + 10, 210 + 10));     // tile (1, 1)
+  EXPECT_EQ(ClientPixel(view, 230, 10), PlaceholderPixel(224 + 230, 210 + 10));   // tile (2, 1)
+  EXPECT_EQ(ClientPixel(view, 10, 200), PlaceholderPixel(224 + 10, 210 + 200));   // tile (1, 2)
+  EXPECT_EQ(ClientPixel(view, 230, 200), ExpectedPixel(710, 676, 3, 454, 410));  // tile (2, 2) is drawn
+  // Two positions far away fill the cache with other tiles; back home, the three are asked again.
+  for (int32_t y : {1200, 1800, 600}) {
+    const GeoPoint at = PositionOf(y == 600 ? 600 : 1800, y, 3.0);
+    ASSERT_EQ(OMMapViewSetCenter(view, at.latitude, at.longitude), 1);
+    ASSERT_TRUE(WaitForTiles(view));
+  }
+  std::map<TileId, int> asked;
+  for (const TileId& t : Requested()) ++asked[t];
+  EXPECT_EQ(asked[(TileId{1, 1, 3})], 2);
+  EXPECT_EQ(asked[(TileId{2, 1, 3})], 2);
+  EXPECT_EQ(asked[(TileId{1, 2, 3})], 2);
+  EXPECT_EQ(ClientPixel(view, 10, 10), PlaceholderPixel(224 + 10, 210 + 10));
+}
+
 TEST_F(Painting, OddClientWidthGivesAViewportOnePixelNarrower) {
   OMMapView* view = MakeView(10, 10, kWindowW + 1, kWindowH);  // client 241 x 268
   ShowAt(view, 600, 600, 2.0);
@@ -151,6 +181,21 @@ TEST_F(Painting, PanLeavingTheLayersOnTheLeftScrollsFillsTheColumnsAndRequestsTh
   EXPECT_EQ(RequestedAfter(4), (std::set<TileId>{{0, 1, 2}, {0, 2, 2}}));
 }
 
+// East: only the newly exposed column is asked for; further east the world ends, and no column
+// beyond it is ever asked for.
+TEST_F(Painting, PanLeavingTheLayersOnTheRightRequestsTheNewColumnAndNothingBeyondTheWorld) {
+  OMMapView* view = ShowCentre600();
+  Drag(view, 170, 100, 20, 100);  // pending 150: leaves the layers on the right
+  EXPECT_EQ(view->centerX, 750);
+  ASSERT_TRUE(server.WaitForRequests(6, 10000));
+  EXPECT_EQ(RequestedAfter(4), (std::set<TileId>{{3, 1, 2}, {3, 2, 2}}));
+  for (int i = 0; i < 3; ++i) Drag(view, 170, 100, 20, 100);
+  EXPECT_EQ(view->viewport.right + view->pendingX, 1024);
+  ASSERT_TRUE(WaitForTiles(view));
+  for (const TileId& t : RequestedSet()) EXPECT_LE(t.x, 3) << "a column beyond the world";
+  EXPECT_EQ(MismatchesOnScreen(view, view->pendingX, 0, 5), 0);
+}
+
 TEST_F(Painting, PanLeavingTheLayersAtTheBottomFillsTheRowsAndRequestsTheStrip) {
   OMMapView* view = ShowCentre600();
   server.AddRule("y=3 status=404");
@@ -220,6 +265,24 @@ TEST_F(Painting, ScrollWithOneStripLeavesNoStalePixelsOnTheOtherAxis) {
   ASSERT_TRUE(WaitForTiles(view));
   EXPECT_EQ(view->pendingX, -110);
   EXPECT_EQ(MismatchesOnScreen(view, -110, 0, 4), 0);
+}
+
+// A resize keeps the point shown at the centre there, a pending pan included; an odd client size
+// gives a viewport one pixel smaller than the window on that axis, centred as the control computes it.
+TEST_F(Painting, AResizedControlKeepsItsCentreAndShowsTheTilesOfItsNewSize) {
+  OMMapView* view = ShowCentre600();
+  Drag(view, 100, 100, 120, 110);  // pending (-20, -10), inside the layers
+  MoveWindow(view->window, 10, 10, 241, 223, TRUE);  // client 239 x 221
+  EXPECT_EQ(view->pendingX, 0);
+  EXPECT_EQ(view->centerX, 580);
+  EXPECT_EQ(view->centerY, 590);
+  EXPECT_EQ(view->viewport, (PixelRect{580 - 119, 590 - 110, 580 + 119, 590 + 110}));
+  ASSERT_TRUE(WaitForTiles(view));
+  EXPECT_EQ(MismatchesOnScreen(view, 0, 0, 3), 0);
+  MoveWindow(view->window, 10, 10, 402, 402, TRUE);  // larger: the tiles of the new area come too
+  EXPECT_EQ(view->viewport, (PixelRect{580 - 200, 590 - 200, 580 + 200, 590 + 200}));
+  ASSERT_TRUE(WaitForTiles(view));
+  EXPECT_EQ(MismatchesOnScreen(view, 0, 0, 5), 0);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 // Stylus input through the device's own input path: live drags and their clamps at the world's
 // edges, the pending pan folded before a zoom, and the double tap.
+#include <algorithm>
+
 #include "tests/mapview/MapViewHarness.h"
 
 #include "platform/kernel/Time.h"
@@ -16,8 +18,7 @@ class Stylus : public MapViewTest {
   }
   // A tap `later` milliseconds after the previous stylus-down.
   void Tap(OMMapView* view, int32_t x, int32_t y, DWORD later) {
-    fakeTicks += later - tapGapMs;
-    StylusDown(view, x, y);
+    StylusDown(view, x, y, later);
     StylusUp(view, x, y);
   }
 };
@@ -131,6 +132,9 @@ TEST_F(Stylus, SlowOrDistantSecondTapsDoNotZoomAndNothingHappensAtTheTopLevel) {
   EXPECT_EQ(view->zoom, 2.0);
   Tap(view, 75, 214, 100);  // 14 pixels away: a double tap
   EXPECT_EQ(view->zoom, 3.0);
+  Tap(view, 75, 214, 1000);
+  Tap(view, 75, 214, 499);  // the last moment that still counts
+  EXPECT_EQ(view->zoom, 4.0);
 
   const GeoPoint home = PositionOf(40000, 40000, 17.0);
   ASSERT_EQ(OMMapViewSetMap(view, 1, home.latitude, home.longitude, 17.0), 1);
@@ -141,6 +145,120 @@ TEST_F(Stylus, SlowOrDistantSecondTapsDoNotZoomAndNothingHappensAtTheTopLevel) {
   EXPECT_EQ(view->zoom, 17.0);
   EXPECT_EQ(view->centerX, 40000);
   EXPECT_EQ(Requested().size(), requests);
+}
+
+// The control holds the stylus from down to up: a drag released over the task bar (or anywhere
+// else off the control) still ends in the control, as a pan from the release point.
+TEST_F(Stylus, ADragReleasedOffTheControlBecomesAPanAndTheNextDragContinuesFromIt) {
+  OMMapView* view = Show(600, 600, 2.0);
+  ASSERT_EQ(Requested().size(), 4u);
+  StylusDown(view, 100, 200);
+  StylusMove(view, 100, 120);
+  POINT outside{100, 5};  // the task bar, on the screen
+  ScreenToClient(view->window, &outside);
+  ASSERT_LT(outside.y, 0);
+  InjectStylusMove(100, 5);
+  InjectStylusUp(100, 5);
+  Pump();
+  EXPECT_EQ(view->dragging, 0);
+  EXPECT_EQ(GetCapture(), nullptr);
+  // 200 - y pixels north-to-south: past the layers, so the pan was committed and the centre moved.
+  const int32_t dy = 200 - outside.y;
+  EXPECT_EQ(view->pendingY, 0);
+  EXPECT_EQ(view->centerX, 600);
+  EXPECT_EQ(view->centerY, 600 + dy);
+  ASSERT_TRUE(WaitForTiles(view));
+  std::set<TileId> rows;
+  for (const TileId& t : RequestedSet()) rows.insert(TileId{0, t.y, t.z});
+  EXPECT_TRUE(rows.count(TileId{0, (view->viewport.bottom - 1) / 256, 2})) << "the uncovered row was asked for";
+  // The next short drag starts from the released view, not from the one before it.
+  Drag(view, 60, 150, 70, 160);
+  EXPECT_EQ(view->centerY, 600 + dy);
+  EXPECT_EQ(view->pendingX, -10);
+  EXPECT_EQ(view->pendingY, -10);
+  EXPECT_EQ(MismatchesOnScreen(view, -10, -10, 5), 0);
+}
+
+TEST_F(Stylus, LosingTheStylusMidDragEndsTheDragWhereItWasLastSeen) {
+  OMMapView* view = Show(600, 600, 2.0);
+  StylusDown(view, 100, 100);
+  StylusMove(view, 130, 120);
+  EnableWindow(parent, FALSE);  // what a modal dialog does to its owner
+  EXPECT_EQ(view->dragging, 0);
+  EXPECT_EQ(view->pendingX, -30);
+  EXPECT_EQ(view->pendingY, -20);
+  EnableWindow(parent, TRUE);
+  StylusUp(view, 200, 200);  // the stylus-up that follows changes nothing more
+  EXPECT_EQ(view->pendingX, -30);
+  EXPECT_EQ(MismatchesOnScreen(view, -30, -20, 5), 0);
+
+  SetCapture(parent);  // another window takes the stylus
+  StylusDown(view, 100, 100);  // ...and gives it to the control again on the next touch
+  ASSERT_EQ(GetCapture(), view->window);
+  StylusMove(view, 90, 95);
+  SetCapture(parent);
+  EXPECT_EQ(view->dragging, 0);
+  EXPECT_EQ(view->pendingX, -20);
+  EXPECT_EQ(view->pendingY, -15);
+  ReleaseCapture();
+}
+
+// East and south pans and their clamps at the far edges: at level 1 with a window wider and higher
+// than the world (pinned to the far edges), and at level 17 near the world's south-east corner.
+TEST_F(Stylus, EastAndSouthPansStopAtTheWorldsFarEdgesAtTheTopAndBottomLevels) {
+  OMMapView* big = MakeView(0, 0, 602, 602);  // client 600 x 600 against a world of 512 at level 1
+  ShowAt(big, 256, 256, 1.0);
+  ASSERT_TRUE(WaitForTiles(big));
+  for (const TileId& t : RequestedSet()) {
+    EXPECT_TRUE(t.x >= 0 && t.x <= 1 && t.y >= 0 && t.y <= 1) << "tile (" << t.x << ", " << t.y << ") is outside";
+  }
+  Drag(big, 300, 300, 250, 260);  // east and south
+  EXPECT_EQ(big->pendingX, 512 - big->viewport.right);
+  EXPECT_EQ(big->pendingY, 512 - big->viewport.bottom);
+  Drag(big, 300, 300, 350, 340);  // west and north: still pinned, the far edge is tested first
+  EXPECT_EQ(big->pendingX, 512 - big->viewport.right);
+  EXPECT_EQ(big->pendingY, 512 - big->viewport.bottom);
+  OMMapViewDestroy(big);
+  views.erase(std::find(views.begin(), views.end(), big));
+
+  constexpr int32_t kWorld17 = 256 << 17;
+  OMMapView* view = Show(kWorld17 - 130, kWorld17 - 150, 17.0);  // 10 and 16 pixels from the far edges
+  ASSERT_EQ(view->viewport.right, kWorld17 - 10);
+  ASSERT_EQ(view->viewport.bottom, kWorld17 - 16);
+  StylusDown(view, 200, 200);
+  StylusMove(view, 150, 100);
+  EXPECT_EQ(view->dragX, 10);
+  EXPECT_EQ(view->dragY, 16);
+  StylusUp(view, 150, 100);
+  EXPECT_EQ(view->pendingX, 10);
+  EXPECT_EQ(view->pendingY, 16);
+  ASSERT_TRUE(WaitForTiles(view));
+  for (const TileId& t : RequestedSet()) {
+    EXPECT_LT(t.x, 1 << 17);
+    EXPECT_LT(t.y, 1 << 17);
+  }
+  EXPECT_EQ(MismatchesOnScreen(view, 10, 16, 5), 0);
+}
+
+// A zoom refused at a limit changes nothing: the pending pan and the picture stay as they were.
+TEST_F(Stylus, ARefusedZoomAtALimitKeepsThePendingPanAndTheOffsetPicture) {
+  OMMapView* view = Show(40000, 40000, 17.0);
+  Drag(view, 100, 100, 120, 110);
+  ASSERT_EQ(view->pendingX, -20);
+  EXPECT_EQ(OMMapViewZoomIn(view), 0);
+  EXPECT_EQ(view->pendingX, -20);
+  EXPECT_EQ(view->pendingY, -10);
+  Pump();
+  EXPECT_EQ(MismatchesOnScreen(view, -20, -10, 5), 0);
+  ASSERT_EQ(OMMapViewSetMap(view, 1, PositionOf(300, 300, 1.0).latitude, PositionOf(300, 300, 1.0).longitude, 1.0), 1);
+  ASSERT_TRUE(WaitForTiles(view));
+  Drag(view, 100, 100, 90, 95);
+  ASSERT_EQ(view->pendingX, 10);
+  EXPECT_EQ(OMMapViewZoomOut(view), 0);
+  EXPECT_EQ(view->pendingX, 10);
+  EXPECT_EQ(view->pendingY, 5);
+  Pump();
+  EXPECT_EQ(MismatchesOnScreen(view, 10, 5, 5), 0);
 }
 
 }  // namespace

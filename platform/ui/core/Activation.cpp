@@ -149,19 +149,43 @@ HWND GetFocus() {
   return ToHandle(ws.focus);
 }
 
+HWND DropCaptureWithin(WindowSystem& ws, Window* window) {
+  if (ws.capture == nullptr || !WindowSystem::IsDescendant(window, ws.capture)) return nullptr;
+  HWND lost = ToHandle(ws.capture);
+  ws.capture = nullptr;
+  return lost;
+}
+
+void NotifyCaptureLost(HWND lost, HWND taker) {
+  if (lost != nullptr) SendMessageW(lost, WM_CAPTURECHANGED, 0, reinterpret_cast<LPARAM>(taker));
+}
+
 HWND SetCapture(HWND handle) {
   WindowSystem& ws = WindowSystem::Get();
-  std::lock_guard<std::mutex> held(ws.lock);
-  HWND previous = ToHandle(ws.capture);
-  Window* window = LookUpWindow(ws, handle);
-  if (window != nullptr) ws.capture = window;
+  HWND previous = nullptr;
+  bool taken = false;
+  {
+    std::lock_guard<std::mutex> held(ws.lock);
+    previous = ToHandle(ws.capture);
+    Window* window = LookUpWindow(ws, handle);
+    if (window != nullptr) {
+      ws.capture = window;
+      taken = true;
+    }
+  }
+  if (taken && previous != handle) NotifyCaptureLost(previous, handle);
   return previous;
 }
 
 BOOL ReleaseCapture() {
   WindowSystem& ws = WindowSystem::Get();
-  std::lock_guard<std::mutex> held(ws.lock);
-  ws.capture = nullptr;
+  HWND previous = nullptr;
+  {
+    std::lock_guard<std::mutex> held(ws.lock);
+    previous = ToHandle(ws.capture);
+    ws.capture = nullptr;
+  }
+  NotifyCaptureLost(previous, nullptr);
   return TRUE;
 }
 

@@ -23,3 +23,9 @@ void ApplyWindowText(HWND window, const char16_t* text);
 
 // Called when the first ownerless top-level window starts being destroyed (the screenshot rule).
 void NotifyProgramWindowClosing();
+
+// Clears the stylus capture when it is `window` or one of its descendants (lock held); returns the
+// window that lost it, for NotifyCaptureLost once the lock is released, else null.
+HWND DropCaptureWithin(WindowSystem& ws, Window* window);
+// Sends WM_CAPTURECHANGED to `lost` (if any), naming `taker` (may be null). Lock not held.
+void NotifyCaptureLost(HWND lost, HWND taker);

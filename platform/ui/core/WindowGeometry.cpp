@@ -101,6 +101,7 @@ BOOL ShowWindow(HWND handle, int showCommand) {
   bool wasVisible = false;
   bool activate = false;
   bool deactivated = false;
+  HWND lostCapture = nullptr;
   {
     std::lock_guard<std::mutex> held(ws.lock);
     Window* window = LookUpWindow(ws, handle);
@@ -115,13 +116,14 @@ BOOL ShowWindow(HWND handle, int showCommand) {
     } else {
       if (window->parent != nullptr) ws.InvalidateTree(*window->parent, window->rect, true);
       if (ws.foreground != nullptr && WindowSystem::IsDescendant(window, ws.foreground)) deactivated = true;
-      if (ws.capture != nullptr && WindowSystem::IsDescendant(window, ws.capture)) ws.capture = nullptr;
+      lostCapture = DropCaptureWithin(ws, window);
       window->style &= ~WS_VISIBLE;
     }
     if (window->parent == nullptr || WindowSystem::IsVisibleOnScreen(*window->parent)) {
       damage = WindowSystem::WindowRectOnScreen(*window);
     }
   }
+  NotifyCaptureLost(lostCapture, nullptr);
   SendMessageW(handle, WM_SHOWWINDOW, show ? TRUE : FALSE, 0);
   // A top-level window's pixels come with it only once painted; until then the screen keeps what
   // it showed, so damage on showing waits for the first paint.

@@ -192,6 +192,15 @@ BOOL DestroyWindow(HWND handle) {
   // Windows it owns go first (those of other threads are left to their threads; they lose the owner).
   for (HWND ownedWindow : owned) DestroyWindow(ownedWindow);
 
+  // The window holding the capture in the tree that goes is told first, while it still works.
+  HWND lostCapture = nullptr;
+  {
+    std::lock_guard<std::mutex> held(ws.lock);
+    Window* window = ws.Find(handle);
+    if (window != nullptr && !window->destroying) lostCapture = DropCaptureWithin(ws, window);
+  }
+  NotifyCaptureLost(lostCapture, nullptr);
+
   RECT damage{};
   bool wasForeground = false;
   std::vector<HWND> departed;
@@ -202,7 +211,7 @@ BOOL DestroyWindow(HWND handle) {
     std::function<void(Window*)> mark = [&](Window* w) {
       w->destroying = true;
       departed.push_back(ToHandle(w));
-      if (ws.capture == w) ws.capture = nullptr;
+      if (ws.capture == w) ws.capture = nullptr;  // taken again by a capture-changed handler
       if (ws.focus == w) ws.focus = nullptr;
       if (ws.foreground == w) wasForeground = true;
       for (Window* c : w->children) mark(c);

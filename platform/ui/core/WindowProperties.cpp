@@ -75,6 +75,7 @@ int GetDlgCtrlID(HWND handle) {
 
 BOOL EnableWindow(HWND handle, BOOL enable) {
   bool wasDisabled = false;
+  HWND lostCapture = nullptr;
   {
     WindowSystem& ws = WindowSystem::Get();
     std::lock_guard<std::mutex> held(ws.lock);
@@ -86,9 +87,10 @@ BOOL EnableWindow(HWND handle, BOOL enable) {
       window->style &= ~WS_DISABLED;
     } else {
       window->style |= WS_DISABLED;
-      if (ws.capture != nullptr && WindowSystem::IsDescendant(window, ws.capture)) ws.capture = nullptr;
+      lostCapture = DropCaptureWithin(ws, window);
     }
   }
+  NotifyCaptureLost(lostCapture, nullptr);
   SendMessageW(handle, WM_ENABLE, enable ? TRUE : FALSE, 0);
   return wasDisabled ? TRUE : FALSE;
 }

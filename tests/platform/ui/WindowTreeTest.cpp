@@ -159,10 +159,64 @@ TEST_F(WindowTreeTest, TheStylusReachesTheTopmostWindowInClientCoordinatesAndCap
   ReleaseCapture();
   PumpMessages();
   log = child.Log();
-  ASSERT_EQ(log.size(), 2u);
-  EXPECT_EQ(GET_X_LPARAM(log[0].second), -35);
-  EXPECT_EQ(GET_Y_LPARAM(log[0].second), -30);
+  ASSERT_EQ(log.size(), 3u);
+  EXPECT_EQ(log[0].message, WM_CAPTURECHANGED) << "sent by the release, before the queued stylus messages";
+  EXPECT_EQ(log[1].message, WM_LBUTTONDOWN);
+  EXPECT_EQ(GET_X_LPARAM(log[1].second), -35);
+  EXPECT_EQ(GET_Y_LPARAM(log[1].second), -30);
   DestroyWindow(mainWindow);
   (void)disabledWindow;
+}
+
+// A window that loses the stylus by any road (another window takes it, it is released, the window
+// or an ancestor is disabled, hidden or destroyed) hears of it once, so that a drag it tracks can end.
+TEST_F(WindowTreeTest, TheWindowLosingTheCaptureIsToldWhoeverTakesItAndHowever) {
+  TestWindow main;
+  HWND mainWindow = main.Create(WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT);
+  TestWindow first;
+  HWND firstWindow = first.Create(WS_CHILD | WS_VISIBLE, 10, 10, 50, 50, mainWindow);
+  TestWindow second;
+  HWND secondWindow = second.Create(WS_CHILD | WS_VISIBLE, 70, 10, 50, 50, mainWindow);
+  auto lost = [](TestWindow& w) {
+    std::vector<LPARAM> takers;
+    for (const auto& r : w.Log())
+      if (r.message == WM_CAPTURECHANGED) takers.push_back(r.second);
+    w.Clear();
+    return takers;
+  };
+  PumpMessages();
+  first.Clear();
+  second.Clear();
+
+  SetCapture(firstWindow);
+  SetCapture(firstWindow);  // taking it again loses nothing
+  EXPECT_TRUE(lost(first).empty());
+  SetCapture(secondWindow);
+  EXPECT_EQ(lost(first), std::vector<LPARAM>{reinterpret_cast<LPARAM>(secondWindow)});
+  ReleaseCapture();
+  EXPECT_EQ(lost(second), std::vector<LPARAM>{0});
+  ReleaseCapture();  // nobody holds it: nobody is told
+  EXPECT_TRUE(lost(second).empty());
+
+  SetCapture(firstWindow);
+  EnableWindow(mainWindow, FALSE);  // a modal dialog disables the owner
+  EXPECT_EQ(lost(first).size(), 1u);
+  EXPECT_EQ(GetCapture(), nullptr);
+  EnableWindow(mainWindow, TRUE);
+
+  SetCapture(secondWindow);
+  ShowWindow(secondWindow, SW_HIDE);
+  EXPECT_EQ(lost(second).size(), 1u);
+  EXPECT_EQ(GetCapture(), nullptr);
+
+  SetCapture(firstWindow);
+  bool aliveWhenTold = false;
+  first.hook = [&](HWND w, UINT message, WPARAM, LPARAM, LRESULT*) {
+    if (message == WM_CAPTURECHANGED) aliveWhenTold = IsWindow(w) && IsWindow(mainWindow);
+    return false;
+  };
+  DestroyWindow(mainWindow);
+  EXPECT_TRUE(aliveWhenTold) << "the window is told before it goes";
+  EXPECT_EQ(GetCapture(), nullptr);
 }
 }  // namespace

@@ -82,6 +82,9 @@ constexpr UINT WM_TIMER = 0x0113;
 constexpr UINT WM_MOUSEMOVE = 0x0200;
 constexpr UINT WM_LBUTTONDOWN = 0x0201;
 constexpr UINT WM_LBUTTONUP = 0x0202;
+// Sent to the window that loses the stylus capture (second parameter: the window that takes it, or
+// null): another window took it, it was released, or the window was hidden, disabled or destroyed.
+constexpr UINT WM_CAPTURECHANGED = 0x0215;
 constexpr UINT WM_USER = 0x0400;
 constexpr UINT WM_APP = 0x8000;
 
@@ -246,7 +249,8 @@ HWND GetForegroundWindow();
 HWND SetFocus(HWND window);
 HWND GetFocus();
 // Stylus capture: while set, stylus messages go to this window, with client coordinates that may
-// lie outside it (read them with GET_X_LPARAM / GET_Y_LPARAM).
+// lie outside it (read them with GET_X_LPARAM / GET_Y_LPARAM). The window losing it is sent
+// WM_CAPTURECHANGED.
 HWND SetCapture(HWND window);
 BOOL ReleaseCapture();
 HWND GetCapture();
