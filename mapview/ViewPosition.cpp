@@ -11,6 +11,9 @@ namespace {
 constexpr int32_t kMercatorMapType = 1;
 constexpr double kMinZoom = 1.0;
 constexpr double kMaxZoom = 17.0;
+// Where the layers are placed while the zoom has no tile level: any point whose viewport lies in
+// positive pixels, so that the layers cover the window and the placeholder grid fills it.
+constexpr int32_t kNoLevelCentre = 1 << 16;
 
 // tiles x tile size; past level 23 the world no longer fits 32 bits and is capped.
 int32_t WorldExtent(int32_t tiles, int32_t tileSize) {
@@ -43,7 +46,8 @@ int32_t ApplyPosition(OMMapView* view, double latitude, double longitude, double
   // degrees), the view shows the placeholder grid, takes no drag and asks for no tile, and the
   // next zoom with a level shows the same centre again.
   const bool hasLevel = ZoomHasLevel(view);
-  const PixelPoint centre = hasLevel ? view->projection->LatLonToPixel(latitude, longitude, zoom) : PixelPoint{0, 0};
+  const PixelPoint centre =
+      hasLevel ? view->projection->LatLonToPixel(latitude, longitude, zoom) : PixelPoint{kNoLevelCentre, kNoLevelCentre};
   PlaceCenter(view, centre.x, centre.y);
   RebuildMapLayer(view);
   RebuildPlaceholderLayer(view);
@@ -54,6 +58,8 @@ int32_t ApplyPosition(OMMapView* view, double latitude, double longitude, double
   if (!hasLevel) {
     view->dragX = 0;
     view->dragY = 0;
+    // No tile will come to repaint the window: the grid is shown now.
+    InvalidateRect(view->window, nullptr, FALSE);
     return 1;
   }
   RequestViewTiles(view, view->viewport);

@@ -193,10 +193,29 @@ double LatitudeOfRow(int64_t y, int z) {
 }
 
 // A drag released over the task bar, outside the map view, still ends in the map view: the view
-// moves by the whole drag, the uncovered tiles are asked for, and the next drag starts from there.
+// moves by the whole drag, the tiles it uncovers (if any) are asked for, and the next drag starts
+// from there.
+// Where the map shows its tiles' background colour, in b at (x + dx, y + dy) against a at (x, y)
+// over the map view: how many pixels disagree. Placeholder pixels (which show through the tiles'
+// white and do not move with a drag) count as not background in both.
+int ShiftedMapDifferences(const ScreenImage& a, const ScreenImage& b, int dx, int dy) {
+  int n = 0;
+  for (int y = kMapTop + 1; y < kMapBottom - 1; ++y)
+    for (int x = 1; x < kScreenWidth - 1; ++x) {
+      const int bx = x + dx, by = y + dy;
+      if (bx < 1 || bx >= kScreenWidth - 1 || by < kMapTop + 1 || by >= kMapBottom - 1) continue;
+      n += (a.At(x, y) == kRegionalBackground) != (b.At(bx, by) == kRegionalBackground);
+    }
+  return n;
+}
+
+// A drag released over the task bar, outside the map view, still ends in the map view: the view
+// moves by the whole drag, the tiles it uncovers (if any) are asked for, and the next drag starts
+// from there.
 TEST_F(AmbrelHeadless, ADragReleasedOverTheTaskBarMovesTheMapAndTheNextDragContinuesFromIt) {
   AmbrelProcess app;
-  ASSERT_NE(WaitForTilesOnScreen(app, homeTiles.size(), homeTiles, kRegionalBackground), nullptr) << app.Stderr();
+  const auto before = WaitForTilesOnScreen(app, homeTiles.size(), homeTiles, kRegionalBackground);
+  ASSERT_NE(before, nullptr) << app.Stderr();
 
   app.Input("down 120 150");
   for (int y = 130; y >= 10; y -= 30) app.Input("move 120 " + std::to_string(y));
@@ -207,10 +226,18 @@ TEST_F(AmbrelHeadless, ADragReleasedOverTheTaskBarMovesTheMapAndTheNextDragConti
   std::set<Tile> uncovered;
   for (const Tile& t : moved)
     if (!homeTiles.count(t)) uncovered.insert(t);
-  ASSERT_FALSE(uncovered.empty());
-  const auto released = WaitForTilesOnScreen(app, homeTiles.size() + uncovered.size(), moved, kRegionalBackground,
-                                             latitude, kHomeLongitude);
-  ASSERT_NE(released, nullptr) << app.Stderr();
+  ASSERT_TRUE(app.WaitForLines(kLoaded, homeTiles.size() + uncovered.size())) << app.Stderr();
+  // Input and screenshots are not in step with the program's message loop: look until it shows
+  // the first picture 140 pixels higher, with every tile drawn.
+  std::unique_ptr<ScreenImage> released;
+  int differing = -1;
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        released = std::make_unique<ScreenImage>(app.Screenshot("released"));
+        return (differing = ShiftedMapDifferences(*released, *before, 0, 140)) == 0;
+      },
+      AmbrelProcess::kStartTimeoutMs))
+      << differing << " map pixels differ from the first picture moved up by the drag";
   std::set<Tile> asked;
   for (const Tile& t : TilesAskedFor(server.Log())) asked.insert(t);
   std::set<Tile> expected = homeTiles;
@@ -220,13 +247,13 @@ TEST_F(AmbrelHeadless, ADragReleasedOverTheTaskBarMovesTheMapAndTheNextDragConti
   // A short drag 10 pixels right and down: the picture is the released one, shifted by that.
   app.Input("down 60 150");
   app.Input("move 70 160");
-  const std::string path = app.Screenshot("dragged");
-  ASSERT_FALSE(path.empty());
-  const ScreenImage dragged(path);
-  int differing = 0;
-  for (int y = kMapTop + 1; y < kMapBottom - 11; ++y)
-    for (int x = 1; x < kScreenWidth - 11; ++x) differing += dragged.At(x + 10, y + 10) == released->At(x, y) ? 0 : 1;
-  EXPECT_EQ(differing, 0);
+  const bool shifted = WaitUntil(
+      [&] {
+        const ScreenImage dragged(app.Screenshot("dragged"));
+        return (differing = ShiftedMapDifferences(*released, dragged, 10, 10)) == 0;
+      },
+      10000);
+  EXPECT_TRUE(shifted) << differing << " map pixels differ from the released picture shifted by 10";
 
   app.Input("up 70 160");
   app.Input("key ctrl+q");

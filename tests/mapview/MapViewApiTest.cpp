@@ -209,7 +209,7 @@ TEST_F(Api, AZoomWithoutALevelKeepsTheCentreForTheNextZoomThatHasOne) {
                                                                     view->viewport.top - view->bufferRect.top + y);
   EXPECT_EQ(notPlaceholder, 0);
 
-  for (double bad : {std::nan(""), INFINITY, -INFINITY}) {
+  for (double bad : {std::nan(""), double(INFINITY), -double(INFINITY)}) {
     EXPECT_EQ(OMMapViewSetZoom(view, bad), 0);
     EXPECT_EQ(OMMapViewSetMap(view, 1, 37.4, 127.1, bad), 0);
     EXPECT_EQ(OMMapViewSetCenter(view, bad, 127.1), 0);
