@@ -14,10 +14,14 @@ struct ProgramRun {
   std::string output;  // stdout and stderr together
 };
 
+// A server that should have exited long before is stopped (exit code 124) rather than hanging the test.
+constexpr int kServerRunLimitSeconds = 60;
+
 // `args` are given to the shell as written, so quote what needs it.
 inline ProgramRun RunServer(const std::string& args) {
   ProgramRun run;
-  const std::string command = std::string(TileServer::ExecutablePath()) + " " + args + " 2>&1";
+  const std::string command = "timeout -k 5 " + std::to_string(kServerRunLimitSeconds) + " " +
+                              TileServer::ExecutablePath() + " " + args + " 2>&1";
   FILE* pipe = ::popen(command.c_str(), "r");
   if (pipe == nullptr) throw std::runtime_error("popen failed");
   char buffer[4096];

@@ -1,11 +1,13 @@
 // MBTiles files as the tile server's source: the stored bytes served as they are, rows counted
 // from the south in the file and from the north in tile URLs, 404 for tiles not in the file, the
-// file never written, JPEG and WebP tiles that the viewer's imaging draws, and files that are no
-// usable MBTiles refused at start with one line.
+// file never written and nothing made beside it, JPEG and WebP tiles that the viewer's imaging
+// draws, stored tiles that are no image or take too long refused per tile, and files that are no
+// usable MBTiles (or whose queries never end) refused at start with one line.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 
 #include "platform/imaging/Imaging.h"
 #include "tests/platform/imaging/TestImages.h"
@@ -20,6 +22,7 @@
 namespace {
 
 constexpr int kTimeoutMs = 10000;
+const std::string kPngSignature("\x89PNG\r\n\x1a\n", 8);  // enough of an image for the server to serve it
 
 std::string World(int n) { return "mt" + std::to_string(n) + "." + tileserver::WorldDomain(); }
 std::string Regional(int n) { return "mt" + std::to_string(n) + "." + tileserver::RegionalDomain(); }
@@ -170,7 +173,7 @@ TEST(MBTilesSource, FilesThatAreNoSoundMBTilesAreRefusedAtStartWithOneLine) {
   {
     MBTilesTestFile file(sound);
     file.Exec("BEGIN");
-    for (int x = 0; x < 64; ++x) file.Tile(6, x, 0, std::string(3000, char('a' + x % 26)));
+    for (int x = 0; x < 64; ++x) file.Tile(6, x, 0, kPngSignature + std::string(3000, char('a' + x % 26)));
     file.Exec("COMMIT");
   }
   const std::string bytes = ReadWholeFile(sound);
@@ -180,19 +183,125 @@ TEST(MBTilesSource, FilesThatAreNoSoundMBTilesAreRefusedAtStartWithOneLine) {
   WriteWholeFile(add("damaged.mbtiles", "damaged"), damaged);
   WriteWholeFile(add("cut.mbtiles", "damaged"), bytes.substr(0, bytes.size() / 2));
 
+  // Zoom levels told by the tiles themselves (no minzoom, maxzoom) that no tile URL can reach.
+  MBTilesTestFile levels(add("levels.mbtiles", "zoom levels -5 to 4294967336, outside 0 to 30"));
+  levels.Metadata("format", "png");
+  levels.Exec("INSERT INTO tiles VALUES (-5, 0, 0, x'00'), (4294967336, 0, 0, x'00'), (2, 0, 0, x'00')");
+  levels.Close();
+  // A "tiles" view that never ends, read for the zoom levels the metadata does not give.
+  MBTilesTestFile endless(add("endless.mbtiles", "reading the zoom levels from the tiles took longer than 5 s"));
+  endless.Metadata("format", "png");
+  endless.Exec(
+      "DROP TABLE tiles;"
+      "CREATE VIEW tiles AS WITH RECURSIVE c(zoom_level, tile_column, tile_row, tile_data) AS "
+      "(SELECT 0, 0, 0, x'00' UNION ALL SELECT zoom_level, tile_column + 1, tile_row, tile_data FROM c) "
+      "SELECT * FROM c");
+  endless.Close();
+
   for (const Case& c : cases) {
     const std::string path = folder.File(c.name);
     const std::string before = ReadWholeFile(path);
+    const std::vector<std::string> namesBefore = folder.Names();
     const ProgramRun run = RunServer("--source 'mbtiles:" + path + "'");
     EXPECT_EQ(run.exitCode, 4) << c.name << ": " << run.output;
     EXPECT_EQ(std::count(run.output.begin(), run.output.end(), '\n'), 1) << c.name << ": " << run.output;
     EXPECT_EQ(run.output.rfind("tileserver: world tiles: " + path + ": ", 0), 0u) << run.output;
     EXPECT_NE(run.output.find(c.reason), std::string::npos) << c.name << ": " << run.output;
     EXPECT_TRUE(ReadWholeFile(path) == before) << c.name;
+    EXPECT_EQ(folder.Names(), namesBefore) << c.name;
   }
   // The sound file it was made from starts, and says what it read.
   TileServer fine({"--source", "mbtiles:" + sound});
-  EXPECT_EQ(Fetch(fine, TileRequestText(World(0), 5, 63, 6, true)).body, std::string(3000, 'f'));
+  EXPECT_TRUE(Fetch(fine, TileRequestText(World(0), 5, 63, 6, true)).body == kPngSignature + std::string(3000, 'f'));
+}
+
+// A look-up that never ends (a view that recurses for one level) is cut off and answered 500 while
+// other requests are answered meanwhile; stored tiles that are no image (NULL, empty, text) are
+// 500 too, never an empty image/png; an image is sent with the type its bytes tell.
+TEST(MBTilesSource, TilesThatAreNoImageOrTakeTooLongAnswer500) {
+  ScratchFolder folder;
+  const std::string path = folder.File("map.mbtiles");
+  const std::string png = OneColourPng(0x0000FF00);
+  const std::string jpeg = AsString(imaging_test::EncodeJpeg(8, 8, false, false, std::vector<uint8_t>(192, 128)));
+  WriteSmallMap(path, "png");
+  {
+    MBTilesTestFile file(path);
+    file.Tile(1, 0, 0, png);
+    file.Tile(1, 1, 0, jpeg);
+    file.Tile(1, 0, 1, "");
+    file.Tile(1, 1, 1, "<html>not found</html>");
+    file.Tile(2, 0, 0, png);
+    file.Exec(
+        "INSERT INTO tiles VALUES (0, 0, 0, NULL);"
+        "ALTER TABLE tiles RENAME TO stored;"
+        "CREATE VIEW tiles AS SELECT zoom_level, tile_column, tile_row, CASE WHEN zoom_level = 2 THEN "
+        "(WITH RECURSIVE c(n) AS (SELECT 0 UNION ALL SELECT n + 1 FROM c) SELECT max(n) FROM c) "
+        "ELSE tile_data END AS tile_data FROM stored");
+  }
+  TileServer server({"--source", "mbtiles:" + path});
+  RawHttpConnection slow(server.Port());
+  slow.Send(TileRequestText(World(0), 0, 3, 2, true));
+
+  const RawHttpReply fine = Fetch(server, TileRequestText(World(1), 0, 1, 1, true));
+  EXPECT_EQ(fine.status, 200);
+  EXPECT_TRUE(fine.body == png);
+  const RawHttpReply photo = Fetch(server, TileRequestText(World(1), 1, 1, 1, true));
+  EXPECT_EQ(photo.status, 200);
+  EXPECT_EQ(photo.Header("Content-Type"), "image/jpeg");
+  EXPECT_TRUE(photo.body == jpeg);
+  for (const auto& [x, y, z] : {std::tuple{0, 0, 0}, std::tuple{0, 0, 1}, std::tuple{1, 0, 1}}) {
+    const RawHttpReply reply = Fetch(server, TileRequestText(World(2), x, y, z, true));
+    EXPECT_EQ(reply.status, 500) << x << "," << y << "," << z;
+    EXPECT_EQ(reply.Header("Content-Type"), "text/plain") << x << "," << y << "," << z;
+  }
+
+  RawHttpReply cut;
+  ASSERT_EQ(slow.ReadOneResponse(kTimeoutMs, cut), RawReadEnd::Complete);
+  EXPECT_EQ(cut.status, 500);
+  EXPECT_NE(cut.body.find("took longer than 1 s"), std::string::npos) << cut.body;
+  // The connection that ran out of time is given back whole: the next look-up on it succeeds.
+  EXPECT_EQ(Fetch(server, TileRequestText(World(1), 0, 1, 1, true)).status, 200);
+
+  std::vector<std::string> outcomes;
+  for (const TileServerLogEntry& e : server.Log()) outcomes.push_back(e.outcome);
+  std::sort(outcomes.begin(), outcomes.end());
+  EXPECT_EQ(outcomes, (std::vector<std::string>{"200 tile", "200 tile", "200 tile", "500 not-an-image",
+                                                "500 not-an-image", "500 not-an-image", "500 unreadable"}));
+}
+
+// Nothing is made beside a map: a WAL-mode file is served without a -wal or -shm appearing, and one
+// whose write-ahead log still lies beside it (its last tiles are only there) is refused with one
+// line instead of being read stale or having an index made for it.
+TEST(MBTilesSource, WalModeFilesAreServedWithNothingMadeBesideThemUnlessALogIsLeft) {
+  ScratchFolder folder;
+  const std::string whole = folder.File("whole.mbtiles"), left = folder.File("left.mbtiles");
+  const std::string early = OneColourPng(0x00FF0000), late = OneColourPng(0x000000FF);
+  {
+    WriteSmallMap(whole, "png");
+    MBTilesTestFile file(whole);
+    file.Exec("PRAGMA journal_mode=WAL");
+    file.Tile(1, 0, 0, early);
+    file.Exec("PRAGMA wal_checkpoint(TRUNCATE)");
+    file.Tile(1, 1, 0, late);  // in the log only, until the file is closed
+    std::filesystem::copy_file(whole, left);
+    std::filesystem::copy_file(whole + "-wal", left + "-wal");
+  }
+  ASSERT_EQ(folder.Names(), (std::vector<std::string>{"left.mbtiles", "left.mbtiles-wal", "whole.mbtiles"}));
+  const std::string before = ReadWholeFile(whole);
+  {
+    TileServer server({"--source", "mbtiles:" + whole});
+    EXPECT_TRUE(Fetch(server, TileRequestText(World(0), 0, 1, 1, true)).body == early);
+    EXPECT_TRUE(Fetch(server, TileRequestText(World(1), 1, 1, 1, true)).body == late);
+    EXPECT_EQ(folder.Names(), (std::vector<std::string>{"left.mbtiles", "left.mbtiles-wal", "whole.mbtiles"}));
+  }
+  EXPECT_TRUE(ReadWholeFile(whole) == before);
+
+  const ProgramRun run = RunServer("--source 'mbtiles:" + left + "'");
+  EXPECT_EQ(run.exitCode, 4) << run.output;
+  EXPECT_EQ(std::count(run.output.begin(), run.output.end(), '\n'), 1) << run.output;
+  EXPECT_NE(run.output.find(left + ": its write-ahead log file left.mbtiles-wal lies beside it"), std::string::npos)
+      << run.output;
+  EXPECT_EQ(folder.Names(), (std::vector<std::string>{"left.mbtiles", "left.mbtiles-wal", "whole.mbtiles"}));
 }
 
 }  // namespace

@@ -2,6 +2,12 @@
 // table of names and values), opened read only. Opening checks that it is one: a sound SQLite
 // file (fully checked up to kMaxCheckedBytes), a "tiles" table of the four named columns, and
 // metadata whose format is an image format, with readable bounds and zoom levels.
+//
+// The file is someone else's: nothing is ever written or made beside it (no journal, no WAL
+// index), and every query on it has a time limit, since its "tiles" may be a view that never
+// ends. A file with a write-ahead log beside it (FILE-wal or FILE-shm) is refused: reading it
+// would mean making or writing those files, and reading past them would give stale pages. A
+// WAL-mode file with neither beside it is whole, and is read as an unchanging file.
 #pragma once
 
 #include <cstdint>
@@ -20,31 +26,46 @@ struct MBTilesInfo {
   int minZoom = 0, maxZoom = 0;                                   // from the metadata, else from the tiles
   double bounds[4] = {-180.0, -85.05112878, 180.0, 85.05112878};  // west, south, east, north
   bool boundsGiven = false;
-  bool checked = false;  // the whole file passed SQLite's quick check
+  bool checked = false;      // the whole file passed SQLite's quick check
+  std::string whyUnchecked;  // when not checked: too large, or the check ran out of time
+  bool immutable = false;    // a WAL-mode file read as an unchanging one
 };
 
-enum class TileLookup { Found, Missing, Failed };
+enum class TileLookup { Found, Missing, NotAnImage, Failed };
+
+struct TileRead {
+  TileLookup outcome = TileLookup::Missing;
+  std::string bytes;                              // Found: the image as stored
+  TileImageFormat format = TileImageFormat::Png;  // Found: told by the bytes
+  std::string error;                              // NotAnImage, Failed: why, in one line
+};
 
 class MBTilesReader {
  public:
   // Larger files are not read through at start (that could take minutes); damage found later
   // fails the tiles it touches.
   static constexpr int64_t kMaxCheckedBytes = int64_t{1} << 30;
+  // Time limits: each query made while opening (the whole-file check that runs out of time only
+  // leaves the file unchecked; any other query that does refuses the file), and each tile look-up
+  // (one that runs out fails that tile).
+  static constexpr int kOpenQueryLimitMs = 5000;
+  static constexpr int kTileQueryLimitMs = 1000;
 
   struct OpenResult {
     std::unique_ptr<MBTilesReader> reader;
-    std::string error;  // one line saying what is wrong, when there is no reader
+    std::string error;  // "FILE: reason", one line, when there is no reader
   };
   static OpenResult Open(const std::string& path);
 
-  // The tile at column x, row y counted from the north (as in tile URLs), level z.
-  TileLookup Get(int32_t z, int32_t x, int32_t y, std::string& bytes, std::string& error);
+  // The tile at column x, row y counted from the north (as in tile URLs), level z. Bytes that are
+  // no PNG, JPEG or WebP image (an empty or NULL tile_data among them) are NotAnImage.
+  TileRead Get(int32_t z, int32_t x, int32_t y);
 
   const MBTilesInfo& Info() const { return info_; }
   const std::string& Path() const { return path_; }
 
  private:
-  MBTilesReader(std::string path);
+  MBTilesReader(std::string path, bool immutable);
 
   const std::string path_;
   SqlitePool pool_;

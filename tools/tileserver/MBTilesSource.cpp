@@ -7,16 +7,19 @@
 namespace tileserver {
 
 SourcedTile MBTilesSource::Fetch(const TileKey& key) {
-  std::string bytes, error;
-  switch (reader_->Get(key.z, key.x, key.y, bytes, error)) {
+  TileRead read = reader_->Get(key.z, key.x, key.y);
+  switch (read.outcome) {
     case TileLookup::Missing: return SourcedTile::Text(404, "missing", "no such tile in the file\n");
-    case TileLookup::Failed: return SourcedTile::Text(500, "unreadable", "the tile cannot be read: " + error + "\n");
+    case TileLookup::NotAnImage:
+      return SourcedTile::Text(500, "not-an-image", "the tile cannot be used: " + read.error + "\n");
+    case TileLookup::Failed:
+      return SourcedTile::Text(500, "unreadable", "the tile cannot be read: " + read.error + "\n");
     case TileLookup::Found: break;
   }
   SourcedTile tile;
-  tile.contentType = ContentTypeOf(reader_->Info().format);
-  tile.etag = ContentTag(bytes);
-  tile.body = std::make_shared<const std::string>(std::move(bytes));
+  tile.contentType = ContentTypeOf(read.format);
+  tile.etag = ContentTag(read.bytes);
+  tile.body = std::make_shared<const std::string>(std::move(read.bytes));
   if (maxAgeSeconds_) tile.headers.emplace_back("Cache-Control", "max-age=" + std::to_string(*maxAgeSeconds_));
   return tile;
 }
@@ -29,7 +32,8 @@ std::string MBTilesSource::Describe() const {
   return "MBTiles " + reader_->Path() + (info.name.empty() ? "" : " \"" + info.name + "\"") + ", format " +
          FormatName(info.format) + (info.formatGiven ? "" : " (told by a tile)") + ", zoom " +
          std::to_string(info.minZoom) + "-" + std::to_string(info.maxZoom) + ", bounds " + bounds +
-         (info.checked ? ", checked" : ", too large to check at start");
+         (info.immutable ? ", WAL mode (read as an unchanging file)" : "") +
+         (info.checked ? ", checked" : ", not checked: " + info.whyUnchecked);
 }
 
 }  // namespace tileserver

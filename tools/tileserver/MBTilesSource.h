@@ -1,5 +1,6 @@
 // Tiles from an MBTiles file, read only: a tile that is not in the file answers 404, one that
-// cannot be read (damage found while serving) 500.
+// cannot be read (damage found while serving, a look-up out of time) or is no image 500. An image
+// is sent with the type its bytes tell.
 #pragma once
 
 #include <memory>

@@ -1,5 +1,8 @@
 #include "tools/tileserver/SqlitePool.h"
 
+#include <algorithm>
+#include <thread>
+
 namespace tileserver {
 
 SqliteConnection::~SqliteConnection() {
@@ -12,6 +15,29 @@ sqlite3_stmt* SqliteConnection::Statement(size_t i) const {
   sqlite3_reset(statement);
   sqlite3_clear_bindings(statement);
   return statement;
+}
+
+void SqliteConnection::SetTimeLimit(int ms) {
+  deadline_ = ms > 0 ? Clock::now() + std::chrono::milliseconds(ms) : Clock::time_point::max();
+}
+
+bool SqliteConnection::OutOfTime() const { return deadline_ != Clock::time_point::max() && Clock::now() >= deadline_; }
+
+int SqliteConnection::OnProgress(void* connection) {
+  return static_cast<SqliteConnection*>(connection)->OutOfTime() ? 1 : 0;
+}
+
+// SQLite's own busy time-out, but ending at the time limit too.
+int SqliteConnection::OnBusy(void* connection, int attempts) {
+  auto* self = static_cast<SqliteConnection*>(connection);
+  const Clock::time_point now = Clock::now();
+  if (attempts == 0) self->busySince_ = now;
+  const Clock::time_point end =
+      std::min(self->deadline_, self->busySince_ + std::chrono::milliseconds(SqlitePool::kBusyTimeoutMs));
+  if (now >= end) return 0;
+  const Clock::duration pause = std::chrono::milliseconds(std::min(attempts + 1, 20));
+  std::this_thread::sleep_for(std::min(pause, end - now));
+  return 1;
 }
 
 SqlitePool::Lease::~Lease() {
@@ -38,7 +64,8 @@ std::unique_ptr<SqliteConnection> SqlitePool::OpenOne(std::string* error) const 
     return nullptr;
   };
   if (opened != SQLITE_OK) return fail(connection->db_ ? sqlite3_errmsg(connection->db_) : sqlite3_errstr(opened));
-  sqlite3_busy_timeout(connection->db_, kBusyTimeoutMs);
+  sqlite3_busy_handler(connection->db_, &SqliteConnection::OnBusy, connection.get());
+  sqlite3_progress_handler(connection->db_, kStepsPerTimeCheck, &SqliteConnection::OnProgress, connection.get());
   if (!setup_.empty()) {
     const std::string problem = SqliteExec(connection->db_, setup_.c_str());
     if (!problem.empty()) return fail(problem);
@@ -54,6 +81,7 @@ std::unique_ptr<SqliteConnection> SqlitePool::OpenOne(std::string* error) const 
 }
 
 void SqlitePool::Return(std::unique_ptr<SqliteConnection> connection) {
+  connection->SetTimeLimit(0);
   std::lock_guard<std::mutex> lock(mutex_);
   if (idle_.size() < kMaxIdle) idle_.push_back(std::move(connection));
 }
