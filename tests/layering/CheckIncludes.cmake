@@ -1,9 +1,15 @@
 cmake_minimum_required(VERSION 3.25)
 # cmake -DROOT=<source tree> -P CheckIncludes.cmake
 # The layering on the sources: product code names only the platform headers in a platform
-# library's include/ folder, and the platform names no product header. Lists every include that
-# breaks the rule and fails when there is one.
-set(product_folders projection net tiles mapview app)
+# library's include/ folder and no Linux library or system header (the tile-source library alone
+# may, for SQLite, libcurl and files: it is this system's own way to get real tiles), the tile-source
+# library names no product code above it, and the platform names no product header. Lists every
+# include that breaks the rule and fails when there is one.
+set(product_folders projection net tilesources tiles mapview app)
+set(system_exception tilesources)
+# Headers of the Linux libraries and of the operating system that only the platform (and the
+# tile-source library) may name.
+set(system_pattern "^[ \t]*#[ \t]*include[ \t]*<(curl/|sqlite3|SDL|spng|png\\.h|jpeglib|webp/|ft2build|freetype|fontconfig|unistd|fcntl|pthread|dlfcn|sys/|netinet/|arpa/)")
 set(problems "")
 
 file(GLOB public_headers RELATIVE ${ROOT} ${ROOT}/platform/*/include/platform/*/*.h)
@@ -23,6 +29,27 @@ foreach(folder ${product_folders})
         list(APPEND problems "${source}: ${header} is not a public platform header")
       endif()
     endforeach()
+  endforeach()
+endforeach()
+
+foreach(folder ${product_folders})
+  if(folder IN_LIST system_exception)
+    continue()
+  endif()
+  file(GLOB_RECURSE sources RELATIVE ${ROOT} ${ROOT}/${folder}/*.h ${ROOT}/${folder}/*.c ${ROOT}/${folder}/*.cpp)
+  foreach(source ${sources})
+    file(STRINGS ${ROOT}/${source} lines REGEX "${system_pattern}")
+    foreach(line ${lines})
+      list(APPEND problems "${source}: only the platform and tilesources/ name system headers (${line})")
+    endforeach()
+  endforeach()
+endforeach()
+
+file(GLOB_RECURSE library_sources RELATIVE ${ROOT} ${ROOT}/tilesources/*.h ${ROOT}/tilesources/*.cpp)
+foreach(source ${library_sources})
+  file(STRINGS ${ROOT}/${source} lines REGEX "^[ \t]*#[ \t]*include[ \t]*\"(tiles|mapview|app)/")
+  foreach(line ${lines})
+    list(APPEND problems "${source}: the tile-source library includes product code above it (${line})")
   endforeach()
 endforeach()
 

@@ -6,13 +6,14 @@
 #include <cstdlib>
 
 #include "tests/tools/ServerRun.h"
-#include "tools/tileserver/HttpFreshness.h"
+#include "tilesources/HttpFreshness.h"
 #include "tools/tileserver/TileResponder.h"
-#include "tools/tileserver/UpstreamTemplate.h"
+#include "tilesources/UpstreamTemplate.h"
 
 namespace {
 
 using namespace tileserver;
+using namespace tilesources;
 
 constexpr int64_t kNowMs = int64_t{1796000000} * 1000;
 constexpr int64_t kHourMs = 3600 * 1000;

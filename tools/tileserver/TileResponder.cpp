@@ -1,8 +1,11 @@
 #include "tools/tileserver/TileResponder.h"
 
-#include "tools/tileserver/HttpFreshness.h"
+#include "tilesources/HttpFreshness.h"
 
 namespace tileserver {
+
+using tilesources::FormatHttpDate;
+using tilesources::ParseHttpDate;
 namespace {
 
 std::shared_ptr<const std::string> Text(const std::string& text) { return std::make_shared<const std::string>(text); }

@@ -1,150 +1,46 @@
 #include "tools/tileserver/TileSourceChoice.h"
 
-#include <sys/stat.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-
-#include "tools/tileserver/MBTilesSource.h"
 #include "tools/tileserver/SyntheticSource.h"
-#include "tools/tileserver/TileDiskCache.h"
-#include "tools/tileserver/UpstreamSource.h"
 
 namespace tileserver {
-namespace {
-
-constexpr const char* kProgram = "orvan-tileserver";
-constexpr const char* kVersion = "1.0";
-
-std::string TemplateHash(const std::string& text) {
-  uint64_t h = 1469598103934665603ull;  // FNV-1a: stable across runs and builds
-  for (unsigned char c : text) h = (h ^ c) * 1099511628211ull;
-  char hex[17];
-  std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(h));
-  return hex;
-}
-
-// mkdir -p; the error text, or empty.
-std::string MakeFolders(const std::string& path) {
-  for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
-    const std::string part = path.substr(0, slash);
-    if (!part.empty() && ::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return part + ": " + std::strerror(errno);
-    if (slash == std::string::npos) break;
-  }
-  struct stat info {};
-  if (::stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return path + ": not a folder";
-  return "";
-}
-
-}  // namespace
 
 TileSourceChoiceParse ParseTileSourceChoice(std::string_view text) {
   TileSourceChoiceParse result;
-  TileSourceChoice choice;
-  choice.text = std::string(text);
-  if (text == "synthetic") {
-    result.choice = choice;
+  tilesources::SourceSpecParse parsed = tilesources::ParseSourceSpec(text);
+  if (parsed.spec && parsed.spec->kind == SourceKind::Word && text != "synthetic") parsed.spec.reset();
+  if (!parsed.spec) {
+    result.error = parsed.error.empty() || parsed.error.find("a tile source is") != std::string::npos
+                       ? "\"" + OneLine(text) + "\": a source is synthetic, mbtiles:FILE or upstream:TEMPLATE"
+                       : parsed.error;
     return result;
   }
-  const size_t colon = text.find(':');
-  const std::string_view kind = text.substr(0, colon);
-  const std::string_view argument = colon == std::string_view::npos ? std::string_view() : text.substr(colon + 1);
-  if (kind == "mbtiles") {
-    if (argument.empty()) {
-      result.error = "mbtiles: needs a file, as in mbtiles:/path/to/file.mbtiles";
-      return result;
-    }
-    choice.kind = SourceKind::MBTiles;
-  } else if (kind == "upstream") {
-    const UpstreamTemplate::Parse pattern = UpstreamTemplate::FromText(argument);
-    if (!pattern.value) {
-      result.error = pattern.error;
-      return result;
-    }
-    choice.kind = SourceKind::Upstream;
-  } else {
-    result.error = "\"" + std::string(text) + "\": a source is synthetic, mbtiles:FILE or upstream:TEMPLATE";
-    return result;
-  }
-  choice.argument = std::string(argument);
-  result.choice = choice;
+  result.choice = *parsed.spec;
   return result;
 }
 
 std::string UpstreamUserAgent(const std::string& contact) {
-  return std::string(kProgram) + "/" + kVersion + " (+" + contact + ")";
-}
-
-std::string OneLine(std::string_view text) {
-  std::string out;
-  bool gap = false;
-  for (const char c : text) {
-    const bool control = static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
-    if (control) {
-      gap = !out.empty();
-      continue;
-    }
-    if (gap) out += ' ';
-    gap = false;
-    out += c;
-  }
-  return out;
-}
-
-std::string DefaultCacheDir() {
-  const char* xdg = std::getenv("XDG_CACHE_HOME");
-  if (xdg != nullptr && *xdg == '/') return std::string(xdg) + "/" + kProgram;
-  const char* home = std::getenv("HOME");
-  if (home != nullptr && *home == '/') return std::string(home) + "/.cache/" + kProgram;
-  return std::string("/tmp/") + kProgram + "-cache";
+  return tilesources::UpstreamUserAgent(SourceSettings{}.program, contact);
 }
 
 OpenedSource OpenTileSource(const TileSourceChoice& choice, const SourceSettings& settings, EncodedTileCache& synthetic,
                             int64_t startMs) {
   OpenedSource opened;
-  switch (choice.kind) {
-    case SourceKind::Synthetic:
-      opened.source = std::make_unique<SyntheticSource>(synthetic, startMs, settings.maxAgeSeconds);
-      return opened;
-    case SourceKind::MBTiles: {
-      MBTilesReader::OpenResult file = MBTilesReader::Open(choice.argument);
-      if (!file.reader) {
-        opened.error = file.error;
-        return opened;
-      }
-      opened.source = std::make_unique<MBTilesSource>(std::move(file.reader), settings.maxAgeSeconds);
-      return opened;
-    }
-    case SourceKind::Upstream: {
-      if (settings.contact.empty()) {
-        opened.error =
-            "an upstream source needs --contact (an e-mail address or web page where the tile "
-            "service's operators can reach you; it goes into the User-Agent)";
-        return opened;
-      }
-      const UpstreamTemplate pattern = *UpstreamTemplate::FromText(choice.argument).value;
-      const std::string cacheDir = settings.cacheDir.empty() ? DefaultCacheDir() : settings.cacheDir;
-      const std::string folderError = MakeFolders(cacheDir);
-      if (!folderError.empty()) {
-        opened.error = "tile cache folder " + folderError;
-        return opened;
-      }
-      TileDiskCache::OpenResult cache =
-          TileDiskCache::Open(cacheDir + "/upstream-" + TemplateHash(pattern.Text()) + ".mbtiles",
-                              "tiles of " + pattern.Text() + ", cached by " + kProgram);
-      if (!cache.cache) {
-        opened.error = cache.error;
-        return opened;
-      }
-      auto client = std::make_unique<UpstreamClient>(UpstreamUserAgent(settings.contact), settings.upstreamConnections);
-      opened.source = std::make_unique<UpstreamSource>(pattern, std::move(cache.cache), std::move(client),
-                                                       settings.upstreamConnections);
-      return opened;
-    }
+  if (choice.kind == SourceKind::Word) {
+    opened.source = std::make_unique<SyntheticSource>(synthetic, startMs, settings.maxAgeSeconds);
+    return opened;
   }
-  opened.error = "unknown source";
+  if (choice.kind == SourceKind::Upstream && settings.contact.empty()) {
+    opened.error =
+        "an upstream source needs --contact (an e-mail address or web page where the tile "
+        "service's operators can reach you; it goes into the User-Agent)";
+    return opened;
+  }
+  tilesources::OpenedSource library = tilesources::OpenSource(choice, settings);
+  if (!library.source) {
+    opened.error = library.error;
+    return opened;
+  }
+  opened.source = std::make_unique<LibraryTileSource>(std::move(library.source));
   return opened;
 }
 

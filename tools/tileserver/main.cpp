@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "tools/tileserver/ConnectionHandler.h"
-#include "tools/tileserver/HttpFreshness.h"
+#include "tilesources/HttpFreshness.h"
 #include "tools/tileserver/Listener.h"
 #include "tools/tileserver/ParentWatch.h"
 #include "tools/tileserver/ServerOptions.h"
@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
   static RequestLog log;
   log.SetEcho(options.verbose);
   static EncodedTileCache cache(options.cacheBytes);
-  const int64_t startMs = WallClockMs();
+  const int64_t startMs = tilesources::WallClockMs();
   static OpenedSource world = OpenTileSource(options.source, options.sourceSettings, cache, startMs);
   if (!world.source) {
     std::fprintf(stderr, "tileserver: world tiles: %s\n", OneLine(world.error).c_str());
@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
     }
   }
   static const TileSources sources{world.source.get(), ownRegional ? regional.source.get() : world.source.get()};
-  if (options.source.kind != SourceKind::Synthetic || ownRegional) {
+  if (options.source.kind != SourceKind::Word || ownRegional) {
     std::fprintf(stderr, "tileserver: world tiles: %s\n", OneLine(sources.world->Describe()).c_str());
     std::fprintf(stderr, "tileserver: regional tiles: %s\n", OneLine(sources.regional->Describe()).c_str());
   }

@@ -14,10 +14,10 @@
 #include <memory>
 #include <string>
 
-#include "tools/tileserver/SqlitePool.h"
-#include "tools/tileserver/TileImageFormat.h"
+#include "tilesources/SqlitePool.h"
+#include "tilesources/TileImageFormat.h"
 
-namespace tileserver {
+namespace tilesources {
 
 struct MBTilesInfo {
   std::string name;  // metadata "name"; may be empty
@@ -72,4 +72,4 @@ class MBTilesReader {
   MBTilesInfo info_;
 };
 
-}  // namespace tileserver
+}  // namespace tilesources

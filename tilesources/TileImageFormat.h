@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace tileserver {
+namespace tilesources {
 
 enum class TileImageFormat { Png, Jpeg, Webp };
 
@@ -19,4 +19,4 @@ std::optional<TileImageFormat> TileImageFormatNamed(std::string_view name);
 const char* ContentTypeOf(TileImageFormat format);  // "image/png", "image/jpeg", "image/webp"
 const char* FormatName(TileImageFormat format);     // "png", "jpg", "webp"
 
-}  // namespace tileserver
+}  // namespace tilesources

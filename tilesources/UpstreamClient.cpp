@@ -1,4 +1,4 @@
-#include "tools/tileserver/UpstreamClient.h"
+#include "tilesources/UpstreamClient.h"
 
 #include <curl/curl.h>
 
@@ -6,7 +6,7 @@
 #include <cctype>
 #include <mutex>
 
-namespace tileserver {
+namespace tilesources {
 namespace {
 
 struct Transfer {
@@ -130,4 +130,4 @@ UpstreamReply UpstreamClient::Get(const std::string& url, const std::vector<std:
   return reply;
 }
 
-}  // namespace tileserver
+}  // namespace tilesources

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-namespace tileserver {
+namespace tilesources {
 
 // Head fields of an answer, names in lower case.
 using HeaderList = std::vector<std::pair<std::string, std::string>>;
@@ -40,4 +40,4 @@ std::string FormatHttpDate(int64_t msSinceEpoch);
 
 int64_t WallClockMs();
 
-}  // namespace tileserver
+}  // namespace tilesources

@@ -1,9 +1,9 @@
-#include "tools/tileserver/TileImageFormat.h"
+#include "tilesources/TileImageFormat.h"
 
 #include <algorithm>
 #include <cctype>
 
-namespace tileserver {
+namespace tilesources {
 
 std::optional<TileImageFormat> SniffTileImage(std::string_view b) {
   if (b.substr(0, 8) == std::string_view("\x89PNG\r\n\x1a\n", 8)) return TileImageFormat::Png;
@@ -39,4 +39,4 @@ const char* FormatName(TileImageFormat format) {
   return "?";
 }
 
-}  // namespace tileserver
+}  // namespace tilesources

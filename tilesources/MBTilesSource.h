@@ -6,17 +6,17 @@
 #include <memory>
 #include <optional>
 
-#include "tools/tileserver/MBTilesReader.h"
-#include "tools/tileserver/TileSource.h"
+#include "tilesources/MBTilesReader.h"
+#include "tilesources/TileSource.h"
 
-namespace tileserver {
+namespace tilesources {
 
 class MBTilesSource final : public TileSource {
  public:
   MBTilesSource(std::unique_ptr<MBTilesReader> reader, std::optional<int> maxAgeSeconds)
       : reader_(std::move(reader)), maxAgeSeconds_(maxAgeSeconds) {}
 
-  SourcedTile Fetch(const TileKey& key) override;
+  SourcedTile Fetch(const TilePosition& key) override;
   std::string Describe() const override;
 
  private:
@@ -24,4 +24,4 @@ class MBTilesSource final : public TileSource {
   const std::optional<int> maxAgeSeconds_;
 };
 
-}  // namespace tileserver
+}  // namespace tilesources

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-namespace tileserver {
+namespace tilesources {
 
 class SqliteConnection {
  public:
@@ -89,4 +89,4 @@ class SqlitePool {
 // Runs statements that return no rows; the error text, or empty on success.
 std::string SqliteExec(sqlite3* db, const char* sql);
 
-}  // namespace tileserver
+}  // namespace tilesources

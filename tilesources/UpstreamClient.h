@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "tools/tileserver/HttpFreshness.h"
+#include "tilesources/HttpFreshness.h"
 
-namespace tileserver {
+namespace tilesources {
 
 struct UpstreamReply {
   bool reached = false;  // a whole answer came back (false: no connection, a reset, a time-out, a cut body)
@@ -53,4 +53,4 @@ class UpstreamClient {
   std::vector<void*> all_;
 };
 
-}  // namespace tileserver
+}  // namespace tilesources

@@ -1,6 +1,6 @@
-#include "tools/tileserver/UpstreamTemplate.h"
+#include "tilesources/UpstreamTemplate.h"
 
-namespace tileserver {
+namespace tilesources {
 namespace {
 
 constexpr size_t kMaxTemplateLength = 2000;
@@ -67,4 +67,4 @@ std::string UpstreamTemplate::Origin() const {
   return text_.substr(0, end);
 }
 
-}  // namespace tileserver
+}  // namespace tilesources

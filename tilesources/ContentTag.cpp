@@ -1,9 +1,9 @@
-#include "tools/tileserver/ContentTag.h"
+#include "tilesources/ContentTag.h"
 
 #include <cstdio>
 #include <functional>
 
-namespace tileserver {
+namespace tilesources {
 
 std::string ContentTag(std::string_view bytes) {
   char text[48];
@@ -11,4 +11,4 @@ std::string ContentTag(std::string_view bytes) {
   return text;
 }
 
-}  // namespace tileserver
+}  // namespace tilesources

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace tileserver {
+namespace tilesources {
 
 class UpstreamTemplate {
  public:
@@ -29,4 +29,4 @@ struct UpstreamTemplate::Parse {
   std::string error;
 };
 
-}  // namespace tileserver
+}  // namespace tilesources

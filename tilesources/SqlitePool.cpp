@@ -1,9 +1,9 @@
-#include "tools/tileserver/SqlitePool.h"
+#include "tilesources/SqlitePool.h"
 
 #include <algorithm>
 #include <thread>
 
-namespace tileserver {
+namespace tilesources {
 
 SqliteConnection::~SqliteConnection() {
   for (sqlite3_stmt* statement : statements_) sqlite3_finalize(statement);
@@ -94,4 +94,4 @@ std::string SqliteExec(sqlite3* db, const char* sql) {
   return text;
 }
 
-}  // namespace tileserver
+}  // namespace tilesources

@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-namespace tileserver {
+namespace tilesources {
 
 std::string ContentTag(std::string_view bytes);  // quoted, e.g. "\"b-1f3a...\""
 
-}  // namespace tileserver
+}  // namespace tilesources

@@ -1,11 +1,11 @@
-#include "tools/tileserver/TileDiskCache.h"
+#include "tilesources/TileDiskCache.h"
 
 #include <sys/stat.h>
 
-#include "tools/tileserver/MBTilesReader.h"
-#include "tools/tileserver/TileImageFormat.h"
+#include "tilesources/MBTilesReader.h"
+#include "tilesources/TileImageFormat.h"
 
-namespace tileserver {
+namespace tilesources {
 namespace {
 
 enum Statement : size_t { kSelect, kPutTile, kPutFreshness, kRefresh, kBegin, kCommit, kRollback, kSetFormat };
@@ -205,4 +205,4 @@ bool TileDiskCache::Refresh(int32_t z, int32_t x, int32_t y, int64_t freshUntilM
   });
 }
 
-}  // namespace tileserver
+}  // namespace tilesources

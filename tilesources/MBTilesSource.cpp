@@ -1,12 +1,12 @@
-#include "tools/tileserver/MBTilesSource.h"
+#include "tilesources/MBTilesSource.h"
 
 #include <cstdio>
 
-#include "tools/tileserver/ContentTag.h"
+#include "tilesources/ContentTag.h"
 
-namespace tileserver {
+namespace tilesources {
 
-SourcedTile MBTilesSource::Fetch(const TileKey& key) {
+SourcedTile MBTilesSource::Fetch(const TilePosition& key) {
   TileRead read = reader_->Get(key.z, key.x, key.y);
   switch (read.outcome) {
     case TileLookup::Missing: return SourcedTile::Text(404, "missing", "no such tile in the file\n");
@@ -36,4 +36,4 @@ std::string MBTilesSource::Describe() const {
          (info.checked ? ", checked" : ", not checked: " + info.whyUnchecked);
 }
 
-}  // namespace tileserver
+}  // namespace tilesources

@@ -1,4 +1,4 @@
-#include "tools/tileserver/HttpFreshness.h"
+#include "tilesources/HttpFreshness.h"
 
 #include <curl/curl.h>
 
@@ -9,7 +9,7 @@
 
 #include "platform/kernel/DecimalText.h"
 
-namespace tileserver {
+namespace tilesources {
 namespace {
 
 std::string_view Trim(std::string_view text) {
@@ -130,4 +130,4 @@ std::optional<int64_t> RetryAfterMs(std::string_view value, int64_t nowMs, int64
   return std::nullopt;
 }
 
-}  // namespace tileserver
+}  // namespace tilesources

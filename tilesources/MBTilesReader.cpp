@@ -1,4 +1,4 @@
-#include "tools/tileserver/MBTilesReader.h"
+#include "tilesources/MBTilesReader.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,9 +12,9 @@
 #include <map>
 
 #include "platform/kernel/DecimalText.h"
-#include "tools/tileserver/TileAddress.h"
+#include "tilesources/TileSource.h"
 
-namespace tileserver {
+namespace tilesources {
 namespace {
 
 enum Statement : size_t { kSelectTile = 0 };
@@ -251,4 +251,4 @@ TileRead MBTilesReader::Get(int32_t z, int32_t x, int32_t y) {
   return read;
 }
 
-}  // namespace tileserver
+}  // namespace tilesources

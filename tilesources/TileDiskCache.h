@@ -12,9 +12,9 @@
 #include <optional>
 #include <string>
 
-#include "tools/tileserver/SqlitePool.h"
+#include "tilesources/SqlitePool.h"
 
-namespace tileserver {
+namespace tilesources {
 
 struct CachedTile {
   std::shared_ptr<const std::string> bytes;
@@ -54,4 +54,4 @@ class TileDiskCache {
   std::mutex writeMutex_;  // one writer at a time, rather than writers waiting on SQLite's lock
 };
 
-}  // namespace tileserver
+}  // namespace tilesources

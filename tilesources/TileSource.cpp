@@ -1,6 +1,6 @@
-#include "tools/tileserver/TileSource.h"
+#include "tilesources/TileSource.h"
 
-namespace tileserver {
+namespace tilesources {
 
 SourcedTile SourcedTile::Text(int status, std::string what, const std::string& text) {
   SourcedTile tile;
@@ -11,4 +11,4 @@ SourcedTile SourcedTile::Text(int status, std::string what, const std::string& t
   return tile;
 }
 
-}  // namespace tileserver
+}  // namespace tilesources

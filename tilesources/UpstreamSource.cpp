@@ -1,11 +1,11 @@
-#include "tools/tileserver/UpstreamSource.h"
+#include "tilesources/UpstreamSource.h"
 
 #include <cstdio>
 
-#include "tools/tileserver/ContentTag.h"
-#include "tools/tileserver/TileImageFormat.h"
+#include "tilesources/ContentTag.h"
+#include "tilesources/TileImageFormat.h"
 
-namespace tileserver {
+namespace tilesources {
 namespace {
 
 int64_t CeilSeconds(int64_t ms) { return (ms + 999) / 1000; }
@@ -47,7 +47,7 @@ void UpstreamSource::BackOff(int status, const HeaderList& headers, int64_t nowM
   }
 }
 
-SourcedTile UpstreamSource::Fetch(const TileKey& key) {
+SourcedTile UpstreamSource::Fetch(const TilePosition& key) {
   const int64_t nowMs = WallClockMs();
   std::string error;
   std::optional<CachedTile> cached = cache_->Get(key.z, key.x, key.y, &error);
@@ -88,7 +88,7 @@ SourcedTile UpstreamSource::Fetch(const TileKey& key) {
   return tile;
 }
 
-SourcedTile UpstreamSource::FetchFromUpstream(const TileKey& key, const std::optional<CachedTile>& cached) {
+SourcedTile UpstreamSource::FetchFromUpstream(const TilePosition& key, const std::optional<CachedTile>& cached) {
   std::vector<std::string> conditions;
   if (cached && !cached->etag.empty()) conditions.push_back("If-None-Match: " + cached->etag);
   if (cached && !cached->lastModified.empty()) conditions.push_back("If-Modified-Since: " + cached->lastModified);
@@ -148,4 +148,4 @@ std::string UpstreamSource::Describe() const {
          "\", disk cache " + cache_->Path();
 }
 
-}  // namespace tileserver
+}  // namespace tilesources

@@ -19,12 +19,12 @@
 #include <mutex>
 #include <tuple>
 
-#include "tools/tileserver/TileDiskCache.h"
-#include "tools/tileserver/TileSource.h"
-#include "tools/tileserver/UpstreamClient.h"
-#include "tools/tileserver/UpstreamTemplate.h"
+#include "tilesources/TileDiskCache.h"
+#include "tilesources/TileSource.h"
+#include "tilesources/UpstreamClient.h"
+#include "tilesources/UpstreamTemplate.h"
 
-namespace tileserver {
+namespace tilesources {
 
 class UpstreamSource final : public TileSource {
  public:
@@ -37,13 +37,13 @@ class UpstreamSource final : public TileSource {
                  int connections)
       : pattern_(std::move(pattern)), cache_(std::move(cache)), client_(std::move(client)), connections_(connections) {}
 
-  SourcedTile Fetch(const TileKey& key) override;
+  SourcedTile Fetch(const TilePosition& key) override;
   std::string Describe() const override;
 
  private:
   using Position = std::tuple<int32_t, int32_t, int32_t>;  // z, x, y
 
-  SourcedTile FetchFromUpstream(const TileKey& key, const std::optional<CachedTile>& cached);
+  SourcedTile FetchFromUpstream(const TilePosition& key, const std::optional<CachedTile>& cached);
   // The time left of a Retry-After wait, 0 when none.
   int64_t BackoffLeftMs(int64_t nowMs);
   void BackOff(int status, const HeaderList& headers, int64_t nowMs);
@@ -59,4 +59,4 @@ class UpstreamSource final : public TileSource {
   int backoffStatus_ = 0;
 };
 
-}  // namespace tileserver
+}  // namespace tilesources

@@ -1,0 +1,66 @@
+// A tile source as a user writes it: "mbtiles:FILE" (an MBTiles file, read only, offline) or
+// "upstream:TEMPLATE" (a tile service, http:// or https:// with {z}, {x}, {y} and optionally {s}),
+// and the opening of such a source with the settings it needs.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "tilesources/TileSource.h"
+
+namespace tilesources {
+
+enum class SourceKind {
+  Word,     // a bare word without a colon ("default", "synthetic"): the caller's own sources
+  MBTiles,  // mbtiles:FILE
+  Upstream  // upstream:TEMPLATE
+};
+
+struct SourceSpec {
+  SourceKind kind = SourceKind::Word;
+  std::string argument;  // the file or the template; empty for a word
+  std::string text;      // as written
+};
+
+struct SourceSpecParse {
+  std::optional<SourceSpec> spec;
+  std::string error;  // one line, when there is no spec
+};
+
+// Checks the form only (a template's placeholders, a file name given); files are opened later.
+// A word is a run of lower-case letters; what it means is the caller's to say.
+SourceSpecParse ParseSourceSpec(std::string_view text);
+
+struct SourceSettings {
+  std::string program = "orvan-tileserver";  // names the program in the User-Agent and the cache
+  std::optional<int> maxAgeSeconds;          // Cache-Control on the answers of a file source
+  std::string contact;                       // goes into the upstream User-Agent; required for upstreams
+  int upstreamConnections = 2;
+  std::string cacheDir;  // where upstream disk caches live; empty: DefaultCacheDir()
+};
+
+struct OpenedSource {
+  std::unique_ptr<TileSource> source;
+  std::string error;  // one line, when there is no source
+};
+
+// Opens an MBTiles or upstream source: reads and checks an MBTiles file (bounded in time), or opens
+// an upstream's disk cache (<cacheDir>/upstream-<hash of the template>.mbtiles, the folder made if
+// missing). A word is refused.
+OpenedSource OpenSource(const SourceSpec& spec, const SourceSettings& settings);
+
+// The User-Agent of upstream requests: program, version and contact.
+std::string UpstreamUserAgent(const std::string& program, const std::string& contact);
+
+// The text with every run of line breaks, tabs and other control characters made one space:
+// what SQLite reports may span lines, and an error shown to a user is one line.
+std::string OneLine(std::string_view text);
+
+// The folder shared by every process of the user for upstream caches: $XDG_CACHE_HOME or
+// ~/.cache, then orvanmap.
+std::string DefaultCacheDir();
+
+}  // namespace tilesources

@@ -1,0 +1,46 @@
+// Where tile images come from when they are not made by the caller: an MBTiles file, or an
+// upstream tile service behind a disk cache. A source answers one tile position at a time, from
+// any thread; it may block (a file read, a download) and is called off the GUI thread.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace tilesources {
+
+// The deepest level a source may name: 2^30 tiles on a side still fit signed 32-bit columns.
+inline constexpr int32_t kMaxZoom = 30;
+
+// A tile's column, row and level (XYZ: row 0 at the north).
+struct TilePosition {
+  int32_t x = 0;
+  int32_t y = 0;
+  int32_t z = 0;
+  bool operator==(const TilePosition&) const = default;
+};
+
+// A source's answer for one tile: the image, or the status that stands for its absence.
+struct SourcedTile {
+  int status = 200;
+  std::string what = "tile";  // the outcome word for a log: tile, missing, cached, revalidated, ...
+  std::string contentType = "image/png";
+  std::shared_ptr<const std::string> body;                   // the image; a short text for any other status
+  std::string etag;                                          // quoted entity tag of the image; empty: none
+  int64_t lastModifiedMs = -1;                               // milliseconds since the epoch; -1: unknown
+  std::vector<std::pair<std::string, std::string>> headers;  // e.g. Cache-Control, Retry-After
+
+  static SourcedTile Text(int status, std::string what, const std::string& text);
+};
+
+class TileSource {
+ public:
+  virtual ~TileSource() = default;
+  virtual SourcedTile Fetch(const TilePosition& position) = 0;
+  // One line for a start-up report: the kind of source and what was read of it.
+  virtual std::string Describe() const = 0;
+};
+
+}  // namespace tilesources
