@@ -12,6 +12,7 @@
 #include "tests/app/AmbrelProcess.h"
 #include "tests/app/AmbrelScene.h"
 #include "tests/app/ScreenImage.h"
+#include "tests/support/ScratchFolder.h"
 #include "tests/support/TileServerFixture.h"
 
 using namespace scene;
@@ -262,10 +263,10 @@ TEST_F(AmbrelHeadless, SecondCopyEndsAtOnceAndBringsTheRunningOneForward) {
 // What the single-instance check reads may be anything another program (or a person) put there:
 // none of it holds up the start, and the program's own socket goes when it ends.
 TEST_F(AmbrelHeadless, FifosLinksAndFoldersNamedLikeEntriesOrSocketsDoNotHoldUpTheStart) {
-  const TemporaryFolder runtime;
+  const ScratchFolder runtime;
   const std::string registry = runtime.Path() + "/orvan-ui";
   ASSERT_EQ(mkdir(registry.c_str(), 0700), 0);
-  ASSERT_EQ(mkfifo((registry + "/17-18.win").c_str(), 0600), 0);    // an open for reading waits for a writer
+  ASSERT_EQ(mkfifo((registry + "/17-18.win").c_str(), 0600), 0);  // an open for reading waits for a writer
   ASSERT_EQ(symlink("17-18.win", (registry + "/19-20.win").c_str()), 0);
   ASSERT_EQ(mkdir((registry + "/21-22.win").c_str(), 0700), 0);
   ASSERT_EQ(mkfifo((registry + "/23.sock").c_str(), 0600), 0);

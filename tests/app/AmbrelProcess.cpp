@@ -45,9 +45,6 @@ int DecodeStatus(int status) {
 
 }  // namespace
 
-TemporaryFolder::TemporaryFolder() : path_(MakeFolder()) {}
-TemporaryFolder::~TemporaryFolder() { RemoveFolder(path_); }
-
 bool WaitUntilImpl(bool (*check)(void*), void* context, int timeoutMs) {
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
   for (;;) {

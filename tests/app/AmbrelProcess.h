@@ -58,19 +58,6 @@ class AmbrelProcess {
   std::string Request(const std::string& command, const std::string& name);
 };
 
-// A fresh folder under TMPDIR, removed with all it holds when this goes (however the test ends).
-class TemporaryFolder {
- public:
-  TemporaryFolder();
-  ~TemporaryFolder();
-  TemporaryFolder(const TemporaryFolder&) = delete;
-  TemporaryFolder& operator=(const TemporaryFolder&) = delete;
-  const std::string& Path() const { return path_; }
-
- private:
-  std::string path_;
-};
-
 // Waits (bounded) until `predicate` holds, checking every few milliseconds.
 template <typename Predicate>
 bool WaitUntil(Predicate predicate, int timeoutMs);

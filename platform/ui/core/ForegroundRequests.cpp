@@ -146,8 +146,8 @@ bool SendForegroundRequest(long pid, uintptr_t handle, bool lastOwned) {
   const int length =
       std::snprintf(request, sizeof request, "F %llu %d\n", static_cast<unsigned long long>(handle), lastOwned ? 1 : 0);
   // Never waits: a process that stopped answering (its queue full) does not hold this one up.
-  const bool sent =
-      sendto(fd, request, size_t(length), MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&address), sizeof address) == length;
+  const bool sent = sendto(fd, request, size_t(length), MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&address),
+                           sizeof address) == length;
   close(fd);
   return sent;
 }

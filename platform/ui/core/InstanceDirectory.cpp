@@ -45,8 +45,8 @@ bool NobodyListensOn(const std::string& path) {
   std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
   const int probe = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   if (probe < 0) return false;
-  const bool refused = connect(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 &&
-                       errno == ECONNREFUSED;
+  const bool refused =
+      connect(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 && errno == ECONNREFUSED;
   close(probe);
   return refused;
 }

@@ -3,9 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
-#include <ftw.h>
 #include <signal.h>
-#include <stdio.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -13,30 +11,9 @@
 #include <string>
 
 #include "ChildProcess.h"
+#include "tests/support/ScratchFolder.h"
 
 namespace {
-// A private XDG_RUNTIME_DIR for the programs a test starts, removed with all it holds when the test
-// ends, however it ends.
-class RuntimeDirectory {
- public:
-  RuntimeDirectory() {
-    char pattern[] = "/tmp/orvan-ui-test-XXXXXX";
-    if (const char* made = mkdtemp(pattern)) path_ = made;
-  }
-  ~RuntimeDirectory() {
-    if (path_.empty()) return;
-    nftw(
-        path_.c_str(), [](const char* path, const struct stat*, int, FTW*) { return remove(path); }, 16,
-        FTW_DEPTH | FTW_PHYS);
-  }
-  RuntimeDirectory(const RuntimeDirectory&) = delete;
-  RuntimeDirectory& operator=(const RuntimeDirectory&) = delete;
-  const std::string& Path() const { return path_; }
-
- private:
-  std::string path_;
-};
-
 // Files in the instance directory whose names end in `suffix` (".win" entries, ".sock" sockets).
 int CountFiles(const std::string& directory, const std::string& suffix) {
   int count = 0;
@@ -60,8 +37,7 @@ const std::vector<std::pair<std::string, std::string>> Headless(const std::strin
 }
 
 TEST(ProcessTest, ASecondProcessFindsTheFirstAndBringsItForward) {
-  const RuntimeDirectory runtime;
-  ASSERT_FALSE(runtime.Path().empty());
+  const ScratchFolder runtime;  // the programs' XDG_RUNTIME_DIR
   ChildProcess first({UI_PROBE_PATH, "first", "ProbeMain", "Probe title"}, Headless(runtime.Path()));
   std::string line;
   ASSERT_TRUE(first.ReadLine(&line)) << first.Errors();
@@ -85,7 +61,7 @@ TEST(ProcessTest, ASecondProcessFindsTheFirstAndBringsItForward) {
 }
 
 TEST(ProcessTest, AKilledProcessLeavesAnEntryThatDoesNotBlockTheNextStart) {
-  const RuntimeDirectory runtime;
+  const ScratchFolder runtime;
   ChildProcess holder({UI_PROBE_PATH, "hold", "ProbeHeld", "Held"}, Headless(runtime.Path()));
   std::string line;
   ASSERT_TRUE(holder.ReadLine(&line)) << holder.Errors();
@@ -122,7 +98,7 @@ class BadSettingTest : public ::testing::TestWithParam<BadSetting> {};
 
 TEST_P(BadSettingTest, GivesOneLineNamingItAndTheProgramStillRunsOnTheDefaultScreen) {
   const BadSetting bad = GetParam();
-  const RuntimeDirectory runtime;
+  const ScratchFolder runtime;
   const std::string shot = runtime.Path() + "/shot.png";
   auto env = Headless(runtime.Path());
   env.push_back({"ORVAN_RUN_MS", "150"});
@@ -151,7 +127,7 @@ INSTANTIATE_TEST_SUITE_P(Settings, BadSettingTest,
                          [](const auto& info) { return std::string("Case") + std::to_string(info.index); });
 
 TEST(ProcessTest, SdlRequestedWithoutADisplayFallsBackToHeadlessWithOneLine) {
-  const RuntimeDirectory runtime;
+  const ScratchFolder runtime;
   auto env = Headless(runtime.Path());
   env[0].second = "sdl";
   env.push_back({"DISPLAY", "<unset>"});
@@ -177,7 +153,7 @@ TEST(ProcessTest, TheSdlDisplayTakesMouseAndKeysAndClosesTheProgramOnRequest) {
   std::string number;
   ASSERT_TRUE(server.ReadLine(&number)) << server.Errors();
   const std::string display = ":" + number;
-  const RuntimeDirectory runtime;
+  const ScratchFolder runtime;
   // SDL's X11 and D-Bus libraries are loaded at run time and unloaded at exit, leaving blocks the
   // leak checker can no longer attribute: the leak check is off for this one program (the rest of
   // the address checks stay on).
