@@ -1,6 +1,8 @@
 // The real ambrel program, headless, against the real tile server: what it asks for, what it
 // shows, what it writes to the debugger output, and how it answers its user.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -10,6 +12,7 @@
 #include "tests/app/AmbrelProcess.h"
 #include "tests/app/AmbrelScene.h"
 #include "tests/app/ScreenImage.h"
+#include "tests/support/ScratchFolder.h"
 #include "tests/support/TileServerFixture.h"
 
 using namespace scene;
@@ -329,6 +332,28 @@ TEST_F(AmbrelHeadless, SecondCopyEndsAtOnceAndBringsTheRunningOneForward) {
   EXPECT_NE(first.DeviceState().find("foreground Ambrel\n"), std::string::npos) << first.DeviceState();
   first.Input("key ctrl+q");
   ASSERT_EQ(first.WaitForExit(), 0);
+}
+
+// What the single-instance check reads may be anything another program (or a person) put there:
+// none of it holds up the start, and the program's own socket goes when it ends.
+TEST_F(AmbrelHeadless, FifosLinksAndFoldersNamedLikeEntriesOrSocketsDoNotHoldUpTheStart) {
+  const ScratchFolder runtime;
+  const std::string registry = runtime.Path() + "/orvan-ui";
+  ASSERT_EQ(mkdir(registry.c_str(), 0700), 0);
+  ASSERT_EQ(mkfifo((registry + "/17-18.win").c_str(), 0600), 0);  // an open for reading waits for a writer
+  ASSERT_EQ(symlink("17-18.win", (registry + "/19-20.win").c_str()), 0);
+  ASSERT_EQ(mkdir((registry + "/21-22.win").c_str(), 0700), 0);
+  ASSERT_EQ(mkfifo((registry + "/23.sock").c_str(), 0600), 0);
+  ASSERT_EQ(mkdir((registry + "/24.sock").c_str(), 0700), 0);
+
+  AmbrelProcess app(Settings{{"XDG_RUNTIME_DIR", runtime.Path()}, {"ORVAN_RUN_MS", "3000"}});
+  const std::optional<int> code = app.WaitForExit();
+  ASSERT_TRUE(code.has_value()) << "still running long after ORVAN_RUN_MS: held up at start\n" << app.Stderr();
+  EXPECT_EQ(*code, 0) << app.Stderr();
+  EXPECT_GE(app.CountLines(kWillLoad), 1u) << "it never made its map\n" << app.Stderr();
+  struct stat info {};
+  EXPECT_NE(lstat((registry + "/" + std::to_string(app.Pid()) + ".sock").c_str(), &info), 0)
+      << "its socket was left behind";
 }
 
 TEST_F(AmbrelHeadless, WithoutTheControlAMessageBoxShowsAndTheButtonsDoNothing) {

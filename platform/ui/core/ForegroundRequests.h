@@ -4,8 +4,10 @@
 
 #include <cstdint>
 
-// Starts listening (once per process); false when the socket cannot be made.
+// Starts listening (once per process until stopped); false when the socket cannot be made.
 bool ListenForForegroundRequests();
+// Stops listening and removes the socket (when the process's last listed window goes, and at exit).
+void StopListeningForForegroundRequests();
 // Asks process `pid` to bring its window `handle` forward (with `lastOwned`, the topmost window it
 // owns); true when the request was delivered to its socket.
 bool SendForegroundRequest(long pid, uintptr_t handle, bool lastOwned);

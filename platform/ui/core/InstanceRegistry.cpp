@@ -82,6 +82,8 @@ void Withdraw(Registry& registry, uintptr_t handle) {
   unlink(it->second.path.c_str());
   close(it->second.fd);
   registry.entries.erase(it);
+  // Nothing left to bring forward: the socket goes with the last entry.
+  if (registry.entries.empty()) StopListeningForForegroundRequests();
 }
 
 struct ParsedEntry {
@@ -172,7 +174,10 @@ void UpdateInstanceEntry(HWND handle) {
   // entry, and the entry is locked from the moment it appears.
   const std::string path = InstanceDirectory() + "/" + InstanceEntryName(pid, key);
   const std::string temporary = InstanceDirectory() + "/.tmp-" + InstanceEntryName(pid, key);
-  const int fd = open(temporary.c_str(), O_CREAT | O_TRUNC | O_WRONLY | O_CLOEXEC | O_NOFOLLOW, 0600);
+  // A fresh file (one left by a killed process with this id is removed first); never a FIFO or
+  // device put under the name, which could hold the open.
+  unlink(temporary.c_str());
+  const int fd = open(temporary.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
   if (fd < 0) return;
   if (flock(fd, LOCK_EX | LOCK_NB) != 0 || write(fd, content.data(), content.size()) != ssize_t(content.size()) ||
       rename(temporary.c_str(), path.c_str()) != 0) {

@@ -11,25 +11,23 @@
 #include <string>
 
 #include "ChildProcess.h"
+#include "tests/support/ScratchFolder.h"
 
 namespace {
-std::string MakeRuntimeDirectory() {
-  char pattern[] = "/tmp/orvan-ui-test-XXXXXX";
-  const char* made = mkdtemp(pattern);
-  return made != nullptr ? made : "";
-}
-
-int CountEntries(const std::string& directory) {
+// Files in the instance directory whose names end in `suffix` (".win" entries, ".sock" sockets).
+int CountFiles(const std::string& directory, const std::string& suffix) {
   int count = 0;
   if (DIR* listing = opendir((directory + "/orvan-ui").c_str())) {
     while (dirent* item = readdir(listing)) {
       const std::string name = item->d_name;
-      count += name.size() > 4 && name.compare(name.size() - 4, 4, ".win") == 0 ? 1 : 0;
+      count += name.size() > suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0;
     }
     closedir(listing);
   }
   return count;
 }
+int CountEntries(const std::string& directory) { return CountFiles(directory, ".win"); }
+int CountSockets(const std::string& directory) { return CountFiles(directory, ".sock"); }
 
 const std::vector<std::pair<std::string, std::string>> Headless(const std::string& runtime) {
   return {{"ORVAN_BACKEND", "headless"},
@@ -39,14 +37,13 @@ const std::vector<std::pair<std::string, std::string>> Headless(const std::strin
 }
 
 TEST(ProcessTest, ASecondProcessFindsTheFirstAndBringsItForward) {
-  const std::string runtime = MakeRuntimeDirectory();
-  ASSERT_FALSE(runtime.empty());
-  ChildProcess first({UI_PROBE_PATH, "first", "ProbeMain", "Probe title"}, Headless(runtime));
+  const ScratchFolder runtime;  // the programs' XDG_RUNTIME_DIR
+  ChildProcess first({UI_PROBE_PATH, "first", "ProbeMain", "Probe title"}, Headless(runtime.Path()));
   std::string line;
   ASSERT_TRUE(first.ReadLine(&line)) << first.Errors();
   ASSERT_EQ(line, "ready");
 
-  ChildProcess second({UI_PROBE_PATH, "find", "probemain", "Probe title"}, Headless(runtime));
+  ChildProcess second({UI_PROBE_PATH, "find", "probemain", "Probe title"}, Headless(runtime.Path()));
   ASSERT_TRUE(second.ReadLine(&line));
   EXPECT_EQ(line, "found");
   EXPECT_EQ(second.Wait(), 0) << second.Errors();
@@ -55,27 +52,32 @@ TEST(ProcessTest, ASecondProcessFindsTheFirstAndBringsItForward) {
   EXPECT_EQ(line, "forward");
   EXPECT_EQ(first.Wait(), 0) << first.Errors();
 
-  ChildProcess wrongTitle({UI_PROBE_PATH, "find", "ProbeMain", "Other"}, Headless(runtime));
+  ChildProcess wrongTitle({UI_PROBE_PATH, "find", "ProbeMain", "Other"}, Headless(runtime.Path()));
   EXPECT_EQ(wrongTitle.Wait(), 1);
-  EXPECT_EQ(CountEntries(runtime), 0) << "an ended program leaves no entries";
+  EXPECT_EQ(CountEntries(runtime.Path()), 0) << "an ended program leaves no entries";
+  // The first process answered on its socket (so the second one's sweep of stale sockets left it
+  // alone), and removed it when its last window went.
+  EXPECT_EQ(CountSockets(runtime.Path()), 0) << "an ended program leaves no socket";
 }
 
 TEST(ProcessTest, AKilledProcessLeavesAnEntryThatDoesNotBlockTheNextStart) {
-  const std::string runtime = MakeRuntimeDirectory();
-  ChildProcess holder({UI_PROBE_PATH, "hold", "ProbeHeld", "Held"}, Headless(runtime));
+  const ScratchFolder runtime;
+  ChildProcess holder({UI_PROBE_PATH, "hold", "ProbeHeld", "Held"}, Headless(runtime.Path()));
   std::string line;
   ASSERT_TRUE(holder.ReadLine(&line)) << holder.Errors();
   ASSERT_EQ(line, "ready");
-  ASSERT_GE(CountEntries(runtime), 1);
+  ASSERT_GE(CountEntries(runtime.Path()), 1);
   holder.Kill();
   holder.Wait();
-  ASSERT_GE(CountEntries(runtime), 1) << "SIGKILL leaves the entry behind";
+  ASSERT_GE(CountEntries(runtime.Path()), 1) << "SIGKILL leaves the entry behind";
+  ASSERT_EQ(CountSockets(runtime.Path()), 1) << "SIGKILL leaves the socket behind";
 
-  ChildProcess next({UI_PROBE_PATH, "find", "ProbeHeld", "Held"}, Headless(runtime));
+  ChildProcess next({UI_PROBE_PATH, "find", "ProbeHeld", "Held"}, Headless(runtime.Path()));
   ASSERT_TRUE(next.ReadLine(&line));
   EXPECT_EQ(line, "none");
   EXPECT_EQ(next.Wait(), 1);
-  EXPECT_EQ(CountEntries(runtime), 0) << "the stale entry is removed by whoever finds it";
+  EXPECT_EQ(CountEntries(runtime.Path()), 0) << "the stale entry is removed by whoever finds it";
+  EXPECT_EQ(CountSockets(runtime.Path()), 0) << "the next program removes the socket nobody listens on";
 }
 
 // Lines the window system wrote to stderr (a sanitizer build adds its own report after them).
@@ -96,9 +98,9 @@ class BadSettingTest : public ::testing::TestWithParam<BadSetting> {};
 
 TEST_P(BadSettingTest, GivesOneLineNamingItAndTheProgramStillRunsOnTheDefaultScreen) {
   const BadSetting bad = GetParam();
-  const std::string runtime = MakeRuntimeDirectory();
-  const std::string shot = runtime + "/shot.png";
-  auto env = Headless(runtime);
+  const ScratchFolder runtime;
+  const std::string shot = runtime.Path() + "/shot.png";
+  auto env = Headless(runtime.Path());
   env.push_back({"ORVAN_RUN_MS", "150"});
   env.push_back({"ORVAN_SCREENSHOT", shot});
   env.push_back({bad.name, bad.value});
@@ -125,8 +127,8 @@ INSTANTIATE_TEST_SUITE_P(Settings, BadSettingTest,
                          [](const auto& info) { return std::string("Case") + std::to_string(info.index); });
 
 TEST(ProcessTest, SdlRequestedWithoutADisplayFallsBackToHeadlessWithOneLine) {
-  const std::string runtime = MakeRuntimeDirectory();
-  auto env = Headless(runtime);
+  const ScratchFolder runtime;
+  auto env = Headless(runtime.Path());
   env[0].second = "sdl";
   env.push_back({"DISPLAY", "<unset>"});
   env.push_back({"WAYLAND_DISPLAY", "<unset>"});
@@ -151,7 +153,7 @@ TEST(ProcessTest, TheSdlDisplayTakesMouseAndKeysAndClosesTheProgramOnRequest) {
   std::string number;
   ASSERT_TRUE(server.ReadLine(&number)) << server.Errors();
   const std::string display = ":" + number;
-  const std::string runtime = MakeRuntimeDirectory();
+  const ScratchFolder runtime;
   // SDL's X11 and D-Bus libraries are loaded at run time and unloaded at exit, leaving blocks the
   // leak checker can no longer attribute: the leak check is off for this one program (the rest of
   // the address checks stay on).
@@ -159,7 +161,7 @@ TEST(ProcessTest, TheSdlDisplayTakesMouseAndKeysAndClosesTheProgramOnRequest) {
                                                   {"ASAN_OPTIONS", "detect_leaks=0:halt_on_error=1"},
                                                   {"ORVAN_BACKEND", "sdl"},
                                                   {"ORVAN_SCALE", "2"},
-                                                  {"XDG_RUNTIME_DIR", runtime},
+                                                  {"XDG_RUNTIME_DIR", runtime.Path()},
                                                   {"ORVAN_RUN_MS", "<unset>"},
                                                   {"ORVAN_SCREENSHOT", "<unset>"}});
   std::string line;
@@ -199,6 +201,7 @@ TEST(ProcessTest, TheSdlDisplayTakesMouseAndKeysAndClosesTheProgramOnRequest) {
             (std::vector<std::string>{"down 50 74", "move 60 84", "up 60 84", "key 17 0", "key 81 0", "char 17 0"}));
   kill(program.Pid(), SIGTERM);
   EXPECT_EQ(program.Wait(), 0) << program.Errors();
+  EXPECT_EQ(CountSockets(runtime.Path()), 0) << "a program ended by SIGTERM leaves no socket";
   server.Kill();
 }
 }  // namespace
