@@ -89,6 +89,34 @@ int32_t OMMapViewZoomOut(OMMapView* view);
 /* Stores the event handler (null: no events) and the user data handed back with every event. */
 int32_t OMMapViewSetEventHandler(OMMapView* view, EventHandler handler, uint32_t userData);
 
+/* ---- Tile sources ----
+ * Every text below is UTF-8 and is copied; the control keeps no pointer to it. */
+
+/* Chooses where tiles come from:
+ *   "default"            the seed's tile servers through the device's HTTP client (the initial state);
+ *   "mbtiles:PATH"       an MBTiles file, read only and offline;
+ *   "upstream:TEMPLATE"  a tile service, http:// or https:// with {z}, {x} and {y}, and optionally
+ *                        {s} with its subdomains ("{s:a,b,c}"); needs OMMapViewSetTileContact first.
+ * Returns 1, drops the tiles held and redraws; downloads of the old source are cancelled without
+ * waiting for them. Returns 0 and keeps the current source on any error, with a one-line reason
+ * from OMMapViewGetLastError. A file is opened and checked before this returns, within a bound of
+ * a few seconds for any file (a hostile or slow file is refused, never waited on for ever). */
+int32_t OMMapViewSetTileSource(OMMapView* view, const char* spec);
+
+/* The operator's contact (an e-mail address or a web page) that goes into the User-Agent of
+ * upstream requests, as public tile services ask. Applies to sources set afterwards. 1; 0 for a
+ * null view or text, or text with line breaks. */
+int32_t OMMapViewSetTileContact(OMMapView* view, const char* contact);
+
+/* The attribution drawn in small text at the control's bottom-right corner: null or "" draws the
+ * source's own (an MBTiles file's `attribution`), any other text replaces it. The "default" source
+ * draws none unless given one. 1; 0 for a null view. */
+int32_t OMMapViewSetAttribution(OMMapView* view, const char* text);
+
+/* The reason the latest call of this view that returned 0 failed, one line of UTF-8; "" when there
+ * is none. Valid until the next call on the view. */
+const char* OMMapViewGetLastError(OMMapView* view);
+
 #ifdef __cplusplus
 } /* extern "C" */
 #endif
