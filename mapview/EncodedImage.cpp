@@ -21,7 +21,13 @@ bool EncodedImage::Decode(const uint8_t* bytes, uint32_t count) {
 }
 
 bool EncodedImage::Draw(HDC surface, int32_t left, int32_t top, int32_t right, int32_t bottom) const {
+  return DrawPart(surface, left, top, right, bottom, 0, 0, 0);
+}
+
+bool EncodedImage::DrawPart(HDC surface, int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t x,
+                            int32_t y, int32_t size) const {
   if (image_ == nullptr) return false;
   const RECT dest{left, top, right, bottom};
-  return SUCCEEDED(image_->Draw(surface, &dest, nullptr));
+  const RECT source{x, y, x + size, y + size};
+  return SUCCEEDED(image_->Draw(surface, &dest, size > 0 ? &source : nullptr));
 }

@@ -22,6 +22,9 @@ class EncodedImage {
   // Draws the whole image scaled into (left, top, right, bottom) of the surface. false when
   // nothing was decoded or the platform refuses the draw.
   bool Draw(HDC surface, int32_t left, int32_t top, int32_t right, int32_t bottom) const;
+  // Draws the image's square (x, y, size) scaled into the rectangle; a size of 0 is the whole image.
+  bool DrawPart(HDC surface, int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t x, int32_t y,
+                int32_t size) const;
 
  private:
   IImagingFactory* factory_ = nullptr;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "mapview/AttributionLabel.h"
 #include "mapview/MapLayers.h"
 #include "mapview/MapViewEvents.h"
 #include "mapview/SurfaceDrawing.h"
@@ -49,5 +50,6 @@ void Paint(OMMapView* view, HDC target) {
                          kColorKeyWhite);
     }
   }
+  DrawAttribution(view, target);
   FireEvent(view, OMEventTypeMapDrawn);
 }

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <mutex>
+#include <string>
 
 #include "mapview/OMMapView.h"
 #include "platform/gfx/Gdi.h"
@@ -62,6 +63,16 @@ struct OMMapView {
   // loses the stylus capture without a stylus-up.
   int32_t lastX = 0;
   int32_t lastY = 0;
+
+  // Tile sources (GUI thread only): the spec in force, the operator contact for upstream sources,
+  // the attribution drawn at the bottom-right corner (the application's, else the source's), and
+  // the reason the latest failed call failed.
+  std::string sourceSpec = "default";
+  std::string tileContact;
+  std::string attributionOverride;
+  std::string sourceAttribution;
+  std::u16string attributionShown;
+  std::string lastError;
 };
 
 // Tears the control down in the order its download threads need: the tile layer first (every

@@ -5,13 +5,21 @@
 #include "mapview/MapViewEvents.h"
 #include "mapview/MapViewRecord.h"
 #include "mapview/MapViewWindow.h"
+#include "mapview/TileSourceSetting.h"
 #include "mapview/ViewPosition.h"
+#include "tilesources/SourceSpec.h"
 
 namespace {
 
 // Positions and zooms that are not numbers (NaN, infinity) are refused: there is no centre or
 // level to make of them, and kept they would poison every later zoom and pan.
 bool IsPosition(double latitude, double longitude) { return std::isfinite(latitude) && std::isfinite(longitude); }
+
+bool HasLineBreak(const char* text) {
+  for (; *text != '\0'; ++text)
+    if (static_cast<unsigned char>(*text) < 0x20 || *text == 0x7F) return true;
+  return false;
+}
 
 }  // namespace
 
@@ -70,6 +78,38 @@ int32_t OMMapViewSetEventHandler(OMMapView* view, EventHandler handler, uint32_t
   if (view == nullptr) return 0;
   SetEventPair(view, handler, userData);
   return 1;
+}
+
+int32_t OMMapViewSetTileSource(OMMapView* view, const char* spec) {
+  if (view == nullptr) return 0;
+  if (spec == nullptr) {
+    view->lastError = "no tile source given";
+    return 0;
+  }
+  return SetTileSource(view, spec);
+}
+
+int32_t OMMapViewSetTileContact(OMMapView* view, const char* contact) {
+  if (view == nullptr) return 0;
+  if (contact == nullptr || HasLineBreak(contact)) {
+    view->lastError = "a contact is one line of text";
+    return 0;
+  }
+  view->tileContact = contact;
+  view->lastError.clear();
+  return 1;
+}
+
+int32_t OMMapViewSetAttribution(OMMapView* view, const char* text) {
+  if (view == nullptr) return 0;
+  view->attributionOverride = text != nullptr ? tilesources::OneLine(text) : "";
+  UpdateAttribution(view);
+  return 1;
+}
+
+const char* OMMapViewGetLastError(OMMapView* view) {
+  if (view == nullptr) return "no map view";
+  return view->lastError.c_str();
 }
 
 }  // extern "C"

@@ -24,7 +24,7 @@ void OnTileReady(const TileDrawInfo* info, void* context) {
     // Without a layer (its window was destroyed before the control) there is nothing to draw into.
     if (view->mapDC != nullptr) {
       if (decoded) {
-        image.Draw(view->mapDC, left, top, right, bottom);
+        image.DrawPart(view->mapDC, left, top, right, bottom, info->sourceX, info->sourceY, info->sourceSize);
       } else if (info->data == nullptr) {
         FillRectColor(view->mapDC, left, top, right, bottom, kColorKeyWhite);
       }

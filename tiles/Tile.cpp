@@ -1,9 +1,14 @@
 #include "tiles/Tile.h"
 
+#include <cstring>
+
+#include "projection/MercatorProjection.h"
+
 Tile::Tile(int32_t column, int32_t row, double zoom_, MapProjection* projection_)
     : tileX(column), tileY(row), zoom(zoom_), projection(projection_) {}
 
 Tile::~Tile() {
+  sourceFetch.Cancel();
   fetcher.Cancel();
   callback = nullptr;
   callbackContext = nullptr;
@@ -30,7 +35,7 @@ int32_t Tile::IsVisibleIn(int32_t left, int32_t top, int32_t right, int32_t bott
   return RectsTouch(PixelRect{p.x, p.y, p.x + s.width, p.y + s.height}, PixelRect{left, top, right, bottom}) ? 1 : 0;
 }
 
-int32_t Tile::IsLoaded() { return !fetcher.HasWorker() && buffer.base != nullptr && buffer.usedSize > 0 ? 1 : 0; }
+int32_t Tile::IsLoaded() { return !Downloading() && buffer.base != nullptr && buffer.usedSize > 0 ? 1 : 0; }
 
 int32_t Tile::Start(TileReadyCallback callback_, void* context) {
   callback = callback_;
@@ -40,6 +45,7 @@ int32_t Tile::Start(TileReadyCallback callback_, void* context) {
     return 1;
   }
   if (projection == nullptr) return 0;
+  if (external != nullptr) return StartExternal() ? 1 : 0;
   char16_t url[kUrlCapacity];
   projection->BuildTileUrl(tileX, tileY, zoom, url, kUrlCapacity);
   return fetcher.Fetch(url, &buffer, OnDownloadSucceeded, OnDownloadFailed, this, nullptr, nullptr, kTilePort);
@@ -60,7 +66,41 @@ void Tile::Report(const uint8_t* data, uint32_t count) {
   info.zoom = zoom;
   info.data = data;
   info.dataSize = count;
+  const int32_t deeper = OverZoomLevels();
+  if (deeper > 0 && info.width > 0) {
+    const int32_t mask = (int32_t{1} << deeper) - 1;
+    info.sourceSize = info.width >> deeper;
+    info.sourceX = (tileX & mask) * info.sourceSize;
+    info.sourceY = (tileY & mask) * info.sourceSize;
+    if (info.sourceSize == 0) info.sourceSize = 1;  // beyond 8 levels: one pixel, stretched
+  }
   if (callback != nullptr) callback(&info, callbackContext);
+}
+
+int32_t Tile::OverZoomLevels() const {
+  if (external == nullptr) return 0;
+  const int32_t level = ZoomLevelOf(zoom);
+  return level > external->levels.max ? level - external->levels.max : 0;
+}
+
+bool Tile::StartExternal() {
+  const int32_t level = ZoomLevelOf(zoom);
+  const int32_t deeper = OverZoomLevels();
+  // A level the source starts below has no tile: nothing to read.
+  if (level < external->levels.min || level < 0) return false;
+  const tilesources::TilePosition position{deeper >= 31 ? 0 : tileX >> deeper, deeper >= 31 ? 0 : tileY >> deeper,
+                                           level - deeper};
+  return sourceFetch.Start(external, position, [this](const std::string* bytes) {
+    // The bytes are kept like a download's, so a tile shown again is drawn from memory.
+    if (bytes != nullptr && bytes->size() <= UINT32_MAX && buffer.Reserve(uint32_t(bytes->size())) != 0) {
+      if (uint8_t* to = buffer.Append(uint32_t(bytes->size()))) {
+        std::memcpy(to, bytes->data(), bytes->size());
+        Report(buffer.base, buffer.usedSize);
+        return;
+      }
+      buffer.Release();
+    }
+  });
 }
 
 void Tile::OnDownloadSucceeded(const uint8_t* data, uint32_t count, void* context) {

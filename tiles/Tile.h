@@ -7,9 +7,13 @@
 
 #include <cstdint>
 
+#include <memory>
+
 #include "net/HttpFetcher.h"
 #include "net/ReceiveBuffer.h"
 #include "projection/MapProjection.h"
+#include "tiles/ExternalTileSource.h"
+#include "tiles/SourceFetch.h"
 #include "tiles/TileDrawInfo.h"
 
 class Tile {
@@ -27,6 +31,8 @@ class Tile {
   // 1 when the tile's pixel rectangle touches the given one (see RectsTouch), else 0.
   int32_t IsVisibleIn(int32_t left, int32_t top, int32_t right, int32_t bottom);
   int32_t IsLoaded();
+  // A download or an external read is under way.
+  bool Downloading() const { return fetcher.HasWorker() || sourceFetch.Running(); }
   // Stores the callback, then reports at once from the stored bytes (1) or starts the download
   // (1 when its worker started, else 0). The caller cancels any running download first.
   int32_t Start(TileReadyCallback callback, void* context);
@@ -43,6 +49,15 @@ class Tile {
   MapProjection* const projection;
   HttpFetcher fetcher;
   ReceiveBuffer buffer;
+  // Set by the cache when the view reads tiles from a source of the tile-source library; then the
+  // tile is read through `sourceFetch` instead of `fetcher`.
+  std::shared_ptr<const ExternalTileSource> external;
+  SourceFetch sourceFetch;
+
+ private:
+  bool StartExternal();
+  // How many levels this tile lies below the external source's deepest (0: the source has it).
+  int32_t OverZoomLevels() const;
 };
 
 // Whether two rectangles (left, top, right, bottom; every bound inclusive) touch: one of the four

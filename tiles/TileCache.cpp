@@ -30,6 +30,7 @@ int32_t TileCache::GetOrCreate(int32_t left, int32_t top, int32_t right, int32_t
   EvictOneOutside(left, top, right, bottom);
 
   Tile* tile = new (std::nothrow) Tile(column, row, zoom, projection);
+  if (tile != nullptr) tile->external = external;
   if (tile == nullptr) return 0;
   CriticalSectionLock held(&lock);
   try {

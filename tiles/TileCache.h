@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <vector>
 
 #include "platform/kernel/CriticalSection.h"
@@ -38,6 +39,10 @@ class TileCache {
   int32_t Clear();
 
   size_t Count();
+
+  // Where new tiles are read from: null for the tile servers of the URL rule (downloads through
+  // the HTTP fetcher), else a source of the tile-source library. Set on the GUI thread.
+  std::shared_ptr<const ExternalTileSource> external;
 
   std::vector<Tile*> order;                           // creation order, oldest first
   std::map<int32_t, std::map<int32_t, Tile*>> index;  // column -> row -> tile

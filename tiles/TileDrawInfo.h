@@ -13,6 +13,11 @@ struct TileDrawInfo {
   double zoom;          // the zoom the tile was created with
   const uint8_t* data;  // the encoded image as the server sent it; null when there is none
   uint32_t dataSize;    // bytes at `data`; meaningless when `data` is null
+  // The square of the image that is the tile, in image pixels: the whole image (sourceSize 0), or
+  // for a level deeper than its source has, the part of the deepest level's tile it scales up.
+  int32_t sourceX;
+  int32_t sourceY;
+  int32_t sourceSize;
 };
 
 // Receives a tile's report. The record lives only for the call, and so do the bytes it points to.

@@ -40,5 +40,6 @@ int32_t TileLayer::RequestTile(int32_t left, int32_t top, int32_t right, int32_t
   // A request never shares a running download: it is cancelled (its failure report goes to the
   // callback the tile held until now) and started afresh.
   if (tile->fetcher.HasWorker()) tile->fetcher.Cancel();
+  if (tile->sourceFetch.Running()) tile->sourceFetch.Cancel();
   return tile->Start(callback, context);
 }

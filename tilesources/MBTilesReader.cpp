@@ -12,10 +12,12 @@
 #include <map>
 
 #include "platform/kernel/DecimalText.h"
+#include "tilesources/SourceSpec.h"
 #include "tilesources/TileSource.h"
 
 namespace tilesources {
 namespace {
+
 
 enum Statement : size_t { kSelectTile = 0 };
 
@@ -159,6 +161,7 @@ MBTilesReader::OpenResult MBTilesReader::Open(const std::string& path) {
     return fail("not an MBTiles file: no tiles table of zoom_level, tile_column, tile_row, tile_data (" + error + ")");
 
   meta.name = metadata.count("name") ? metadata["name"] : "";
+  meta.attribution = metadata.count("attribution") ? OneLine(metadata["attribution"]) : "";
   if (metadata.count("format")) {
     const std::string& format = metadata["format"];
     const std::optional<TileImageFormat> named = TileImageFormatNamed(format);

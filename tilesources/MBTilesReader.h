@@ -20,7 +20,8 @@
 namespace tilesources {
 
 struct MBTilesInfo {
-  std::string name;  // metadata "name"; may be empty
+  std::string name;         // metadata "name"; may be empty
+  std::string attribution;  // metadata "attribution", made one line; may be empty
   TileImageFormat format = TileImageFormat::Png;
   bool formatGiven = true;                                        // false: told by the first tile's bytes
   int minZoom = 0, maxZoom = 0;                                   // from the metadata, else from the tiles

@@ -18,6 +18,8 @@ class MBTilesSource final : public TileSource {
 
   SourcedTile Fetch(const TilePosition& key) override;
   std::string Describe() const override;
+  std::string Attribution() const override { return reader_->Info().attribution; }
+  SourceLevels Levels() const override { return {reader_->Info().minZoom, reader_->Info().maxZoom}; }
 
  private:
   std::unique_ptr<MBTilesReader> reader_;

@@ -35,12 +35,21 @@ struct SourcedTile {
   static SourcedTile Text(int status, std::string what, const std::string& text);
 };
 
+// The levels a source has tiles for; a viewer draws deeper levels from the deepest one, scaled up.
+struct SourceLevels {
+  int32_t min = 0;
+  int32_t max = kMaxZoom;
+};
+
 class TileSource {
  public:
   virtual ~TileSource() = default;
   virtual SourcedTile Fetch(const TilePosition& position) = 0;
   // One line for a start-up report: the kind of source and what was read of it.
   virtual std::string Describe() const = 0;
+  // Who made the data, to be shown with it (UTF-8, one line); empty when the source does not say.
+  virtual std::string Attribution() const { return ""; }
+  virtual SourceLevels Levels() const { return {}; }
 };
 
 }  // namespace tilesources

@@ -110,7 +110,7 @@ bool MapViewTest::PumpUntil(const std::function<bool()>& done, int boundMs) {
 bool MapViewTest::WaitForTiles(OMMapView* view) {
   const bool idle = PumpUntil([&] {
     for (Tile* tile : view->tileLayer.cache.order) {
-      if (tile->fetcher.HasWorker()) return false;
+      if (tile->Downloading()) return false;
     }
     return true;
   });

@@ -1,0 +1,37 @@
+// Reads one tile from an external source on a worker thread of its own, and hands the answer to a
+// delivery function on that worker unless cancelled first.
+//
+// A source may block (a file on a slow disk, a tile service): cancelling never waits for the read,
+// only for a delivery already under way (a decode and a draw, a frame at most). A cancelled worker
+// finishes its read on its own, keeping the source alive until then, and delivers nothing.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "tiles/ExternalTileSource.h"
+
+class SourceFetch {
+ public:
+  // The answer's bytes when it is an image (status 200 and a body); null otherwise.
+  using Delivery = std::function<void(const std::string* bytes)>;
+
+  SourceFetch() = default;
+  ~SourceFetch();  // cancels
+  SourceFetch(const SourceFetch&) = delete;
+  SourceFetch& operator=(const SourceFetch&) = delete;
+
+  // Starts a worker reading `position`; a running one is cancelled first. false when no thread
+  // could be started (nothing runs then).
+  bool Start(std::shared_ptr<const ExternalTileSource> source, tilesources::TilePosition position, Delivery deliver);
+  // After it returns the delivery function is not running and will not run.
+  void Cancel();
+  // A worker was started and has neither delivered nor been cancelled.
+  bool Running() const;
+
+ private:
+  struct Shared;
+  std::shared_ptr<Shared> shared_;
+};
