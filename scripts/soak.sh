@@ -19,7 +19,7 @@ soak_s=${SOAK_S:-1800}
 seed=${SOAK_SEED:-$(( $(date +%s) % 32768 ))}
 pace_ms=${SOAK_PACE_MS:-150}
 printf -v pace_s "%d.%03d" $(( pace_ms / 1000 )) $(( pace_ms % 1000 ))
-[[ "$soak_s" =~ ^[0-9]+$ && "$soak_s" -ge 8 ]] || { echo "soak: SOAK_S must be a whole number of seconds, at least 8" >&2; exit 2; }
+[[ "$soak_s" =~ ^[0-9]+$ && "$soak_s" -ge 30 ]] || { echo "soak: SOAK_S must be a whole number of seconds, at least 30" >&2; exit 2; }
 
 # Bounds. A sanitizer build keeps freed memory in quarantine and pads every block: more room.
 sanitized=$(sed -n 's/^ORVAN_SANITIZE:STRING=//p' "$build/CMakeCache.txt" 2>/dev/null)
@@ -29,6 +29,7 @@ readonly MAX_PROBE_MS=200            # a state report answered later than this f
 readonly PROBE_GIVE_UP_MS=5000       # a probe unanswered this long counts as that long
 readonly MAX_THREAD_GROWTH=8         # last quarter's median over the first quarter's median
 readonly MAX_FD_GROWTH=16
+readonly WARMUP_S=10               # the quarters are taken of the samples after this: start-up is no growth
 if [[ -n "$sanitized" ]]; then
   readonly MAX_RSS_GROWTH_MIB=48
   readonly EXIT_BOUND_S=60           # after the soak's end, for the program to exit by itself
@@ -40,9 +41,11 @@ fi
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:halt_on_error=1:quarantine_size_mb=32}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 
-clock_ms() { local t=${EPOCHREALTIME/./}; echo $(( t / 1000 )); }
+# The driver starts no process while it runs (no $(...)): it shares the CPUs with what it measures.
+tick() { local t=${EPOCHREALTIME/./}; now=$(( t / 1000 )); }   # now: the clock in milliseconds
 exec {nap_fd}<> <(:)
-nap() { read -r -t "$1" -u "$nap_fd"; }   # sleeps without starting a process
+nap() { read -r -t "$1" -u "$nap_fd"; }   # sleeps
+rand() { r=$(( $1 + RANDOM % ($2 - $1 + 1) )); }   # r: a whole number in [$1, $2]
 
 # Fault rules: on every level the home position's neighbourhood (40 tiles each way) has one column
 # in 7 and one row in 9 answered by a fault, the kinds taken in turn, so that about a quarter of
@@ -71,65 +74,101 @@ while read -r rule; do rule_args+=(--rule "$rule"); done < <(
 start_server --cache-mb 8 "${rule_args[@]}"
 # Stalled answers end in the client's receive time-out, not only in the server giving up.
 ORVAN_RUN_MS=$(( soak_s * 1000 )) ORVAN_NET_RECEIVE_TIMEOUT_MS=3000 start_app
-started=$(clock_ms)
+tick; started=$now
 echo "soak: ${soak_s} s of Ambrel ($build) against the tile server with $(( ${#rule_args[@]} / 2 )) fault rules; seed $seed"
 RANDOM=$seed
 
 # --- sampling: "ms rss threads fds" of each process, one line per sample --------------------------
-proc_figures() {  # PID: "rss_kB threads fds", or "- - -" when it is gone
-  local key value rest rss=- threads=-
+figures=
+add_figures() {  # PID: appends "rss_kB threads fds" to $figures, "- - -" when the process is gone
+  local key value rest rss=- threads=- fds
   while read -r key value rest; do
     case $key in VmRSS:) rss=$value ;; Threads:) threads=$value ;; esac
   done <"/proc/$1/status" 2>/dev/null
-  local fds=(/proc/"$1"/fd/*)
-  [[ -e "${fds[0]}" ]] || { echo "- - -"; return; }
-  echo "$rss $threads ${#fds[@]}"
+  fds=(/proc/"$1"/fd/*)
+  if [[ -e "${fds[0]}" ]]; then figures+=" $rss $threads ${#fds[@]}"; else figures+=" - - -"; fi
 }
-sample() { echo "$(( $(clock_ms) - started )) $(proc_figures "$app_pid") $(proc_figures "$server_pid")" >>"$work/samples"; }
+sample() {
+  tick
+  figures=$(( now - started ))
+  add_figures "$app_pid"
+  add_figures "$server_pid"
+  echo "$figures" >>"$work/samples"
+}
 
 # --- the GUI probe --------------------------------------------------------------------------------
+# cpu_wait: milliseconds Ambrel's threads have spent runnable but waiting for a CPU (summed), so
+# that a slow probe shows whether the machine or the program held it up.
+cpu_wait() {
+  local task stat total=0
+  for task in /proc/"$app_pid"/task/*; do
+    read -r -a stat <"$task/schedstat" 2>/dev/null && total=$(( total + stat[1] / 1000000 ))
+  done
+  waited_for_cpu=$total
+}
+# What each of Ambrel's threads is doing while a probe waits: "tid:state:wait-channel" (state R:
+# running or waiting for a CPU, S: asleep in the kernel function named by its wait channel).
+thread_states() {
+  local task stat wchan
+  states=
+  for task in /proc/"$app_pid"/task/*; do
+    read -r stat <"$task/stat" 2>/dev/null || continue
+    stat=${stat##*) }
+    read -r -d '' wchan <"$task/wchan" 2>/dev/null
+    states+=" ${task##*/}:${stat%% *}:${wchan:-0}"
+  done
+}
 probes=0
 slowest_probe=0
 slow_probes=0
 probe() {
-  local file="$work/state-$(( ++probes ))" t0 waited
-  t0=$(clock_ms)
+  local file="$work/state-$(( ++probes ))" t0 cpu0 waited
+  states=
+  cpu_wait; cpu0=$waited_for_cpu
+  tick; t0=$now
   send "state $file"
   until [[ -e "$file" ]]; do
-    waited=$(( $(clock_ms) - t0 ))
+    tick; waited=$(( now - t0 ))
     (( waited < PROBE_GIVE_UP_MS )) || break
+    [[ -z "$states" ]] && (( waited > MAX_PROBE_MS )) && thread_states
     nap 0.001
   done
-  waited=$(( $(clock_ms) - t0 ))
+  tick; waited=$(( now - t0 ))
+  cpu_wait
   rm -f "$file"
   echo "$waited" >>"$work/probes"
   (( waited > slowest_probe )) && slowest_probe=$waited
-  (( waited > MAX_PROBE_MS )) && { slow_probes=$(( slow_probes + 1 )); echo "soak: probe $probes at $(( (t0 - started) / 1000 )) s took $waited ms (load average $(cut -d" " -f1-3 /proc/loadavg))" >&2; }
+  if (( waited > MAX_PROBE_MS )); then
+    slow_probes=$(( slow_probes + 1 ))
+    local load
+    read -r load </proc/loadavg
+    echo "soak: probe $probes at $(( (t0 - started) / 1000 )) s took $waited ms; meanwhile Ambrel's threads waited $(( waited_for_cpu - cpu0 )) ms for a CPU (load average ${load% */*}); its threads after ${MAX_PROBE_MS} ms:${states:- (answered meanwhile)}" >&2
+  fi
 }
 
 # --- the user's actions (screen coordinates; the map fills 0..239 x 26..249, buttons below) ----------
 declare -A done_actions=()
-rand() { echo $(( $1 + RANDOM % ($2 - $1 + 1) )); }
-map_point() { echo "$(rand 12 227) $(rand 40 236)"; }
+map_point() { rand 12 227; px=$r; rand 40 236; py=$r; }   # px py: a point on the map
 drag() {
   local x y dx dy step
-  read -r x y <<<"$(map_point)"
-  dx=$(rand -80 80) dy=$(rand -80 80)
+  map_point; x=$px y=$py
+  rand -80 80; dx=$r
+  rand -80 80; dy=$r
   send "down $x $y"
   for step in 1 2 3 4; do nap 0.02; send "move $(( x + dx * step / 4 )) $(( y + dy * step / 4 ))"; done
   send "up $(( x + dx )) $(( y + dy ))"
 }
-tap_map() { send "tap $(map_point)"; }
-double_tap() { local p; p=$(map_point); send "tap $p"; nap 0.12; send "tap $p"; }
-button() { send "tap $1 $(rand 254 276)"; }   # Zoom In at x 0..79, Zoom Out 80..159, home 160..239
+tap_map() { map_point; send "tap $px $py"; }
+double_tap() { map_point; send "tap $px $py"; nap 0.12; send "tap $px $py"; }
+button() { rand "$1" "$2"; local x=$r; rand 254 276; send "tap $x $r"; }   # a point inside a button
 act() {
   local pick=$(( RANDOM % 20 )) name
   if (( pick < 8 )); then name=drag; drag
   elif (( pick < 10 )); then name=tap; tap_map
   elif (( pick < 13 )); then name=double-tap; double_tap
-  elif (( pick < 15 )); then name=zoom-in; button "$(rand 8 72)"
-  elif (( pick < 19 )); then name=zoom-out; button "$(rand 88 152)"
-  else name=home; button "$(rand 168 232)"
+  elif (( pick < 15 )); then name=zoom-in; button 8 72      # Zoom In spans x 0..79
+  elif (( pick < 19 )); then name=zoom-out; button 88 152   # Zoom Out 80..159
+  else name=home; button 168 232                            # home 160..239
   fi
   done_actions[$name]=$(( ${done_actions[$name]:-0} + 1 ))
 }
@@ -139,21 +178,20 @@ failures=()
 end=$(( started + soak_s * 1000 ))
 next_sample=$started
 next_probe=$(( started + PROBE_S * 1000 ))
-while (( $(clock_ms) < end )); do
+while tick; (( now < end )); do
   kill -0 "$app_pid" 2>/dev/null || break
   kill -0 "$server_pid" 2>/dev/null || { failures+=("the tile server ended during the soak"); break; }
-  now=$(clock_ms)
   (( now >= next_sample )) && { sample; next_sample=$(( next_sample + SAMPLE_S * 1000 )); }
   (( now >= next_probe )) && { probe; next_probe=$(( next_probe + PROBE_S * 1000 )); }
   act
   nap "$pace_s"
 done
-ended_early=$(( $(clock_ms) < end - 1000 ))
+tick; ended_early=$(( now < end - 1000 ))
 
 # Ambrel's run time is up: it must close its windows and exit by itself.
 deadline=$(( end + EXIT_BOUND_S * 1000 ))
-while kill -0 "$app_pid" 2>/dev/null && (( $(clock_ms) < deadline )); do nap 0.05; done
-exit_after_ms=$(( $(clock_ms) - end ))
+while kill -0 "$app_pid" 2>/dev/null && tick && (( now < deadline )); do nap 0.05; done
+tick; exit_after_ms=$(( now - end ))
 if kill -0 "$app_pid" 2>/dev/null; then
   failures+=("Ambrel did not exit within ${EXIT_BOUND_S} s of the soak's end (EXIT_BOUND_S)")
   app_status=killed
@@ -187,26 +225,27 @@ for who in ambrel:stderr tileserver:server.out; do
   fi
 done
 
-growth_failures=$(awk -v rss_mib="$MAX_RSS_GROWTH_MIB" -v threads="$MAX_THREAD_GROWTH" -v fds="$MAX_FD_GROWTH" '
+growth_failures=$(awk -v rss_mib="$MAX_RSS_GROWTH_MIB" -v threads="$MAX_THREAD_GROWTH" -v fds="$MAX_FD_GROWTH" -v warmup_ms=$(( WARMUP_S * 1000 )) '
   function median(col, from, to,   i, n, v, j, t) {
     n = 0
     for (i = from; i <= to; i++) if (s[i, col] != "-") v[++n] = s[i, col] + 0
     for (i = 2; i <= n; i++) for (j = i; j > 1 && v[j - 1] > v[j]; j--) { t = v[j]; v[j] = v[j - 1]; v[j - 1] = t }
     return n ? v[int((n + 1) / 2)] : "-"
   }
-  { rows++; for (c = 2; c <= NF; c++) s[rows, c] = $c }
+  { rows++; for (c = 2; c <= NF; c++) s[rows, c] = $c; if ($1 < warmup_ms) first = rows + 1 }
   END {
-    if (rows < 4) { print "fewer than 4 samples: no growth can be judged"; exit }
-    q = int(rows / 4)
+    if (!first) first = 1
+    if (rows - first + 1 < 4) { print "fewer than 4 samples after the warm-up: no growth can be judged"; exit }
+    q = int((rows - first + 1) / 4)
     split("VmRSS(kB) threads fds", fig, " ")
     bound[1] = rss_mib * 1024; bound[2] = threads; bound[3] = fds
     bname[1] = "MAX_RSS_GROWTH_MIB=" rss_mib; bname[2] = "MAX_THREAD_GROWTH=" threads; bname[3] = "MAX_FD_GROWTH=" fds
-    printf "%-22s %9s %9s %9s %11s %11s  %s\n", "figure", "start", "end", "peak", "q1 median", "q4 median", "bound on q4 - q1" >"/dev/stderr"
+    printf "%-22s %9s %9s %9s %11s %11s  %s\n", "figure", "start", "end", "peak", "q1 median", "q4 median", "bound on q4 - q1 (quarters after WARMUP_S=" warmup_ms / 1000 ")" >"/dev/stderr"
     for (p = 0; p < 2; p++) for (f = 1; f <= 3; f++) {
       c = 2 + p * 3 + (f - 1)
       peak = 0; last = "-"
       for (i = 1; i <= rows; i++) if (s[i, c] != "-") { if (s[i, c] + 0 > peak) peak = s[i, c] + 0; last = s[i, c] }
-      q1 = median(c, 1, q); q4 = median(c, rows - q + 1, rows)
+      q1 = median(c, first, first + q - 1); q4 = median(c, rows - q + 1, rows)
       name = (p ? "tileserver " : "ambrel ") fig[f]
       printf "%-22s %9s %9s %9s %11s %11s  %s\n", name, s[1, c], last, peak, q1, q4, bname[f] >"/dev/stderr"
       if (q1 != "-" && q4 != "-" && q4 - q1 > bound[f])
