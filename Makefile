@@ -3,11 +3,13 @@
 #   make run    install what is missing, build, run the program against the local tile server
 #               (TILES=mbtiles:FILE or TILES=upstream:TEMPLATE for real maps; see README.md)
 #   make bench  install what is missing, build optimised, run the benchmarks
+#   make soak   build, run Ambrel against a faulty tile server for SOAK_S seconds (default 1800);
+#               SOAK_BUILD=build-asan make soak runs the AddressSanitizer build
 
 JOBS ?= $(shell nproc)
 CTEST_FLAGS = --output-on-failure --timeout 600 -j $(JOBS)
 
-.PHONY: all setup build build-asan build-tsan test test-plain test-asan test-tsan run bench clean
+.PHONY: all setup build build-asan build-tsan test test-plain test-asan test-tsan run bench soak clean
 
 all: build
 
@@ -54,6 +56,13 @@ run: build
 
 bench: build
 	@scripts/run-bench.sh build
+
+# A soak of the real program: SOAK_S seconds (default 1800) of input against a faulty tile server,
+# with memory, threads, descriptors and the GUI's answers watched (scripts/soak.sh).
+SOAK_BUILD ?= build
+soak: setup $(SOAK_BUILD)/build.ninja
+	cmake --build $(SOAK_BUILD) -j $(JOBS) --target ambrel tileserver
+	@scripts/soak.sh $(SOAK_BUILD)
 
 clean:
 	rm -rf build build-asan build-tsan
