@@ -1,12 +1,15 @@
-// An upstream tile service's URL pattern, e.g. "https://tiles.example.org/{z}/{x}/{y}.png":
+// An upstream tile service's URL pattern, e.g. "https://{s}.tiles.example.org/{z}/{x}/{y}.png":
 // http or https, {z}, {x} and {y} each present ({-y} for services that count rows from the
-// south), no other placeholder, and nothing a URL cannot hold (spaces, control characters).
+// south), optionally {s} for one of the service's subdomains ("a", "b", "c", or the list given as
+// {s:one,two}), no other placeholder, and nothing a URL cannot hold (spaces, control characters).
+// A tile always gets the same subdomain, so that caches along the way keep one copy of it.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tilesources {
 
@@ -22,6 +25,7 @@ class UpstreamTemplate {
 
  private:
   std::string text_;
+  std::vector<std::string> subdomains_;  // for {s}; empty when the pattern has none
 };
 
 struct UpstreamTemplate::Parse {

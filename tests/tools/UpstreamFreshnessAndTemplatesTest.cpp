@@ -62,8 +62,17 @@ TEST(UpstreamTemplates, ExpandTheirPlaceholdersAndRefuseWhatIsNoTileUrl) {
   const auto tms = UpstreamTemplate::FromText("http://127.0.0.1:8080/t/{z}/{x}/{-y}");
   ASSERT_TRUE(tms.value) << tms.error;
   EXPECT_EQ(tms.value->Expand(3, 2, 0), "http://127.0.0.1:8080/t/3/2/7");
+  // A tile always goes to the same one of the service's subdomains, and neighbours spread over them.
+  const auto spread = UpstreamTemplate::FromText("https://{s}.tiles.example.org/{z}/{x}/{y}.png");
+  ASSERT_TRUE(spread.value) << spread.error;
+  EXPECT_EQ(spread.value->Expand(5, 17, 9), "https://c.tiles.example.org/5/17/9.png");
+  EXPECT_EQ(spread.value->Expand(5, 17, 10), "https://a.tiles.example.org/5/17/10.png");
+  const auto listed = UpstreamTemplate::FromText("https://t{s:0,1}.example.org/{z}/{x}/{y}.png");
+  ASSERT_TRUE(listed.value) << listed.error;
+  EXPECT_EQ(listed.value->Expand(2, 1, 2), "https://t1.example.org/2/1/2.png");
   for (const char* bad : {"ftp://tiles.example.org/{z}/{x}/{y}.png", "https://tiles.example.org/{z}/{x}.png",
-                          "https://{s}.tiles.example.org/{z}/{x}/{y}.png", "https://tiles.example.org/{z}/{x}/{y",
+                          "https://{s:a,,b}.tiles.example.org/{z}/{x}/{y}.png", "https://{s:a.b}.t.org/{z}/{x}/{y}",
+                          "https://{s}.{s}.t.org/{z}/{x}/{y}", "https://{z}/{x}/{y}", "https://tiles.example.org/{z}/{x}/{y",
                           "https://tiles.example.org/{z}/{x}/{y}.png\r\nHost: elsewhere", "https:///{z}/{x}/{y}",
                           "tiles.example.org/{z}/{x}/{y}.png"}) {
     EXPECT_FALSE(UpstreamTemplate::FromText(bad).value) << bad;
