@@ -3,16 +3,21 @@
 #   make run    install what is missing, build, run the program against the local tile server
 #               (TILES=mbtiles:FILE or TILES=upstream:TEMPLATE for real maps; see README.md)
 #   make bench  install what is missing, build optimised, run the benchmarks
+#   make fuzz   install what is missing (Clang too), build the libFuzzer targets, run each FUZZ_S
+#               seconds (default 60); inputs that fail are kept in build-fuzz/findings/<target>/
 
 JOBS ?= $(shell nproc)
 CTEST_FLAGS = --output-on-failure --timeout 600 -j $(JOBS)
 
-.PHONY: all setup build build-asan build-tsan test test-plain test-asan test-tsan run bench clean
+.PHONY: all setup setup-fuzz build build-asan build-tsan test test-plain test-asan test-tsan run bench fuzz clean
 
 all: build
 
 setup:
 	@scripts/setup.sh
+
+setup-fuzz:
+	@scripts/setup.sh fuzz
 
 build/build.ninja:
 	cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -22,6 +27,9 @@ build-asan/build.ninja:
 
 build-tsan/build.ninja:
 	cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVAN_SANITIZE=thread -DORVAN_BUILD_BENCH=OFF
+
+build-fuzz/build.ninja:
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVAN_FUZZ=ON
 
 build: setup build/build.ninja
 	cmake --build build -j $(JOBS)
@@ -55,5 +63,11 @@ run: build
 bench: build
 	@scripts/run-bench.sh build
 
+# The fuzz build makes only the targets and the libraries they need.
+FUZZ_S ?= 60
+fuzz: setup-fuzz build-fuzz/build.ninja
+	cmake --build build-fuzz -j $(JOBS) --target fuzzers
+	FUZZ_S=$(FUZZ_S) scripts/run-fuzz.sh build-fuzz
+
 clean:
-	rm -rf build build-asan build-tsan
+	rm -rf build build-asan build-tsan build-fuzz
