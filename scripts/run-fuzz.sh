@@ -4,11 +4,12 @@
 #   - inputs the fuzzer finds go to BUILD/fuzz-corpus/<target>/ (scratch, never the tree);
 #   - a crash, leak, sanitizer report, time-out or running out of memory stops that target, keeps
 #     the input in BUILD/findings/<target>/ and makes the script exit non-zero (after the others ran).
-# FUZZ_TARGETS="RuleFuzz ImageFuzz" runs only those.
+# FUZZ_TARGETS="RuleFuzz ImageFuzz" runs only those; FUZZ_RUNS=N stops each after N inputs (or FUZZ_S).
 set -uo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build-fuzz}
 seconds=${FUZZ_S:-60}
+runs_limit=${FUZZ_RUNS:--1}
 
 # Longest input, seconds one input may take before it counts as a hang.
 declare -A MAX_LEN=([ImageFuzz]=65536 [RequestFuzz]=32768 [RuleFuzz]=4096 [FreshnessFuzz]=4096
@@ -35,7 +36,7 @@ for target in $(tr ' ' '\n' <<<"$targets" | sort); do
   mkdir -p "$scratch" "$findings"
   log=$build/findings/$target.log
   echo "fuzz: $target for ${seconds}s (log $log)"
-  "$binary" -max_total_time="$seconds" -max_len="${MAX_LEN[$target]}" -timeout="${TIMEOUT[$target]}" \
+  "$binary" -max_total_time="$seconds" -runs="$runs_limit" -max_len="${MAX_LEN[$target]}" -timeout="${TIMEOUT[$target]}" \
     -rss_limit_mb=2048 -malloc_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$findings/" \
     "$scratch" "fuzz/corpus/$target" >"$log" 2>&1
   status=$?
