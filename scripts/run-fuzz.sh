@@ -13,9 +13,9 @@ runs_limit=${FUZZ_RUNS:--1}
 
 # Longest input, seconds one input may take before it counts as a hang.
 declare -A MAX_LEN=([ImageFuzz]=65536 [RequestFuzz]=32768 [RuleFuzz]=4096 [FreshnessFuzz]=4096
-                    [MBTilesMetadataFuzz]=256 [ShellResourceFuzz]=1024)
+                    [MBTilesMetadataFuzz]=256 [ShellResourceFuzz]=1024 [DialogTemplateFuzz]=512)
 declare -A TIMEOUT=([ImageFuzz]=20 [RequestFuzz]=10 [RuleFuzz]=10 [FreshnessFuzz]=10
-                    [MBTilesMetadataFuzz]=10 [ShellResourceFuzz]=10)
+                    [MBTilesMetadataFuzz]=10 [ShellResourceFuzz]=10 [DialogTemplateFuzz]=20)
 targets=${FUZZ_TARGETS:-${!MAX_LEN[*]}}
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:halt_on_error=1:allocator_may_return_null=1
