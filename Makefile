@@ -5,16 +5,21 @@
 #   make bench  install what is missing, build optimised, run the benchmarks
 #   make soak   build, run Ambrel against a faulty tile server for SOAK_S seconds (default 1800);
 #               SOAK_BUILD=build-asan make soak runs the AddressSanitizer build
+#   make fuzz   install what is missing (Clang too), build the libFuzzer targets, run each FUZZ_S
+#               seconds (default 60); inputs that fail are kept in build-fuzz/findings/<target>/
 
 JOBS ?= $(shell nproc)
 CTEST_FLAGS = --output-on-failure --timeout 600 -j $(JOBS)
 
-.PHONY: all setup build build-asan build-tsan test test-plain test-asan test-tsan run bench soak clean
+.PHONY: all setup setup-fuzz build build-asan build-tsan test test-plain test-asan test-tsan run bench soak fuzz clean
 
 all: build
 
 setup:
 	@scripts/setup.sh
+
+setup-fuzz:
+	@scripts/setup.sh fuzz
 
 build/build.ninja:
 	cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -24,6 +29,9 @@ build-asan/build.ninja:
 
 build-tsan/build.ninja:
 	cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVAN_SANITIZE=thread -DORVAN_BUILD_BENCH=OFF
+
+build-fuzz/build.ninja:
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVAN_FUZZ=ON
 
 build: setup build/build.ninja
 	cmake --build build -j $(JOBS)
@@ -63,6 +71,11 @@ SOAK_BUILD ?= build
 soak: setup $(SOAK_BUILD)/build.ninja
 	cmake --build $(SOAK_BUILD) -j $(JOBS) --target ambrel tileserver
 	@scripts/soak.sh $(SOAK_BUILD)
+# The fuzz build makes only the targets and the libraries they need.
+FUZZ_S ?= 60
+fuzz: setup-fuzz build-fuzz/build.ninja
+	cmake --build build-fuzz -j $(JOBS) --target fuzzers
+	FUZZ_S=$(FUZZ_S) scripts/run-fuzz.sh build-fuzz
 
 clean:
-	rm -rf build build-asan build-tsan
+	rm -rf build build-asan build-tsan build-fuzz

@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs, if any are missing. Idempotent and quiet.
+#   scripts/setup.sh        what building, testing and running need
+#   scripts/setup.sh fuzz   that, and Clang with its libFuzzer and sanitizer runtimes (`make fuzz`)
 set -euo pipefail
 
 PACKAGES=(
@@ -9,6 +11,13 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xdotool xauth libx11-dev
 )
+FUZZ_PACKAGES=(clang libclang-rt-dev)
+
+case "${1:-}" in
+  "") ;;
+  fuzz) PACKAGES+=("${FUZZ_PACKAGES[@]}") ;;
+  *) echo "usage: $0 [fuzz]" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${PACKAGES[@]}"; do

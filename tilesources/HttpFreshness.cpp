@@ -12,6 +12,8 @@
 namespace tilesources {
 namespace {
 
+constexpr int64_t kLastHttpDateSeconds = 253402300799;  // Fri, 31 Dec 9999 23:59:59 GMT
+
 std::string_view Trim(std::string_view text) {
   while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
   while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
@@ -81,7 +83,9 @@ std::optional<int64_t> ParseHttpDate(std::string_view text) {
   const std::string copy(Trim(text));
   if (copy.empty()) return std::nullopt;
   const time_t seconds = curl_getdate(copy.c_str(), nullptr);
-  if (seconds == -1) return std::nullopt;
+  // A year of more than four digits ("Nov 666666664") parses to seconds that overflow as
+  // milliseconds; HTTP dates end with the year 9999.
+  if (seconds == -1 || seconds < -kLastHttpDateSeconds || seconds > kLastHttpDateSeconds) return std::nullopt;
   return static_cast<int64_t>(seconds) * 1000;
 }
 

@@ -12,6 +12,7 @@
 #include <map>
 
 #include "platform/kernel/DecimalText.h"
+#include "tilesources/MBTilesMetadata.h"
 #include "tilesources/SourceSpec.h"
 #include "tilesources/TileSource.h"
 
@@ -45,26 +46,6 @@ std::string EachRow(SqliteConnection& db, int limitMs, const char* sql, Row row)
   return error;
 }
 
-bool ParseZoom(const std::string& text, int& zoom) {
-  return ParseDecimal(text, &zoom, {.sign = DecimalSign::kMinus}) && zoom >= 0 && zoom <= kMaxZoom;
-}
-
-bool ParseBounds(const std::string& text, double (&bounds)[4]) {
-  size_t start = 0;
-  for (int i = 0; i < 4; ++i) {
-    const size_t comma = text.find(',', start);
-    if ((i < 3) != (comma != std::string::npos)) return false;
-    std::string part = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-    while (!part.empty() && part.front() == ' ') part.erase(0, 1);
-    while (!part.empty() && part.back() == ' ') part.pop_back();
-    const char* end = part.data() + part.size();
-    auto [ptr, ec] = std::from_chars(part.data(), end, bounds[i]);
-    if (part.empty() || ec != std::errc() || ptr != end || !std::isfinite(bounds[i])) return false;
-    start = comma + 1;
-  }
-  return bounds[0] >= -180 && bounds[2] <= 180 && bounds[1] >= -90 && bounds[3] <= 90 && bounds[0] < bounds[2] &&
-         bounds[1] < bounds[3];
-}
 
 bool Exists(const std::string& path) {
   struct stat info {};
@@ -183,9 +164,9 @@ MBTilesReader::OpenResult MBTilesReader::Open(const std::string& path) {
   }
   const std::string zoomRange = " (a whole number from 0 to " + std::to_string(kMaxZoom) + ")";
   const bool hasMin = metadata.count("minzoom") != 0, hasMax = metadata.count("maxzoom") != 0;
-  if (hasMin && !ParseZoom(metadata["minzoom"], meta.minZoom))
+  if (hasMin && !ParseMetadataZoom(metadata["minzoom"], meta.minZoom))
     return fail("bad minzoom \"" + metadata["minzoom"] + "\"" + zoomRange);
-  if (hasMax && !ParseZoom(metadata["maxzoom"], meta.maxZoom))
+  if (hasMax && !ParseMetadataZoom(metadata["maxzoom"], meta.maxZoom))
     return fail("bad maxzoom \"" + metadata["maxzoom"] + "\"" + zoomRange);
   if (!hasMin || !hasMax) {
     // An empty table gives NULLs: no levels to tell, and the range stays 0-0.
@@ -209,7 +190,7 @@ MBTilesReader::OpenResult MBTilesReader::Open(const std::string& path) {
   }
   if (meta.minZoom > meta.maxZoom) return fail("minzoom above maxzoom");
   if (metadata.count("bounds")) {
-    if (!ParseBounds(metadata["bounds"], meta.bounds))
+    if (!ParseMetadataBounds(metadata["bounds"], meta.bounds))
       return fail("bad bounds \"" + metadata["bounds"] + "\" (west,south,east,north in degrees)");
     meta.boundsGiven = true;
   }

@@ -240,7 +240,13 @@ LineMetrics FontLibrary::Metrics(FontInstance& font) {
 
 }  // namespace gfx
 
-#if defined(__SANITIZE_ADDRESS__)
+// GCC says it builds with AddressSanitizer by __SANITIZE_ADDRESS__, Clang by __has_feature.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ORVAN_GFX_ADDRESS_SANITIZER 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(ORVAN_GFX_ADDRESS_SANITIZER)
 // fontconfig keeps parts of its parsed configuration behind offsets instead of pointers, so the
 // leak checker cannot see that the configuration (alive for the whole process) still holds them.
 // libdbus (opened by SDL for the desktop session) keeps one connection buffer past its shutdown.

@@ -52,6 +52,10 @@ TEST(UpstreamFreshness, RetryAfterInSecondsOrAsADateWithinItsCap) {
   EXPECT_EQ(RetryAfterMs("99999999999999999999", kNowMs, kHourMs), kHourMs);
   EXPECT_EQ(RetryAfterMs("soon", kNowMs, kHourMs), std::nullopt);
   EXPECT_EQ(RetryAfterMs("-5", kNowMs, kHourMs), std::nullopt);
+  // A year past 9999 is no date (its milliseconds once overflowed int64: UBSan reports that).
+  EXPECT_EQ(RetryAfterMs("Sun, 06 Nov 666666664 08:49:37 GMT", kNowMs, kHourMs), std::nullopt);
+  EXPECT_EQ(ParseHttpDate("Fri, 31 Dec 9999 23:59:59 GMT"), int64_t{253402300799} * 1000);
+  EXPECT_EQ(FreshMs({{"date", "Sun, 06 Nov 1994 08:49:37 GMT"}, {"expires", "Sun, 06 Nov 666666664 08:49:37 GMT"}}), 0);
 }
 
 TEST(UpstreamTemplates, ExpandTheirPlaceholdersAndRefuseWhatIsNoTileUrl) {

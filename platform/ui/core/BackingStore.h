@@ -10,6 +10,11 @@
 #include "platform/gfx/Surface.h"
 
 struct BackingStore {
+  // A top-level window is at most this wide and high (larger sizes are cut to it): far beyond any
+  // screen of the device, and it keeps a window's pixels, which are kept in full, within 64 MB.
+  static constexpr int32_t kMaxSide = 4096;
+  static int32_t LimitSide(int32_t side) { return side < 0 ? 0 : side > kMaxSide ? kMaxSide : side; }
+
   BackingStore(int32_t width, int32_t height)
       : width(width > 0 ? width : 0),
         height(height > 0 ? height : 0),

@@ -66,6 +66,10 @@ BOOL MoveWindow(HWND handle, int x, int y, int width, int height, BOOL repaint) 
     std::lock_guard<std::mutex> held(ws.lock);
     Window* window = LookUpWindow(ws, handle);
     if (window == nullptr) return FALSE;
+    if (window->parent == nullptr) {
+      width = BackingStore::LimitSide(width);
+      height = BackingStore::LimitSide(height);
+    }
     const RECT before = WindowSystem::WindowRectOnScreen(*window);
     const RECT oldRect = window->rect;
     const RECT next{x, y, x + width, y + height};

@@ -93,7 +93,11 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
   }
   WindowSystem& ws = WindowSystem::Get();
   const bool child = (style & WS_CHILD) != 0;
-  if (!child) PlaceTopLevel(&x, &y, &width, &height);
+  if (!child) {
+    PlaceTopLevel(&x, &y, &width, &height);
+    width = BackingStore::LimitSide(width);
+    height = BackingStore::LimitSide(height);
+  }
   if (child && x == CW_USEDEFAULT) x = y = 0;
   if (child && width == CW_USEDEFAULT) width = height = 0;
   if (width < 0) width = 0;

@@ -47,6 +47,27 @@ TEST_F(WindowTreeTest, CreationHandsOverItsParameterAndARefusedCreateGivesNoWind
   EXPECT_EQ(GetLastError(), ERROR_INVALID_WINDOW_HANDLE);
 }
 
+// A size from a template or a caller (a dialog 32767 units wide) once made a backing store of
+// gigabytes: a top-level window's sides are cut to 4096, on creation and when moved.
+TEST_F(WindowTreeTest, ATopLevelWindowIsAtMost4096PixelsWideAndHighWhateverItAsksFor) {
+  TestWindow record;
+  HWND window = record.Create(0, 5, 30, 100000, 60000);
+  ASSERT_NE(window, nullptr);
+  RECT frame;
+  ASSERT_TRUE(GetWindowRect(window, &frame));
+  EXPECT_EQ(frame.right - frame.left, 4096);
+  EXPECT_EQ(frame.bottom - frame.top, 4096);
+  ASSERT_TRUE(MoveWindow(window, 0, 26, 70000, 200, FALSE));
+  ASSERT_TRUE(GetWindowRect(window, &frame));
+  EXPECT_EQ(frame.right - frame.left, 4096);
+  EXPECT_EQ(frame.bottom - frame.top, 200);
+  TestWindow inside;
+  HWND child = inside.Create(WS_CHILD, 0, 0, 9000, 10, window);
+  ASSERT_TRUE(GetWindowRect(child, &frame));
+  EXPECT_EQ(frame.right - frame.left, 9000) << "a child keeps its size: it draws into its top-level window";
+  DestroyWindow(window);
+}
+
 TEST_F(WindowTreeTest, DestroyReachesTheParentFirstWhileItsChildrenStillExistAndTakesOwnedWindowsAlong) {
   std::vector<std::string> order;
   TestWindow parent;

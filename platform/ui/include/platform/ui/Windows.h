@@ -44,8 +44,9 @@ using WNDPROC = LRESULT (*)(HWND window, UINT message, WPARAM first, LPARAM seco
 using DLGPROC = BOOL (*)(HWND dialog, UINT message, WPARAM first, LPARAM second);
 
 // ---- Integer resource names and parameter packing ----
-constexpr LPCWSTR MAKEINTRESOURCEW(WORD id) { return reinterpret_cast<LPCWSTR>(static_cast<uintptr_t>(id)); }
-constexpr bool IS_INTRESOURCE(LPCWSTR name) { return (reinterpret_cast<uintptr_t>(name) >> 16) == 0; }
+// Not constexpr: a pointer made from an integer is never a constant expression (Clang refuses it).
+inline LPCWSTR MAKEINTRESOURCEW(WORD id) { return reinterpret_cast<LPCWSTR>(static_cast<uintptr_t>(id)); }
+inline bool IS_INTRESOURCE(LPCWSTR name) { return (reinterpret_cast<uintptr_t>(name) >> 16) == 0; }
 constexpr WORD LOWORD(uintptr_t v) { return WORD(v & 0xFFFF); }
 constexpr WORD HIWORD(uintptr_t v) { return WORD((v >> 16) & 0xFFFF); }
 constexpr LPARAM MAKELPARAM(WORD low, WORD high) { return LPARAM(DWORD(low) | (DWORD(high) << 16)); }
