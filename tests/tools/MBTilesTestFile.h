@@ -1,4 +1,4 @@
-// MBTiles files made by the tests with SQLite itself, and scratch folders that vanish afterwards.
+// MBTiles files made by the tests with SQLite itself.
 #pragma once
 
 #include <sqlite3.h>
@@ -6,22 +6,6 @@
 #include <cstdint>
 #include <string>
 #include <vector>
-
-// A folder under the system's temporary folder, removed with everything in it at the end.
-class ScratchFolder {
- public:
-  ScratchFolder();
-  ~ScratchFolder();
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-  const std::string& Path() const { return path_; }
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
-  std::vector<std::string> Names() const;  // sorted
-
- private:
-  std::string path_;
-};
 
 // An MBTiles 1.3 file, new or opened again: the metadata and tiles tables with the usual unique index.
 class MBTilesTestFile {

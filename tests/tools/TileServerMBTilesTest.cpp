@@ -10,6 +10,7 @@
 #include "platform/imaging/Imaging.h"
 #include "tests/platform/imaging/TestImages.h"
 #include "tests/support/RawHttpConnection.h"
+#include "tests/support/TempFolder.h"
 #include "tests/support/TileServerFixture.h"
 #include "tests/tools/MBTilesTestFile.h"
 #include "tests/tools/PngTestImage.h"
@@ -48,7 +49,7 @@ void WriteSmallMap(const std::string& path, const std::string& format) {
 }
 
 TEST(MBTilesSource, ServesTheStoredBytesWithRowsFlippedAndNeverWritesTheFile) {
-  ScratchFolder folder;
+  TempFolder folder;
   const std::string path = folder.File("map.mbtiles");
   const std::string north = OneColourPng(0x00FF0000), south = OneColourPng(0x000000FF);
   WriteSmallMap(path, "png");
@@ -105,7 +106,7 @@ TEST(MBTilesSource, JpegAndWebpTilesCarryTheirTypeAndAreDrawnByTheImagingFactory
   }
   const std::string jpeg = AsString(imaging_test::EncodeJpeg(kSide, kSide, false, false, rgb));
   const std::string webp = AsString(imaging_test::EncodeWebp(kSide, kSide, true, rgba));
-  ScratchFolder folder;
+  TempFolder folder;
   WriteSmallMap(folder.File("photo.mbtiles"), "jpg");
   WriteSmallMap(folder.File("webp.mbtiles"), "webp");
   MBTilesTestFile(folder.File("photo.mbtiles")).Tile(1, 1, 0, jpeg);
@@ -144,7 +145,7 @@ TEST(MBTilesSource, JpegAndWebpTilesCarryTheirTypeAndAreDrawnByTheImagingFactory
 }
 
 TEST(MBTilesSource, FilesThatAreNoSoundMBTilesAreRefusedAtStartWithOneLine) {
-  ScratchFolder folder;
+  TempFolder folder;
   struct Case {
     std::string name, reason;
   };

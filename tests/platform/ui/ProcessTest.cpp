@@ -11,14 +11,10 @@
 #include <string>
 
 #include "ChildProcess.h"
+#include "tests/platform/ui/XvfbDisplay.h"
+#include "tests/support/TempFolder.h"
 
 namespace {
-std::string MakeRuntimeDirectory() {
-  char pattern[] = "/tmp/orvan-ui-test-XXXXXX";
-  const char* made = mkdtemp(pattern);
-  return made != nullptr ? made : "";
-}
-
 int CountEntries(const std::string& directory) {
   int count = 0;
   if (DIR* listing = opendir((directory + "/orvan-ui").c_str())) {
@@ -31,16 +27,16 @@ int CountEntries(const std::string& directory) {
   return count;
 }
 
-const std::vector<std::pair<std::string, std::string>> Headless(const std::string& runtime) {
+// The programs' instance directory is made inside `runtime`, which the test removes.
+const std::vector<std::pair<std::string, std::string>> Headless(const TempFolder& runtime) {
   return {{"ORVAN_BACKEND", "headless"},
-          {"XDG_RUNTIME_DIR", runtime},
+          {"XDG_RUNTIME_DIR", runtime.Path()},
           {"ORVAN_RUN_MS", "<unset>"},
           {"ORVAN_SCREENSHOT", "<unset>"}};
 }
 
 TEST(ProcessTest, ASecondProcessFindsTheFirstAndBringsItForward) {
-  const std::string runtime = MakeRuntimeDirectory();
-  ASSERT_FALSE(runtime.empty());
+  const TempFolder runtime("orvan-ui-test");
   ChildProcess first({UI_PROBE_PATH, "first", "ProbeMain", "Probe title"}, Headless(runtime));
   std::string line;
   ASSERT_TRUE(first.ReadLine(&line)) << first.Errors();
@@ -57,25 +53,25 @@ TEST(ProcessTest, ASecondProcessFindsTheFirstAndBringsItForward) {
 
   ChildProcess wrongTitle({UI_PROBE_PATH, "find", "ProbeMain", "Other"}, Headless(runtime));
   EXPECT_EQ(wrongTitle.Wait(), 1);
-  EXPECT_EQ(CountEntries(runtime), 0) << "an ended program leaves no entries";
+  EXPECT_EQ(CountEntries(runtime.Path()), 0) << "an ended program leaves no entries";
 }
 
 TEST(ProcessTest, AKilledProcessLeavesAnEntryThatDoesNotBlockTheNextStart) {
-  const std::string runtime = MakeRuntimeDirectory();
+  const TempFolder runtime("orvan-ui-test");
   ChildProcess holder({UI_PROBE_PATH, "hold", "ProbeHeld", "Held"}, Headless(runtime));
   std::string line;
   ASSERT_TRUE(holder.ReadLine(&line)) << holder.Errors();
   ASSERT_EQ(line, "ready");
-  ASSERT_GE(CountEntries(runtime), 1);
+  ASSERT_GE(CountEntries(runtime.Path()), 1);
   holder.Kill();
   holder.Wait();
-  ASSERT_GE(CountEntries(runtime), 1) << "SIGKILL leaves the entry behind";
+  ASSERT_GE(CountEntries(runtime.Path()), 1) << "SIGKILL leaves the entry behind";
 
   ChildProcess next({UI_PROBE_PATH, "find", "ProbeHeld", "Held"}, Headless(runtime));
   ASSERT_TRUE(next.ReadLine(&line));
   EXPECT_EQ(line, "none");
   EXPECT_EQ(next.Wait(), 1);
-  EXPECT_EQ(CountEntries(runtime), 0) << "the stale entry is removed by whoever finds it";
+  EXPECT_EQ(CountEntries(runtime.Path()), 0) << "the stale entry is removed by whoever finds it";
 }
 
 // Lines the window system wrote to stderr (a sanitizer build adds its own report after them).
@@ -96,8 +92,8 @@ class BadSettingTest : public ::testing::TestWithParam<BadSetting> {};
 
 TEST_P(BadSettingTest, GivesOneLineNamingItAndTheProgramStillRunsOnTheDefaultScreen) {
   const BadSetting bad = GetParam();
-  const std::string runtime = MakeRuntimeDirectory();
-  const std::string shot = runtime + "/shot.png";
+  const TempFolder runtime("orvan-ui-test");
+  const std::string shot = runtime.File("shot.png");
   auto env = Headless(runtime);
   env.push_back({"ORVAN_RUN_MS", "150"});
   env.push_back({"ORVAN_SCREENSHOT", shot});
@@ -125,7 +121,7 @@ INSTANTIATE_TEST_SUITE_P(Settings, BadSettingTest,
                          [](const auto& info) { return std::string("Case") + std::to_string(info.index); });
 
 TEST(ProcessTest, SdlRequestedWithoutADisplayFallsBackToHeadlessWithOneLine) {
-  const std::string runtime = MakeRuntimeDirectory();
+  const TempFolder runtime("orvan-ui-test");
   auto env = Headless(runtime);
   env[0].second = "sdl";
   env.push_back({"DISPLAY", "<unset>"});
@@ -147,11 +143,10 @@ TEST(ProcessTest, TheSdlDisplayTakesMouseAndKeysAndClosesTheProgramOnRequest) {
   if (access("/usr/bin/Xvfb", X_OK) != 0 || access("/usr/bin/xdotool", X_OK) != 0) {
     GTEST_SKIP() << "Xvfb or xdotool is not installed";
   }
-  ChildProcess server({"/usr/bin/Xvfb", "-displayfd", "1", "-screen", "0", "800x800x24", "-nolisten", "tcp"}, {});
-  std::string number;
-  ASSERT_TRUE(server.ReadLine(&number)) << server.Errors();
-  const std::string display = ":" + number;
-  const std::string runtime = MakeRuntimeDirectory();
+  const XvfbDisplay server("800x800x24");
+  const std::string display = server.Name();
+  ASSERT_FALSE(display.empty());
+  const TempFolder runtime("orvan-ui-test");
   // SDL's X11 and D-Bus libraries are loaded at run time and unloaded at exit, leaving blocks the
   // leak checker can no longer attribute: the leak check is off for this one program (the rest of
   // the address checks stay on).
@@ -159,7 +154,7 @@ TEST(ProcessTest, TheSdlDisplayTakesMouseAndKeysAndClosesTheProgramOnRequest) {
                                                   {"ASAN_OPTIONS", "detect_leaks=0:halt_on_error=1"},
                                                   {"ORVAN_BACKEND", "sdl"},
                                                   {"ORVAN_SCALE", "2"},
-                                                  {"XDG_RUNTIME_DIR", runtime},
+                                                  {"XDG_RUNTIME_DIR", runtime.Path()},
                                                   {"ORVAN_RUN_MS", "<unset>"},
                                                   {"ORVAN_SCREENSHOT", "<unset>"}});
   std::string line;
@@ -199,6 +194,5 @@ TEST(ProcessTest, TheSdlDisplayTakesMouseAndKeysAndClosesTheProgramOnRequest) {
             (std::vector<std::string>{"down 50 74", "move 60 84", "up 60 84", "key 17 0", "key 81 0", "char 17 0"}));
   kill(program.Pid(), SIGTERM);
   EXPECT_EQ(program.Wait(), 0) << program.Errors();
-  server.Kill();
 }
 }  // namespace
