@@ -28,7 +28,6 @@ class PrivateUserFolders : public ::testing::Environment {
 };
 
 // Registered before main runs; Google Test owns the object.
-::testing::Environment* const registered [[maybe_unused]] =
-    ::testing::AddGlobalTestEnvironment(new PrivateUserFolders);
+::testing::Environment* const registered [[maybe_unused]] = ::testing::AddGlobalTestEnvironment(new PrivateUserFolders);
 
 }  // namespace
