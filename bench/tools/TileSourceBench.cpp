@@ -11,6 +11,7 @@
 
 #include "bench/BenchRatio.h"
 #include "tests/support/RawHttpConnection.h"
+#include "tests/support/TempFolder.h"
 #include "tests/support/TileServerFixture.h"
 #include "tests/tools/MBTilesTestFile.h"
 #include "tools/tileserver/TileAddress.h"
@@ -22,7 +23,7 @@ constexpr int kTilesPerSide = 16;  // 256 tiles in all
 constexpr int kTiles = kTilesPerSide * kTilesPerSide;
 constexpr int kFirst = 200;  // column and row of the first tile
 
-std::unique_ptr<ScratchFolder> folder;
+std::unique_ptr<TempFolder> folder;
 std::unique_ptr<TileServer> synthetic, mbtiles, upstream, cached;
 std::vector<std::string> requests;
 
@@ -63,7 +64,7 @@ BENCHMARK(BM_UpstreamDiskCache)->UseRealTime()->Threads(1)->Threads(4);
 
 // Starts the servers and fills the MBTiles file and the disk cache with the synthetic tiles.
 bool Prepare() {
-  folder = std::make_unique<ScratchFolder>();
+  folder = std::make_unique<TempFolder>();
   synthetic = std::make_unique<TileServer>();
   upstream = std::make_unique<TileServer>(std::vector<std::string>{"--max-age", "86400"});
   const std::string host = "mt0." + tileserver::WorldDomain();

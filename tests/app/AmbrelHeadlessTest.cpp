@@ -12,7 +12,7 @@
 #include "tests/app/AmbrelProcess.h"
 #include "tests/app/AmbrelScene.h"
 #include "tests/app/ScreenImage.h"
-#include "tests/support/ScratchFolder.h"
+#include "tests/support/TempFolder.h"
 #include "tests/support/TileServerFixture.h"
 
 using namespace scene;
@@ -337,7 +337,7 @@ TEST_F(AmbrelHeadless, SecondCopyEndsAtOnceAndBringsTheRunningOneForward) {
 // What the single-instance check reads may be anything another program (or a person) put there:
 // none of it holds up the start, and the program's own socket goes when it ends.
 TEST_F(AmbrelHeadless, FifosLinksAndFoldersNamedLikeEntriesOrSocketsDoNotHoldUpTheStart) {
-  const ScratchFolder runtime;
+  const TempFolder runtime;
   const std::string registry = runtime.Path() + "/orvan-ui";
   ASSERT_EQ(mkdir(registry.c_str(), 0700), 0);
   ASSERT_EQ(mkfifo((registry + "/17-18.win").c_str(), 0600), 0);  // an open for reading waits for a writer

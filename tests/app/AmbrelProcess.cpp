@@ -23,20 +23,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr int kPollStepMs = 10;
 
-std::string MakeFolder() {
-  std::string pattern = (std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") + std::string("/ambrel-test.XXXXXX");
-  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  return pattern;
-}
-
-void RemoveFolder(const std::string& folder) {
-  if (folder.empty()) return;
-  const std::string command = "rm -rf '" + folder + "'";
-  if (std::system(command.c_str()) != 0) {
-    // Left behind in the temporary folder; nothing else to do.
-  }
-}
-
 int DecodeStatus(int status) {
   if (WIFEXITED(status)) return WEXITSTATUS(status);
   if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
@@ -57,9 +43,8 @@ bool WaitUntilImpl(bool (*check)(void*), void* context, int timeoutMs) {
 const char* AmbrelProcess::ExecutablePath() { return ORVAN_AMBREL_PATH; }
 
 AmbrelProcess::AmbrelProcess(const Settings& environment) {
-  folder_ = MakeFolder();
-  inputPath_ = folder_ + "/input";
-  stderrPath_ = folder_ + "/stderr";
+  inputPath_ = folder_.File("input");
+  stderrPath_ = folder_.File("stderr");
   std::ofstream(inputPath_).close();
 
   std::map<std::string, std::string> settings;
@@ -71,7 +56,7 @@ AmbrelProcess::AmbrelProcess(const Settings& environment) {
   settings["ORVAN_INPUT"] = inputPath_;
   // Programs find each other's windows under XDG_RUNTIME_DIR: a private one, so that copies run by
   // tests at the same time do not take each other for a running copy.
-  settings["XDG_RUNTIME_DIR"] = folder_;
+  settings["XDG_RUNTIME_DIR"] = folder_.Path();
   for (const auto& [name, value] : environment) {
     if (value.empty()) {
       settings.erase(name);
@@ -95,7 +80,6 @@ AmbrelProcess::AmbrelProcess(const Settings& environment) {
   const int rc = posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv, envp.data());
   posix_spawn_file_actions_destroy(&actions);
   if (rc != 0) {
-    RemoveFolder(folder_);
     throw std::runtime_error(std::string("cannot start ambrel: ") + std::strerror(rc));
   }
 }
@@ -106,7 +90,6 @@ AmbrelProcess::~AmbrelProcess() {
     int status = 0;
     ::waitpid(pid_, &status, 0);
   }
-  if (std::getenv("AMBREL_TEST_KEEP") == nullptr) RemoveFolder(folder_);
 }
 
 void AmbrelProcess::Input(const std::string& line) {
@@ -120,7 +103,7 @@ void AmbrelProcess::Input(const std::string& line) {
 }
 
 std::string AmbrelProcess::Request(const std::string& command, const std::string& name) {
-  const std::string path = folder_ + "/" + std::to_string(++requests_) + "-" + name;
+  const std::string path = folder_.File(std::to_string(++requests_) + "-" + name);
   Input(command + " " + path);
   const bool written = WaitUntil([&] { return ::access(path.c_str(), R_OK) == 0 || !Running(); }, kStartTimeoutMs);
   return written && ::access(path.c_str(), R_OK) == 0 ? path : "";

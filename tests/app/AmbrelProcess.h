@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 
+#include "tests/support/TempFolder.h"
+
 // Device settings for the program, by name (a value of "" unsets the variable).
 using Settings = std::map<std::string, std::string>;
 
@@ -46,10 +48,10 @@ class AmbrelProcess {
   // Waits (bounded) until at least `count` lines equal `line`; false on time-out or exit.
   bool WaitForLines(const std::string& line, size_t count, int timeoutMs = kStartTimeoutMs);
 
-  const std::string& WorkFolder() const { return folder_; }
+  const std::string& WorkFolder() const { return folder_.Path(); }
 
  private:
-  std::string folder_;
+  TempFolder folder_{"ambrel-test"};  // removed with everything in it when the object goes
   std::string inputPath_;
   std::string stderrPath_;
   pid_t pid_ = -1;

@@ -13,7 +13,9 @@ cleanup() {
   wait 2>/dev/null || true
   rm -rf "$work"
 }
+# The work folder goes however the script ends: also when it is interrupted or asked to end.
 trap cleanup EXIT
+trap 'exit 1' INT TERM HUP
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 prefix=$work/prefix
@@ -57,8 +59,9 @@ requests() {
 
 for program in "$work/example-build/map-window" "$work/map-window-pc"; do
   before=$(requests)
+  # Its instance directory (XDG_RUNTIME_DIR/orvan-ui) in the work folder too, not in /tmp.
   LD_LIBRARY_PATH="$prefix/lib" http_proxy="http://127.0.0.1:$port" ORVAN_BACKEND=headless ORVAN_RUN_MS=3000 \
-    ORVAN_SCREENSHOT="$work/shot.png" "$program" || fail "$(basename "$program") ended with an error"
+    XDG_RUNTIME_DIR="$work" ORVAN_SCREENSHOT="$work/shot.png" "$program" || fail "$(basename "$program") ended with an error"
   after=$(requests)
   (( after > before )) || fail "$(basename "$program") asked for no tiles"
   [[ -s "$work/shot.png" ]] || fail "$(basename "$program") wrote no screenshot"

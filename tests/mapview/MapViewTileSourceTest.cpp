@@ -1,6 +1,7 @@
 // Tiles from a source of the tile-source library: an MBTiles file shows its own pixels without a
 // request to any server, with its attribution in the corner and deeper levels drawn from its
 // deepest one; bad sources are refused with a reason and the source in force is kept.
+#include "tests/support/TempFolder.h"
 #include "tests/mapview/MapViewHarness.h"
 #include "tests/tools/MBTilesTestFile.h"
 #include "tools/tileserver/PngEncoder.h"
@@ -60,7 +61,7 @@ class TileSources : public MapViewTest {
       }
     return wrong;
   }
-  ScratchFolder folder;
+  TempFolder folder;
 };
 
 TEST_F(TileSources, AnMBTilesFileShowsItsPixelsWithoutTheNetworkAndDeeperLevelsScaledUp) {

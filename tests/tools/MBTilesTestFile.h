@@ -1,4 +1,4 @@
-// MBTiles files made by the tests with SQLite itself (and the scratch folders they go in).
+// MBTiles files made by the tests with SQLite itself.
 #pragma once
 
 #include <sqlite3.h>
@@ -6,8 +6,6 @@
 #include <cstdint>
 #include <string>
 #include <vector>
-
-#include "tests/support/ScratchFolder.h"
 
 // An MBTiles 1.3 file, new or opened again: the metadata and tiles tables with the usual unique index.
 class MBTilesTestFile {

@@ -12,6 +12,7 @@
 #include "platform/imaging/Imaging.h"
 #include "tests/platform/imaging/TestImages.h"
 #include "tests/support/RawHttpConnection.h"
+#include "tests/support/TempFolder.h"
 #include "tests/support/TileServerFixture.h"
 #include "tests/tools/MBTilesTestFile.h"
 #include "tests/tools/PngTestImage.h"
@@ -51,7 +52,7 @@ void WriteSmallMap(const std::string& path, const std::string& format) {
 }
 
 TEST(MBTilesSource, ServesTheStoredBytesWithRowsFlippedAndNeverWritesTheFile) {
-  ScratchFolder folder;
+  TempFolder folder;
   const std::string path = folder.File("map.mbtiles");
   const std::string north = OneColourPng(0x00FF0000), south = OneColourPng(0x000000FF);
   WriteSmallMap(path, "png");
@@ -108,7 +109,7 @@ TEST(MBTilesSource, JpegAndWebpTilesCarryTheirTypeAndAreDrawnByTheImagingFactory
   }
   const std::string jpeg = AsString(imaging_test::EncodeJpeg(kSide, kSide, false, false, rgb));
   const std::string webp = AsString(imaging_test::EncodeWebp(kSide, kSide, true, rgba));
-  ScratchFolder folder;
+  TempFolder folder;
   WriteSmallMap(folder.File("photo.mbtiles"), "jpg");
   WriteSmallMap(folder.File("webp.mbtiles"), "webp");
   MBTilesTestFile(folder.File("photo.mbtiles")).Tile(1, 1, 0, jpeg);
@@ -147,7 +148,7 @@ TEST(MBTilesSource, JpegAndWebpTilesCarryTheirTypeAndAreDrawnByTheImagingFactory
 }
 
 TEST(MBTilesSource, FilesThatAreNoSoundMBTilesAreRefusedAtStartWithOneLine) {
-  ScratchFolder folder;
+  TempFolder folder;
   struct Case {
     std::string name, reason;
   };
@@ -219,7 +220,7 @@ TEST(MBTilesSource, FilesThatAreNoSoundMBTilesAreRefusedAtStartWithOneLine) {
 // other requests are answered meanwhile; stored tiles that are no image (NULL, empty, text) are
 // 500 too, never an empty image/png; an image is sent with the type its bytes tell.
 TEST(MBTilesSource, TilesThatAreNoImageOrTakeTooLongAnswer500) {
-  ScratchFolder folder;
+  TempFolder folder;
   const std::string path = folder.File("map.mbtiles");
   const std::string png = OneColourPng(0x0000FF00);
   const std::string jpeg = AsString(imaging_test::EncodeJpeg(8, 8, false, false, std::vector<uint8_t>(192, 128)));
@@ -273,7 +274,7 @@ TEST(MBTilesSource, TilesThatAreNoImageOrTakeTooLongAnswer500) {
 // whose write-ahead log still lies beside it (its last tiles are only there) is refused with one
 // line instead of being read stale or having an index made for it.
 TEST(MBTilesSource, WalModeFilesAreServedWithNothingMadeBesideThemUnlessALogIsLeft) {
-  ScratchFolder folder;
+  TempFolder folder;
   const std::string whole = folder.File("whole.mbtiles"), left = folder.File("left.mbtiles");
   const std::string early = OneColourPng(0x00FF0000), late = OneColourPng(0x000000FF);
   {

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "tests/support/RawHttpConnection.h"
+#include "tests/support/TempFolder.h"
 #include "tests/support/TileServerFixture.h"
 #include "tests/tools/MBTilesTestFile.h"
 #include "tools/tileserver/TileAddress.h"
@@ -22,7 +23,7 @@ constexpr const char* kUserAgent = "orvan-tileserver/1.0 (+maps@orvanmap.test)";
 
 std::string World(int n) { return "mt" + std::to_string(n) + "." + tileserver::WorldDomain(); }
 
-std::vector<std::string> ViaUpstream(const TileServer& upstream, const ScratchFolder& cache) {
+std::vector<std::string> ViaUpstream(const TileServer& upstream, const TempFolder& cache) {
   return {"--source",    "upstream:http://" + upstream.HostPort() + "/mt?x={x}&y={y}&z={z}",
           "--contact",   kContact,
           "--cache-dir", cache.Path()};
@@ -52,7 +53,7 @@ std::vector<std::string> Outcomes(TileServer& server) {
   return outcomes;
 }
 
-std::string CacheFile(const ScratchFolder& folder) {
+std::string CacheFile(const TempFolder& folder) {
   for (const std::string& name : folder.Names())
     if (name.size() > 8 && name.substr(name.size() - 8) == ".mbtiles") return folder.File(name);
   ADD_FAILURE() << "no cache file in " << folder.Path();
@@ -62,7 +63,7 @@ std::string CacheFile(const ScratchFolder& folder) {
 TEST(UpstreamSource, FortySimultaneousTilesTravelOverAtMostTwoKeptAliveConnectionsNamingTheContact) {
   constexpr int kTiles = 40;
   TileServer upstream({"--latency", "30", "--max-age", "3600"});
-  ScratchFolder cache;
+  TempFolder cache;
   TileServer proxy(ViaUpstream(upstream, cache));
   std::vector<std::unique_ptr<RawHttpConnection>> clients;
   for (int i = 0; i < kTiles; ++i) {
@@ -87,7 +88,7 @@ TEST(UpstreamSource, FortySimultaneousTilesTravelOverAtMostTwoKeptAliveConnectio
 // A restarted server finds the tile on disk: no memory of the first one helps it.
 TEST(UpstreamSource, AFreshTileIsServedFromTheDiskCacheWithoutAskingTheUpstream) {
   TileServer upstream({"--max-age", "3600"});
-  ScratchFolder cache;
+  TempFolder cache;
   std::string first;
   {
     TileServer proxy(ViaUpstream(upstream, cache));
@@ -108,7 +109,7 @@ TEST(UpstreamSource, AFreshTileIsServedFromTheDiskCacheWithoutAskingTheUpstream)
 
 TEST(UpstreamSource, AStaleTileIsRevalidatedAndA304KeepsItsBytes) {
   TileServer upstream({"--max-age", "0"});
-  ScratchFolder cache;
+  TempFolder cache;
   TileServer proxy(ViaUpstream(upstream, cache));
   const RawHttpReply first = Get(proxy, 9, 9, 5);
   const RawHttpReply second = Get(proxy, 9, 9, 5);
@@ -123,7 +124,7 @@ TEST(UpstreamSource, AStaleTileIsRevalidatedAndA304KeepsItsBytes) {
 TEST(UpstreamSource, A429WithRetryAfterHoldsEveryRequestBackUntilItsTime) {
   constexpr int kRetryAfterSeconds = 2;
   TileServer upstream({"--max-age", "0"});
-  ScratchFolder cache;
+  TempFolder cache;
   TileServer proxy(ViaUpstream(upstream, cache));
   const RawHttpReply kept = Get(proxy, 1, 1, 4);
   ASSERT_EQ(kept.status, 200);
@@ -148,7 +149,7 @@ TEST(UpstreamSource, A429WithRetryAfterHoldsEveryRequestBackUntilItsTime) {
 
 TEST(UpstreamSource, UpstreamFailuresBecomeErrorStatusesAndNothingOfThemIsCached) {
   TileServer upstream({"--max-age", "0"});
-  ScratchFolder cache;
+  TempFolder cache;
   TileServer proxy(ViaUpstream(upstream, cache));
   upstream.AddRule("x=1 reset=mid");
   upstream.AddRule("x=2 status=500");
@@ -178,7 +179,7 @@ TEST(UpstreamSource, UpstreamFailuresBecomeErrorStatusesAndNothingOfThemIsCached
 TEST(UpstreamSource, TheDiskCacheIsSoundAfterAKillInTheMiddleOfWriting) {
   constexpr int kTiles = 40, kReadBeforeKill = 10, kZoom = 8;
   TileServer upstream({"--latency", "5", "--max-age", "3600"});
-  ScratchFolder cache;
+  TempFolder cache;
   auto proxy = std::make_unique<TileServer>(ViaUpstream(upstream, cache));
   std::vector<std::unique_ptr<RawHttpConnection>> clients;
   for (int i = 0; i < kTiles; ++i) {

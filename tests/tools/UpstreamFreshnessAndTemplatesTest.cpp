@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 
+#include "tests/support/TempFolder.h"
 #include "tests/tools/ServerRun.h"
 #include "tilesources/HttpFreshness.h"
 #include "tools/tileserver/TileResponder.h"
@@ -106,13 +107,16 @@ TEST(ConditionalAnswers, TheClientsCopyHoldsByTagOrElseByDate) {
 
 TEST(UpstreamStart, NeedsAContactThatFitsInAHeadLine) {
   ::unsetenv("ORVAN_TILE_CONTACT");
-  const std::string source = "--source 'upstream:http://127.0.0.1:9/{z}/{x}/{y}.png' --cache-dir /nonexistent/never";
+  const TempFolder folder;
+  const std::string cache = folder.File("cache");
+  const std::string source = "--source 'upstream:http://127.0.0.1:9/{z}/{x}/{y}.png' --cache-dir '" + cache + "'";
   const ProgramRun missing = RunServer(source);
   EXPECT_EQ(missing.exitCode, 4);
   EXPECT_NE(missing.output.find("--contact"), std::string::npos) << missing.output;
   const ProgramRun injected = RunServer(source + " --contact \"$(printf 'me\\r\\nX-Injected: 1')\"");
   EXPECT_EQ(injected.exitCode, 2);
   EXPECT_NE(injected.output.find("--contact"), std::string::npos) << injected.output;
+  EXPECT_EQ(folder.Names(), std::vector<std::string>{}) << "a refused start makes no cache";
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "projection/MercatorProjection.h"
+#include "tests/support/TempFolder.h"
 #include "tests/support/RawHttpConnection.h"
 #include "tests/support/TileServerFixture.h"
 #include "tests/tools/MBTilesTestFile.h"
@@ -128,7 +129,7 @@ TEST(WorldMap, TheTileServerServesItsTiles) {
 TEST(WorldMap, PaintingAgainGivesTheSameTilesAndBadDataIsRefused) {
   // Levels 0 to 3 (the busiest tiles: the whole world's shapes in few tiles) painted again must be
   // the very bytes the build stored.
-  ScratchFolder folder;
+  TempFolder folder;
   const std::string again = folder.File("world.mbtiles");
   ASSERT_EQ(RunRender("--max-zoom 3 '" + std::string(ORVAN_WORLDMAP_DATA) + "' '" + again + "'"), 0);
   const std::string query = "SELECT zoom_level, tile_column, tile_row, tile_data FROM tiles WHERE zoom_level <= 3"

@@ -2,27 +2,26 @@
 // before the font library starts, and every text call must still succeed and draw nothing.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "GfxTestSupport.h"
+#include "tests/support/TempFolder.h"
 
 namespace {
 
+// The configuration file lives in a TempFolder, removed when the program ends.
 struct EmptyFontConfig {
-  EmptyFontConfig() {
-    path = std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") + "/orvan-gfx-nofonts-" +
-           std::to_string(::getpid()) + ".conf";
+  EmptyFontConfig() : folder("orvan-gfx-nofonts") {
+    const std::string path = folder.File("fonts.conf");
     if (FILE* f = std::fopen(path.c_str(), "w")) {
       std::fputs("<?xml version=\"1.0\"?>\n<fontconfig></fontconfig>\n", f);
       std::fclose(f);
     }
     setenv("FONTCONFIG_FILE", path.c_str(), 1);
   }
-  ~EmptyFontConfig() { std::remove(path.c_str()); }
-  std::string path;
+  TempFolder folder;
 };
 EmptyFontConfig noFonts;  // before main, so before any text call
 

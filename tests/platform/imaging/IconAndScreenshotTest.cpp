@@ -2,7 +2,6 @@
 // read back exactly and appear whole or not at all.
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +13,7 @@
 #include "platform/imaging/Icon.h"
 #include "platform/imaging/PngWriter.h"
 #include "tests/platform/imaging/TestImages.h"
+#include "tests/support/TempFolder.h"
 
 using namespace imaging_test;
 
@@ -75,28 +75,7 @@ TEST(Icon, BadBytesAndDeadHandlesFail) {
 
 class Screenshot : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/orvan-screenshot-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override {
-    for (const std::string& name : Entries()) {
-      const std::string path = dir_ + "/" + name;
-      if (unlink(path.c_str()) != 0) rmdir(path.c_str());
-    }
-    rmdir(dir_.c_str());
-  }
-  std::vector<std::string> Entries() const {
-    std::vector<std::string> names;
-    DIR* d = opendir(dir_.c_str());
-    while (dirent* e = d ? readdir(d) : nullptr) {
-      if (e->d_name[0] != '.') names.push_back(e->d_name);
-    }
-    if (d) closedir(d);
-    return names;
-  }
-  std::string dir_;
+  TempFolder folder_{"orvan-screenshot"};
 };
 
 TEST_F(Screenshot, RoundTripsExactlyAndReplacesAnOlderFileWhole) {
@@ -105,7 +84,7 @@ TEST_F(Screenshot, RoundTripsExactlyAndReplacesAnOlderFileWhole) {
   for (int i = 0; i < 40 * 19; ++i) {
     if (i % 40 < 37) pixels[i] = uint32_t(i * 0x070301) & 0xFFFFFF;
   }
-  const std::string path = dir_ + "/shot.png";
+  const std::string path = folder_.File("shot.png");
   std::ofstream(path) << "older file";
   ASSERT_TRUE(WritePngFile(PixelSurface{pixels.data(), 37, 19, 40}, path.c_str()));
   std::ifstream in(path, std::ios::binary);
@@ -119,23 +98,23 @@ TEST_F(Screenshot, RoundTripsExactlyAndReplacesAnOlderFileWhole) {
       ASSERT_EQ(uint32_t(p[0] << 16 | p[1] << 8 | p[2]), pixels[y * 40 + x]) << x << "," << y;
     }
   }
-  EXPECT_EQ(Entries(), std::vector<std::string>{"shot.png"});  // no temporary file left
+  EXPECT_EQ(folder_.Names(), std::vector<std::string>{"shot.png"});  // no temporary file left
 }
 
 TEST_F(Screenshot, FailuresReportAnErrorAndLeaveNothingBehind) {
   std::vector<uint32_t> pixels(16, 0);
   const PixelSurface surface{pixels.data(), 4, 4, 4};
   SetLastError(0);
-  EXPECT_FALSE(WritePngFile(surface, (dir_ + "/missing/shot.png").c_str()));
+  EXPECT_FALSE(WritePngFile(surface, folder_.File("missing/shot.png").c_str()));
   EXPECT_NE(GetLastError(), 0u);
-  ASSERT_EQ(mkdir((dir_ + "/sub").c_str(), 0755), 0);  // written whole, then the rename fails
-  EXPECT_FALSE(WritePngFile(surface, (dir_ + "/sub").c_str()));
+  ASSERT_EQ(mkdir(folder_.File("sub").c_str(), 0755), 0);  // written whole, then the rename fails
+  EXPECT_FALSE(WritePngFile(surface, folder_.File("sub").c_str()));
   EXPECT_FALSE(WritePngFile(surface, nullptr));
   EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
   for (const PixelSurface bad : {PixelSurface{nullptr, 4, 4, 4}, {pixels.data(), 0, 4, 4}, {pixels.data(), 4, 4, 3}}) {
-    EXPECT_FALSE(WritePngFile(bad, (dir_ + "/a.png").c_str()));
+    EXPECT_FALSE(WritePngFile(bad, folder_.File("a.png").c_str()));
   }
-  EXPECT_EQ(Entries(), std::vector<std::string>{"sub"});
+  EXPECT_EQ(folder_.Names(), std::vector<std::string>{"sub"});
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "TestWindow.h"
 #include "platform/imaging/DecodedImage.h"
 #include "platform/ui/core/ShellHooks.h"
+#include "tests/support/TempFolder.h"
 
 namespace {
 class DeviceScreenTest : public ::testing::Test {
@@ -40,8 +41,9 @@ TEST_F(DeviceScreenTest, TheScreenshotShowsTheTaskBarWithTheTitleAndTheWindowsIn
   const int titleInk = WhitePixelsInTaskBar(0, 200);
   EXPECT_GT(titleInk, 20) << "the foreground window's title is written in the task bar";
 
-  const char* path = "ui_screen_test.png";
-  ASSERT_TRUE(WriteScreenshot(path));
+  const TempFolder folder;
+  const std::string path = folder.File("ui_screen_test.png");
+  ASSERT_TRUE(WriteScreenshot(path.c_str()));
   std::ifstream file(path, std::ios::binary);
   std::vector<char> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
   imaging::DecodedImage image;
@@ -56,7 +58,6 @@ TEST_F(DeviceScreenTest, TheScreenshotShowsTheTaskBarWithTheTitleAndTheWindowsIn
   EXPECT_EQ(rgb(10, 300), 0x00A000u);   // main window
   EXPECT_EQ(rgb(40, 100), 0x000000u);   // the dialog's border
   EXPECT_EQ(rgb(100, 150), 0x0000C8u);  // the dialog over the main window
-  std::remove(path);
 
   // Bringing the main window forward keeps the window it owns above it; its title shows instead.
   SetForegroundWindow(mainWindow);

@@ -11,7 +11,8 @@
 #include <string>
 
 #include "ChildProcess.h"
-#include "tests/support/ScratchFolder.h"
+#include "tests/platform/ui/XvfbDisplay.h"
+#include "tests/support/TempFolder.h"
 
 namespace {
 // Files in the instance directory whose names end in `suffix` (".win" entries, ".sock" sockets).
@@ -29,21 +30,22 @@ int CountFiles(const std::string& directory, const std::string& suffix) {
 int CountEntries(const std::string& directory) { return CountFiles(directory, ".win"); }
 int CountSockets(const std::string& directory) { return CountFiles(directory, ".sock"); }
 
-const std::vector<std::pair<std::string, std::string>> Headless(const std::string& runtime) {
+// The programs' instance directory is made inside `runtime`, which the test removes.
+const std::vector<std::pair<std::string, std::string>> Headless(const TempFolder& runtime) {
   return {{"ORVAN_BACKEND", "headless"},
-          {"XDG_RUNTIME_DIR", runtime},
+          {"XDG_RUNTIME_DIR", runtime.Path()},
           {"ORVAN_RUN_MS", "<unset>"},
           {"ORVAN_SCREENSHOT", "<unset>"}};
 }
 
 TEST(ProcessTest, ASecondProcessFindsTheFirstAndBringsItForward) {
-  const ScratchFolder runtime;  // the programs' XDG_RUNTIME_DIR
-  ChildProcess first({UI_PROBE_PATH, "first", "ProbeMain", "Probe title"}, Headless(runtime.Path()));
+  const TempFolder runtime("orvan-ui-test");
+  ChildProcess first({UI_PROBE_PATH, "first", "ProbeMain", "Probe title"}, Headless(runtime));
   std::string line;
   ASSERT_TRUE(first.ReadLine(&line)) << first.Errors();
   ASSERT_EQ(line, "ready");
 
-  ChildProcess second({UI_PROBE_PATH, "find", "probemain", "Probe title"}, Headless(runtime.Path()));
+  ChildProcess second({UI_PROBE_PATH, "find", "probemain", "Probe title"}, Headless(runtime));
   ASSERT_TRUE(second.ReadLine(&line));
   EXPECT_EQ(line, "found");
   EXPECT_EQ(second.Wait(), 0) << second.Errors();
@@ -52,7 +54,7 @@ TEST(ProcessTest, ASecondProcessFindsTheFirstAndBringsItForward) {
   EXPECT_EQ(line, "forward");
   EXPECT_EQ(first.Wait(), 0) << first.Errors();
 
-  ChildProcess wrongTitle({UI_PROBE_PATH, "find", "ProbeMain", "Other"}, Headless(runtime.Path()));
+  ChildProcess wrongTitle({UI_PROBE_PATH, "find", "ProbeMain", "Other"}, Headless(runtime));
   EXPECT_EQ(wrongTitle.Wait(), 1);
   EXPECT_EQ(CountEntries(runtime.Path()), 0) << "an ended program leaves no entries";
   // The first process answered on its socket (so the second one's sweep of stale sockets left it
@@ -61,8 +63,8 @@ TEST(ProcessTest, ASecondProcessFindsTheFirstAndBringsItForward) {
 }
 
 TEST(ProcessTest, AKilledProcessLeavesAnEntryThatDoesNotBlockTheNextStart) {
-  const ScratchFolder runtime;
-  ChildProcess holder({UI_PROBE_PATH, "hold", "ProbeHeld", "Held"}, Headless(runtime.Path()));
+  const TempFolder runtime("orvan-ui-test");
+  ChildProcess holder({UI_PROBE_PATH, "hold", "ProbeHeld", "Held"}, Headless(runtime));
   std::string line;
   ASSERT_TRUE(holder.ReadLine(&line)) << holder.Errors();
   ASSERT_EQ(line, "ready");
@@ -72,7 +74,7 @@ TEST(ProcessTest, AKilledProcessLeavesAnEntryThatDoesNotBlockTheNextStart) {
   ASSERT_GE(CountEntries(runtime.Path()), 1) << "SIGKILL leaves the entry behind";
   ASSERT_EQ(CountSockets(runtime.Path()), 1) << "SIGKILL leaves the socket behind";
 
-  ChildProcess next({UI_PROBE_PATH, "find", "ProbeHeld", "Held"}, Headless(runtime.Path()));
+  ChildProcess next({UI_PROBE_PATH, "find", "ProbeHeld", "Held"}, Headless(runtime));
   ASSERT_TRUE(next.ReadLine(&line));
   EXPECT_EQ(line, "none");
   EXPECT_EQ(next.Wait(), 1);
@@ -98,9 +100,9 @@ class BadSettingTest : public ::testing::TestWithParam<BadSetting> {};
 
 TEST_P(BadSettingTest, GivesOneLineNamingItAndTheProgramStillRunsOnTheDefaultScreen) {
   const BadSetting bad = GetParam();
-  const ScratchFolder runtime;
-  const std::string shot = runtime.Path() + "/shot.png";
-  auto env = Headless(runtime.Path());
+  const TempFolder runtime("orvan-ui-test");
+  const std::string shot = runtime.File("shot.png");
+  auto env = Headless(runtime);
   env.push_back({"ORVAN_RUN_MS", "150"});
   env.push_back({"ORVAN_SCREENSHOT", shot});
   env.push_back({bad.name, bad.value});
@@ -127,8 +129,8 @@ INSTANTIATE_TEST_SUITE_P(Settings, BadSettingTest,
                          [](const auto& info) { return std::string("Case") + std::to_string(info.index); });
 
 TEST(ProcessTest, SdlRequestedWithoutADisplayFallsBackToHeadlessWithOneLine) {
-  const ScratchFolder runtime;
-  auto env = Headless(runtime.Path());
+  const TempFolder runtime("orvan-ui-test");
+  auto env = Headless(runtime);
   env[0].second = "sdl";
   env.push_back({"DISPLAY", "<unset>"});
   env.push_back({"WAYLAND_DISPLAY", "<unset>"});
@@ -149,11 +151,10 @@ TEST(ProcessTest, TheSdlDisplayTakesMouseAndKeysAndClosesTheProgramOnRequest) {
   if (access("/usr/bin/Xvfb", X_OK) != 0 || access("/usr/bin/xdotool", X_OK) != 0) {
     GTEST_SKIP() << "Xvfb or xdotool is not installed";
   }
-  ChildProcess server({"/usr/bin/Xvfb", "-displayfd", "1", "-screen", "0", "800x800x24", "-nolisten", "tcp"}, {});
-  std::string number;
-  ASSERT_TRUE(server.ReadLine(&number)) << server.Errors();
-  const std::string display = ":" + number;
-  const ScratchFolder runtime;
+  const XvfbDisplay server("800x800x24");
+  const std::string display = server.Name();
+  ASSERT_FALSE(display.empty());
+  const TempFolder runtime("orvan-ui-test");
   // SDL's X11 and D-Bus libraries are loaded at run time and unloaded at exit, leaving blocks the
   // leak checker can no longer attribute: the leak check is off for this one program (the rest of
   // the address checks stay on).
@@ -202,6 +203,5 @@ TEST(ProcessTest, TheSdlDisplayTakesMouseAndKeysAndClosesTheProgramOnRequest) {
   kill(program.Pid(), SIGTERM);
   EXPECT_EQ(program.Wait(), 0) << program.Errors();
   EXPECT_EQ(CountSockets(runtime.Path()), 0) << "a program ended by SIGTERM leaves no socket";
-  server.Kill();
 }
 }  // namespace

@@ -9,6 +9,7 @@
 #include "platform/imaging/DecodedImage.h"
 #include "platform/ui/Resources.h"
 #include "tests/platform/ui/ShellTestSupport.h"
+#include "tests/support/TempFolder.h"
 
 using namespace shell_test;
 
@@ -240,7 +241,8 @@ TEST_F(ShellControls, ScreenshotShowsTaskBarWindowButtonAndSoftKeys) {
   HWND bar = MakeMenuBar(owner.handle(), 102);
   ASSERT_TRUE(button && bar);
   PumpMessages();
-  const std::string path = ::testing::TempDir() + "shell_screen.png";
+  const TempFolder folder;
+  const std::string path = folder.File("shell_screen.png");
   ASSERT_TRUE(WriteScreenshot(path.c_str()));
   Screenshot shot;
   ASSERT_TRUE(ReadScreenshot(path, &shot));

@@ -1,7 +1,7 @@
 // uidemo on a real X display: its own Xvfb, the SDL backend, a click on its button and Ctrl+A by
 // xdotool as a person would do them, the About dialog's Done button, and a real close request to
-// its desktop window. Every wait is bounded; Xvfb
-// and uidemo are killed by their ChildProcess objects whatever happens.
+// its desktop window. Every wait is bounded; whatever happens, Xvfb is asked to end (XvfbDisplay)
+// and uidemo is killed by its ChildProcess.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
@@ -12,39 +12,13 @@
 
 #include "platform/ui/core/TaskBar.h"
 #include "tests/platform/ui/ChildProcess.h"
+#include "tests/platform/ui/XvfbDisplay.h"
 
 namespace {
 
-constexpr int kStartMs = 15000;
+constexpr int kStartMs = XvfbDisplay::kStartMs;
 constexpr int kStepMs = 10000;
-constexpr int kStopMs = 3000;
 constexpr int kScale = 2;
-
-// Xvfb on a display it picks itself (-displayfd), ready once it has written that display's number.
-class VirtualDisplay {
- public:
-  VirtualDisplay()
-      : server_({"/usr/bin/Xvfb", "-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "640x800x24"}, {}) {
-    std::string number;
-    if (!server_.Started()) {
-      ADD_FAILURE() << "Xvfb cannot be started (scripts/setup.sh installs it)";
-    } else if (!server_.ReadLine(&number, kStartMs) || number.empty()) {
-      ADD_FAILURE() << "Xvfb did not report a display within " << kStartMs << " ms: " << server_.Errors();
-    } else {
-      name_ = ":" + number;
-    }
-  }
-  // Asked to end (it removes its socket and lock file), killed if it does not within the limit.
-  ~VirtualDisplay() {
-    if (server_.Started()) kill(server_.Pid(), SIGTERM);
-    server_.Wait(kStopMs);
-  }
-  const std::string& Name() const { return name_; }
-
- private:
-  ChildProcess server_;
-  std::string name_;
-};
 
 // Runs a tool on the display to its end; its exit status (-1: killed after the time limit).
 int RunOn(const std::string& display, const std::vector<std::string>& argv, std::string* output = nullptr) {
@@ -73,7 +47,7 @@ unsigned long FindWindowOf(const std::string& display, int pid) {
 }
 
 TEST(UiDemoOnX, ClickCtrlADoneAndACloseRequestReachTheProgram) {
-  VirtualDisplay display;
+  XvfbDisplay display("640x800x24");
   ASSERT_FALSE(display.Name().empty());
   ChildProcess demo({ORVAN_UIDEMO_PATH}, {{"DISPLAY", display.Name()},
                                           {"ORVAN_BACKEND", "sdl"},
