@@ -1,12 +1,15 @@
 #include "app/MainWindow.h"
 
 #include <cstdint>
+#include <string>
 
 #include "app/AboutDialog.h"
 #include "app/MainWindowLayout.h"
 #include "app/MapEvents.h"
 #include "app/ResourceIds.h"
 #include "mapview/OMMapView.h"
+#include "platform/kernel/DebugOutput.h"
+#include "platform/kernel/WideText.h"
 #include "platform/ui/Shell.h"
 
 namespace ambrel {
@@ -16,6 +19,8 @@ namespace {
 constexpr double kHomeLatitude = 37.433446;
 constexpr double kHomeLongitude = 127.173493;
 constexpr double kStartZoom = 17.0;
+// The world map installed with the program holds the low levels only: it opens where it has tiles.
+constexpr double kEmbeddedStartZoom = 4.0;
 constexpr double kHomeZoom = 6.0;
 constexpr int32_t kMapType = OMMapTypeMercator;
 constexpr uint32_t kEventUserData = 10;
@@ -103,7 +108,27 @@ ATOM RegisterMainWindowClass(HINSTANCE instance, LPCWSTR className) {
   return RegisterClassW(&windowClass);
 }
 
-StartResult CreateMainWindow(HINSTANCE instance, int showCommand) {
+// Gives the control its tile source (and contact); false, with the user told why, when it refuses
+// one the user chose. A refused installed map falls back to the default source with one line.
+bool ApplyTileSource(HWND window, const TileChoice& tiles) {
+  if (!tiles.contact.empty() && !OMMapViewSetTileContact(shell.mapView, tiles.contact.c_str())) {
+    RefuseSetting(window, "cannot use the contact '" + tiles.contact + "': " + OMMapViewGetLastError(shell.mapView));
+    return false;
+  }
+  if (OMMapViewSetTileSource(shell.mapView, tiles.spec.c_str())) return true;
+  const std::string reason = OMMapViewGetLastError(shell.mapView);
+  if (tiles.embedded) {
+    OutputDebugStringW(Utf8ToUtf16("ambrel: the map installed with the program cannot be used (" + reason +
+                                   "); using the default tile servers\n")
+                           .c_str());
+    return OMMapViewSetTileSource(shell.mapView, "default") != 0;
+  }
+  const std::string origin = tiles.origin == "--tiles" || tiles.origin.empty() ? "" : " (from " + tiles.origin + ")";
+  RefuseSetting(window, "cannot use the tiles '" + tiles.spec + "'" + origin + ": " + reason);
+  return false;
+}
+
+StartResult CreateMainWindow(HINSTANCE instance, int showCommand, const TileChoice& tiles) {
   shell.instance = instance;
   SHInitExtraControls();
 
@@ -140,7 +165,12 @@ StartResult CreateMainWindow(HINSTANCE instance, int showCommand) {
                                   layout.mapView.bottom, window, instance);
   OMMapViewSetEventHandler(shell.mapView, OnMapEvent, kEventUserData);
   if (shell.mapView != nullptr) {
-    OMMapViewSetMap(shell.mapView, kMapType, kHomeLatitude, kHomeLongitude, kStartZoom);
+    if (!ApplyTileSource(window, tiles)) {
+      DestroyWindow(window);
+      return StartResult::Refused;
+    }
+    OMMapViewSetMap(shell.mapView, kMapType, kHomeLatitude, kHomeLongitude,
+                    tiles.embedded ? kEmbeddedStartZoom : kStartZoom);
   } else {
     MessageBoxW(window, u"Could not create OrvanMapLib object", u"Orvan.Map", MB_OK);
   }

@@ -2,16 +2,19 @@
 // soft-key menu bar, and the procedure that answers the buttons, the soft keys and the accelerators.
 #pragma once
 
+#include "app/SettingsSources.h"
 #include "platform/ui/Windows.h"
 
 namespace ambrel {
 
 // How start-up ended: the main window runs; the program ends quietly (another copy runs and was
-// brought to the front, or the window cannot be made); or it ends with a failure its user was told.
-enum class StartResult { Running, Ended, Failed };
+// brought to the front, or the window cannot be made); it ends with a failure its user was told;
+// or the tile source or contact was refused (its user was told why).
+enum class StartResult { Running, Ended, Failed, Refused };
 
-// Creates and shows the main window.
-StartResult CreateMainWindow(HINSTANCE instance, int showCommand);
+// Creates and shows the main window with its map on `tiles`: the world map installed with the
+// program opens at kEmbeddedStartZoom, any other source at kStartZoom, both on the home position.
+StartResult CreateMainWindow(HINSTANCE instance, int showCommand, const TileChoice& tiles);
 
 ATOM RegisterMainWindowClass(HINSTANCE instance, LPCWSTR className);
 

@@ -2,14 +2,22 @@
 
 #include "app/MainWindow.h"
 #include "app/ResourceIds.h"
+#include "app/SettingsSources.h"
 
 namespace ambrel {
 
-int WinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int showCommand) {
-  switch (CreateMainWindow(instance, showCommand)) {
+int WinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int showCommand) {
+  const Arguments arguments = ParseArguments(ArgumentsOf(commandLine));
+  if (!arguments.error.empty()) return RefuseSetting(nullptr, arguments.error);
+  if (arguments.help || arguments.version) {
+    PrintToOutput(arguments.help ? UsageText() : VersionText());
+    return 0;
+  }
+  switch (CreateMainWindow(instance, showCommand, ChooseTiles(arguments.values))) {
     case StartResult::Running: break;
     case StartResult::Ended: return 0;
     case StartResult::Failed: return 1;
+    case StartResult::Refused: return kExitBadSettings;
   }
 
   HACCEL accelerators = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(kAccelerators));

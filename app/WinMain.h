@@ -5,8 +5,9 @@
 
 namespace ambrel {
 
-// Creates the main window and runs the message loop. The exit code is the quit message's code, or 0
-// when start-up fails or another copy runs.
+// Reads the settings (app/AmbrelSettings.h), creates the main window and runs the message loop. The
+// exit code is the quit message's code; 0 after --help or --version, or when another copy runs; 2
+// for a setting it cannot use (the user is told); 1 when start-up fails otherwise.
 int WinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR commandLine, int showCommand);
 
 }  // namespace ambrel

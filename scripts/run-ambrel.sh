@@ -31,6 +31,8 @@ trap 'exit 130' INT
 trap 'exit 143' TERM
 
 # TILES (from `make run`) names the tile source: mbtiles:FILE or upstream:TEMPLATE; empty: synthetic.
+# The server serves it; Ambrel itself uses its default source (--tiles default), reaching the
+# server through http_proxy.
 source_args=()
 [[ -n "${TILES:-}" ]] && source_args=(--source "$TILES")
 
@@ -59,7 +61,7 @@ run_headless() {
   rm -f "$shot"
   local ms=${AMBREL_RUN_MS:-5000}
   echo "run: no display; running Ambrel headless for $ms ms"
-  ORVAN_BACKEND=headless ORVAN_RUN_MS=$ms ORVAN_SCREENSHOT="$shot" "$app"
+  ORVAN_BACKEND=headless ORVAN_RUN_MS=$ms ORVAN_SCREENSHOT="$shot" "$app" --tiles default
   local status=$?
   if [[ -f "$shot" ]]; then
     echo "run: screenshot written to $shot"
@@ -83,7 +85,7 @@ display_usable() {
 status=0
 if [[ "${ORVAN_BACKEND:-}" != headless ]] && display_usable; then
   echo "run: opening Ambrel in a desktop window (close it with the OK soft key or Ctrl+Q)"
-  ORVAN_BACKEND=sdl "$app"
+  ORVAN_BACKEND=sdl "$app" --tiles default
   status=$?
 else
   [[ -n "${DISPLAY:-}" ]] && echo "run: the display $DISPLAY does not answer"

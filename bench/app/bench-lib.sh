@@ -38,7 +38,7 @@ start_server() {
 start_app() {
   : >"$work/input"
   : >"$work/stderr"
-  ORVAN_BACKEND=headless ORVAN_INPUT="$work/input" XDG_RUNTIME_DIR="$work" "$app" 2>"$work/stderr" >/dev/null &
+  ORVAN_BACKEND=headless ORVAN_INPUT="$work/input" XDG_RUNTIME_DIR="$work" "$app" --tiles default 2>"$work/stderr" >/dev/null &
   app_pid=$!
 }
 

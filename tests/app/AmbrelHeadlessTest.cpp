@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <sstream>
 
@@ -424,6 +425,51 @@ TEST_F(AmbrelHeadless, ServerThatAnswersOnlyErrorsAndResetsLeavesAProgramThatAns
   app.Input("key ctrl+q");
   ASSERT_EQ(app.WaitForExit(), 0) << app.Stderr();
   for (const TileServerLogEntry& entry : server.Log()) EXPECT_NE(entry.outcome, "200 tile");
+}
+
+// A tile source the control refuses, from the command line (a path with spaces, handed over whole)
+// or from the environment over the config file: one line naming it and where it was set, a message
+// box, and exit status 2 once the user dismisses it.
+TEST(AmbrelSettings, ARefusedTileSourceIsNamedInOneLineAndAMessageBoxAndEndsTheProgramWithStatus2) {
+  ScratchFolder config;
+  ASSERT_EQ(::mkdir(config.File("ambrel").c_str(), 0700), 0);
+  std::ofstream(config.File("ambrel/ambrel.conf")) << "# mine\nzoom = 3\ntiles = mbtiles:/from-the-file.mbtiles\n";
+  const std::string missing = config.File("my maps/\"world\" map.mbtiles");
+  struct Case {
+    Settings environment;
+    std::vector<std::string> arguments;
+    std::string line;
+  };
+  const Case cases[] = {
+      {{{"AMBREL_TILES", "mbtiles:/from-env.mbtiles"}},
+       {"--tiles", "mbtiles:" + missing},
+       "ambrel: cannot use the tiles 'mbtiles:" + missing + "': "},
+      {{{"AMBREL_TILES", "mbtiles:/from env.mbtiles"}},
+       {},
+       "ambrel: cannot use the tiles 'mbtiles:/from env.mbtiles' (from AMBREL_TILES): "},
+  };
+  for (const Case& c : cases) {
+    Settings environment = c.environment;
+    environment["XDG_CONFIG_HOME"] = config.Path();
+    AmbrelProcess app(environment, c.arguments);
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+          const ScreenImage box(app.Screenshot("message-box"));
+          return box.Count(20, 100, 220, 200, IsDark) > 20;
+        },
+        AmbrelProcess::kStartTimeoutMs))
+        << app.Stderr();
+    app.Input("key return");
+    ASSERT_EQ(app.WaitForExit(), 2) << app.Stderr();
+    std::vector<std::string> refusals;
+    for (const std::string& line : Lines(app.Stderr())) {
+      if (line.rfind("ambrel: cannot", 0) == 0) refusals.push_back(line);
+    }
+    ASSERT_EQ(refusals.size(), 1u) << app.Stderr();
+    EXPECT_EQ(refusals[0].rfind(c.line, 0), 0u) << refusals[0];
+    EXPECT_EQ(app.CountLines("ambrel: " + config.File("ambrel/ambrel.conf") + ":2: unknown setting 'zoom', ignored"), 1u)
+        << app.Stderr();
+  }
 }
 
 TEST(AmbrelLayout, OnAScreen241WideTheButtonsAre80WideAndTheLastColumnStaysBare) {

@@ -42,7 +42,7 @@ bool WaitUntilImpl(bool (*check)(void*), void* context, int timeoutMs) {
 
 const char* AmbrelProcess::ExecutablePath() { return ORVAN_AMBREL_PATH; }
 
-AmbrelProcess::AmbrelProcess(const Settings& environment) {
+AmbrelProcess::AmbrelProcess(const Settings& environment, const std::vector<std::string>& arguments) {
   inputPath_ = folder_.File("input");
   stderrPath_ = folder_.File("stderr");
   std::ofstream(inputPath_).close();
@@ -71,13 +71,16 @@ AmbrelProcess::AmbrelProcess(const Settings& environment) {
   envp.push_back(nullptr);
 
   std::string program = ExecutablePath();
-  char* argv[] = {program.data(), nullptr};
+  std::vector<std::string> words = arguments;
+  std::vector<char*> argv = {program.data()};
+  for (std::string& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, stderrPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   posix_spawn_file_actions_adddup2(&actions, STDERR_FILENO, STDOUT_FILENO);
-  const int rc = posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv, envp.data());
+  const int rc = posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   if (rc != 0) {
     throw std::runtime_error(std::string("cannot start ambrel: ") + std::strerror(rc));

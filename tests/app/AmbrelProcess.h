@@ -8,6 +8,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "tests/support/TempFolder.h"
 
@@ -22,9 +23,14 @@ class AmbrelProcess {
 
   static const char* ExecutablePath();
 
-  // Starts ambrel headless on a fresh input file, with `environment` added (a value of "" unsets).
-  // Its XDG_RUNTIME_DIR (where running copies find each other) is its own work folder unless given.
-  explicit AmbrelProcess(const Settings& environment = Settings{});
+  // The tile source the tests' tile server stands behind (through http_proxy).
+  static std::vector<std::string> DefaultArguments() { return {"--tiles", "default"}; }
+
+  // Starts ambrel headless on a fresh input file, with `environment` added (a value of "" unsets)
+  // and `arguments` on its command line. Its XDG_RUNTIME_DIR (where running copies find each other)
+  // is its own work folder unless given.
+  explicit AmbrelProcess(const Settings& environment = Settings{},
+                         const std::vector<std::string>& arguments = DefaultArguments());
   ~AmbrelProcess();  // kills the program if it still runs
   AmbrelProcess(const AmbrelProcess&) = delete;
   AmbrelProcess& operator=(const AmbrelProcess&) = delete;

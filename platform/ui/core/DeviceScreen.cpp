@@ -8,6 +8,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/kernel/CommandLine.h"
 #include "platform/kernel/WideText.h"
 #include "platform/ui/DeviceScreen.h"
 #include "platform/ui/core/Compositor.h"
@@ -191,12 +192,13 @@ int RunProgram(int argc, char** argv, WinMainFunction winMain) {
     std::fprintf(stderr, "orvan: no display could start (ORVAN_BACKEND=%s)\n", Settings().backend.c_str());
     return 2;
   }
-  std::string arguments;
+  // One line, each argument quoted as the device quotes them, so that SplitCommandLine gives the
+  // program back exactly its arguments (spaces and quotation marks included).
+  std::u16string commandLine;
   for (int i = 1; i < argc; ++i) {
-    if (i > 1) arguments += ' ';
-    arguments += argv[i];
+    if (i > 1) commandLine += u' ';
+    commandLine += QuoteCommandLineArgument(Utf8ToUtf16(argv[i]));
   }
-  std::u16string commandLine = Utf8ToUtf16(arguments);
   int result = 0;
   {
     RunTimer timer(Settings().runMs);
