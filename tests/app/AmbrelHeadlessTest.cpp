@@ -431,7 +431,7 @@ TEST_F(AmbrelHeadless, ServerThatAnswersOnlyErrorsAndResetsLeavesAProgramThatAns
 // or from the environment over the config file: one line naming it and where it was set, a message
 // box, and exit status 2 once the user dismisses it.
 TEST(AmbrelSettings, ARefusedTileSourceIsNamedInOneLineAndAMessageBoxAndEndsTheProgramWithStatus2) {
-  ScratchFolder config;
+  TempFolder config;
   ASSERT_EQ(::mkdir(config.File("ambrel").c_str(), 0700), 0);
   std::ofstream(config.File("ambrel/ambrel.conf")) << "# mine\nzoom = 3\ntiles = mbtiles:/from-the-file.mbtiles\n";
   const std::string missing = config.File("my maps/\"world\" map.mbtiles");

@@ -10,7 +10,7 @@
 #include "platform/kernel/CommandLine.h"
 #include "platform/kernel/ProcessEnvironment.h"
 #include "platform/kernel/WideText.h"
-#include "tests/support/ScratchFolder.h"
+#include "tests/support/TempFolder.h"
 
 using namespace std::string_literals;
 
@@ -69,7 +69,7 @@ TEST(ProcessEnvironment, TheModulePathIsThisExecutableAndIsCutToTheBuffer) {
 }
 
 TEST(ProcessEnvironment, SmallFilesAreReadWholeAndAnythingElseIsRefusedWithoutWaiting) {
-  ScratchFolder folder;
+  TempFolder folder;
   const std::string file = folder.File("ambrel.conf");
   std::ofstream(file, std::ios::binary) << "tiles = default\n\0x"s;
   std::string bytes;
