@@ -264,6 +264,41 @@ TEST_F(AmbrelHeadless, ADragReleasedOverTheTaskBarMovesTheMapAndTheNextDragConti
   ASSERT_EQ(app.WaitForExit(), 0);
 }
 
+// With nothing configured Ambrel shows the world map built beside it, offline: sea and land in
+// the map's colours, the attribution that names the data, and no request to any server.
+TEST_F(AmbrelHeadless, WithNothingConfiguredTheWorldMapBesideTheProgramShowsWithItsAttribution) {
+  TempFolder user("ambrel-user");
+  AmbrelProcess app(Settings{{"AMBREL_TILES", ""}, {"AMBREL_CONTACT", ""}, {"HOME", user.Path()},
+                             {"XDG_CONFIG_HOME", user.Path()}},
+                    {});
+  constexpr Rgb kSea{170, 211, 223}, kLand{242, 239, 233};
+  std::unique_ptr<ScreenImage> shot;
+  auto count = [&](Rgb colour) {
+    return shot->Count(1, kMapTop + 1, kScreenWidth - 1, kMapBottom - 14, [&](Rgb c) { return c == colour; });
+  };
+  const bool shown = WaitUntil(
+      [&] {
+        const std::string path = app.Screenshot("world");
+        if (path.empty()) return false;
+        shot = std::make_unique<ScreenImage>(path);
+        return count(kSea) > 2000 && count(kLand) > 2000;
+      },
+      AmbrelProcess::kStartTimeoutMs);
+  ASSERT_TRUE(shown) << (shot ? std::to_string(count(kSea)) + " sea, " + std::to_string(count(kLand)) + " land pixels"
+                              : std::string("no screenshot"))
+                     << "\n" << app.Stderr();
+  // "Natural Earth" in grey text on the light box at the map's bottom-right corner.
+  EXPECT_GT(shot->Count(kScreenWidth - 90, kMapBottom - 14, kScreenWidth - 1, kMapBottom - 1,
+                        [](Rgb c) { return c.r < 160 && c.g < 160 && c.b < 160; }),
+            40);
+  EXPECT_GT(shot->Count(kScreenWidth - 90, kMapBottom - 14, kScreenWidth - 1, kMapBottom - 1,
+                        [](Rgb c) { return c == Rgb{245, 245, 245}; }),
+            100);
+  EXPECT_EQ(server.Log().size(), 0u) << "the world map needs no network";
+  app.Input("key ctrl+q");
+  ASSERT_EQ(app.WaitForExit(), 0) << app.Stderr();
+}
+
 // The About dialog covers the screen below the task bar and shows the program's icon, whose pin is
 // the only red on Ambrel's screens.
 bool ShowsAboutDialog(const ScreenImage& shot) {

@@ -32,14 +32,7 @@ fi
 mv "$prefix" "$work/moved"
 prefix=$work/moved
 map=$prefix/share/orvanmap/world.mbtiles
-if [[ ! -f "$map" ]]; then
-  # The build made no world map: an empty MBTiles file stands in, so that the look-up is still tried.
-  echo "note: no world map is installed; an empty MBTiles file stands in for it"
-  mkdir -p "$(dirname "$map")"
-  sqlite3 "$map" "CREATE TABLE metadata (name TEXT, value TEXT);
-                  CREATE TABLE tiles (zoom_level INTEGER, tile_column INTEGER, tile_row INTEGER, tile_data BLOB);" ||
-    fail "cannot make a stand-in world map"
-fi
+[[ -s "$map" ]] || fail "the world map is not installed at $map"
 
 # A private device and user: nothing configured, nothing found of this machine's user, and the
 # proxy a loopback port nobody listens on (nothing may leave the machine).

@@ -9,6 +9,21 @@
 
 namespace {
 bool stylusDown = false;  // under the window system's lock
+// The window the latest stylus-down went to, while the stylus touches (under the lock).
+HWND pressWindow = nullptr;
+
+// Input is routed when it arrives, but a window takes the capture only when its thread handles
+// the stylus-down. Until then the moves and the lift that follow go where the down went, as if
+// routed when that window's thread reads them: a drag that leaves the window at once, before its
+// thread has run, still reaches the window that will capture it.
+Window* DownStillQueued(WindowSystem& ws) {
+  Window* window = pressWindow != nullptr ? ws.Find(pressWindow) : nullptr;
+  if (window == nullptr || window->destroying) return nullptr;
+  MessageRing& posted = window->queue->posted;
+  for (size_t i = 0; i < posted.size(); ++i)
+    if (posted[i].hwnd == pressWindow && posted[i].message == WM_LBUTTONDOWN) return window;
+  return nullptr;
+}
 
 void NoteStylus(int32_t x, int32_t y) {
   lastStylusPosition.store(int64_t((uint64_t(uint32_t(x)) << 32) | uint32_t(y)), std::memory_order_relaxed);
@@ -55,6 +70,8 @@ void PostStylus(UINT message, int32_t x, int32_t y) {
       stylusDown = false;
     }
     Window* target = ws.capture;
+    if (target == nullptr && message != WM_LBUTTONDOWN) target = DownStillQueued(ws);
+    if (message == WM_LBUTTONUP || message == WM_LBUTTONDOWN) pressWindow = nullptr;
     if (target == nullptr) {
       if (y < TaskBarHeight()) {
         if (message != WM_LBUTTONDOWN) return;
@@ -73,6 +90,7 @@ void PostStylus(UINT message, int32_t x, int32_t y) {
       Window* top = WindowSystem::TopLevelOf(target);
       if (message == WM_LBUTTONDOWN && ws.foreground != top && CanActivate(*top)) activate = ToHandle(top);
     }
+    if (message == WM_LBUTTONDOWN) pressWindow = ToHandle(target);
     const POINT origin = WindowSystem::ClientOriginOnScreen(*target);
     const LPARAM where = MAKELPARAM(WORD(int16_t(x - origin.x)), WORD(int16_t(y - origin.y)));
     const WPARAM buttons = message == WM_LBUTTONUP ? 0 : MK_LBUTTON;
