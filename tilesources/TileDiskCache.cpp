@@ -169,7 +169,7 @@ TileDiskCache::TileDiskCache(std::string path, int64_t maxBytes)
       maxBytes_(maxBytes),
       pool_(path_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, kStatements, kConnectionSetup) {}
 
-TileDiskCache::~TileDiskCache() { FlushTouches(); }
+TileDiskCache::~TileDiskCache() { FlushTouches(kCloseLimitMs); }
 
 TileDiskCache::OpenResult TileDiskCache::Open(const std::string& path, const std::string& description,
                                               int64_t maxBytes) {
@@ -257,7 +257,7 @@ std::optional<CachedTile> TileDiskCache::Get(int32_t z, int32_t x, int32_t y, st
       if (touches_.size() < kMaxPendingTouches) touches_.push_back({z, x, y});
       batchFull = touches_.size() >= kTouchBatch;
     }
-    if (batchFull) FlushTouches();
+    if (batchFull) FlushTouches(kWriteLimitMs);
   }
   return tile;
 }
@@ -281,10 +281,10 @@ bool TileDiskCache::RecordTouches(SqliteConnection& db, const std::vector<Touch>
 }
 
 // Uses are hints: a batch that cannot be written (a busy or full file) is dropped.
-void TileDiskCache::FlushTouches() {
+void TileDiskCache::FlushTouches(int limitMs) {
   const std::vector<Touch> touches = TakeTouches();
   if (touches.empty()) return;
-  Write(nullptr, [&](SqliteConnection& db) {
+  Write(nullptr, limitMs, [&](SqliteConnection& db) {
     return Run(db.Statement(kBegin)) && RecordTouches(db, touches) && Run(db.Statement(kCommit));
   });
 }
@@ -322,7 +322,7 @@ bool TileDiskCache::Evict(SqliteConnection& db) {
 }
 
 template <typename Body>
-bool TileDiskCache::Write(std::string* error, Body body) {
+bool TileDiskCache::Write(std::string* error, int limitMs, Body body) {
   std::lock_guard<std::mutex> lock(writeMutex_);
   std::string problem;
   SqlitePool::Lease db = pool_.Acquire(&problem);
@@ -330,11 +330,12 @@ bool TileDiskCache::Write(std::string* error, Body body) {
     Tell(error, problem);
     return false;
   }
-  db->SetTimeLimit(kWriteLimitMs);
+  db->SetTimeLimit(limitMs);
   if (body(*db)) return true;
   // What failed, before the roll-back replaces SQLite's message with its own.
-  problem = db->OutOfTime() ? "the cache file was busy for more than " + std::to_string(kWriteLimitMs) + " ms"
+  problem = db->OutOfTime() ? "the cache file was busy for more than " + std::to_string(limitMs) + " ms"
                             : sqlite3_errmsg(db->db());
+  db->SetTimeLimit(0);  // the roll-back itself must not be stopped
   if (!sqlite3_get_autocommit(db->db())) Run(db->Statement(kRollback));
   Tell(error, problem);
   return false;
@@ -342,7 +343,7 @@ bool TileDiskCache::Write(std::string* error, Body body) {
 
 bool TileDiskCache::Put(int32_t z, int32_t x, int32_t y, const CachedTile& tile, std::string* error) {
   const std::vector<Touch> touches = TakeTouches();
-  return Write(error, [&](SqliteConnection& db) {
+  return Write(error, kWriteLimitMs, [&](SqliteConnection& db) {
     if (!Run(db.Statement(kBegin))) return false;
     if (!RecordTouches(db, touches)) return false;
     sqlite3_stmt* oldSize = db.Statement(kStoredBytesOf);
@@ -372,7 +373,7 @@ bool TileDiskCache::Put(int32_t z, int32_t x, int32_t y, const CachedTile& tile,
 
 bool TileDiskCache::Refresh(int32_t z, int32_t x, int32_t y, int64_t freshUntilMs, const std::string& etag,
                             const std::string& lastModified, std::string* error) {
-  return Write(error, [&](SqliteConnection& db) {
+  return Write(error, kWriteLimitMs, [&](SqliteConnection& db) {
     sqlite3_stmt* refresh = db.Statement(kRefresh);
     BindPosition(refresh, z, x, y);
     sqlite3_bind_int64(refresh, 4, freshUntilMs);

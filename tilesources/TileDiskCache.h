@@ -51,6 +51,9 @@ class TileDiskCache {
   static constexpr int kOpenLimitMs = 1000;
   static constexpr int kReadLimitMs = 1000;
   static constexpr int kWriteLimitMs = 2000;
+  // Recording the waiting uses when the cache closes, which may be on a GUI thread: uses are
+  // hints, so a busy file loses them rather than holding that thread.
+  static constexpr int kCloseLimitMs = 20;
 
   struct OpenResult {
     std::unique_ptr<TileDiskCache> cache;
@@ -59,7 +62,7 @@ class TileDiskCache {
   // Opens the file, or makes it (older files of this kind gain the new columns). `description` goes
   // into a new file's metadata; `maxBytes` bounds what this process keeps in it.
   static OpenResult Open(const std::string& path, const std::string& description, int64_t maxBytes);
-  ~TileDiskCache();  // records the uses still waiting, within the write time limit
+  ~TileDiskCache();  // records the uses still waiting, within kCloseLimitMs
 
   // Rows are counted from the north, as in tile URLs. nullopt: not cached (or unreadable: `error`).
   std::optional<CachedTile> Get(int32_t z, int32_t x, int32_t y, std::string* error = nullptr);
@@ -80,14 +83,14 @@ class TileDiskCache {
     int32_t z, x, y;
   };
   TileDiskCache(std::string path, int64_t maxBytes);
-  // Runs body(connection) as this object's only writer within the write time limit; false with
-  // `error` when it returns false.
+  // Runs body(connection) as this object's only writer within `limitMs`; false with `error` when
+  // it returns false.
   template <typename Body>
-  bool Write(std::string* error, Body body);
+  bool Write(std::string* error, int limitMs, Body body);
   // Records the waiting uses on `db`, inside the caller's transaction.
   bool RecordTouches(SqliteConnection& db, const std::vector<Touch>& touches);
   std::vector<Touch> TakeTouches();
-  void FlushTouches();
+  void FlushTouches(int limitMs);
   // Inside a write transaction: removes least recently used tiles until the total is below the
   // bound's low mark, when it is above the bound.
   bool Evict(SqliteConnection& db);
