@@ -97,6 +97,10 @@ int32_t OMMapViewSetEventHandler(OMMapView* view, EventHandler handler, uint32_t
  *   "mbtiles:PATH"       an MBTiles file, read only and offline;
  *   "upstream:TEMPLATE"  a tile service, http:// or https:// with {z}, {x} and {y}, and optionally
  *                        {s} with its subdomains ("{s:a,b,c}"); needs OMMapViewSetTileContact first.
+ *                        Tiles are kept in a disk cache shared with the user's other programs
+ *                        ($XDG_CACHE_HOME or ~/.cache, then orvanmap; at most 256 MiB per service,
+ *                        least recently used tiles removed first); a cache that cannot be opened
+ *                        is not an error: the tiles are then fetched every time.
  * Returns 1, drops the tiles held and redraws; downloads of the old source are cancelled without
  * waiting for them. Returns 0 and keeps the current source on any error, with a one-line reason
  * from OMMapViewGetLastError. A file is opened and checked before this returns, within a bound of

@@ -129,26 +129,24 @@ OpenedSource OpenSource(const SourceSpec& spec, const SourceSettings& settings) 
       }
       const UpstreamTemplate pattern = *UpstreamTemplate::FromText(spec.argument).value;
       const std::string cacheDir = settings.cacheDir.empty() ? DefaultCacheDir() : settings.cacheDir;
+      std::unique_ptr<TileDiskCache> cache;
+      std::string noCache;
       if (cacheDir.empty()) {
-        opened.error = "no folder for the tile cache: set XDG_CACHE_HOME or HOME";
-        return opened;
+        noCache = "no folder for it: set XDG_CACHE_HOME or HOME";
+      } else if (const std::string folderError = MakeFolders(cacheDir); !folderError.empty()) {
+        noCache = "its folder " + folderError;
+      } else {
+        TileDiskCache::OpenResult file =
+            TileDiskCache::Open(cacheDir + "/upstream-" + TemplateHash(pattern.Text()) + ".mbtiles",
+                                "tiles of " + pattern.Text() + ", cached by " + settings.program, settings.cacheMaxBytes);
+        cache = std::move(file.cache);
+        noCache = file.error;
       }
-      const std::string folderError = MakeFolders(cacheDir);
-      if (!folderError.empty()) {
-        opened.error = "tile cache folder " + folderError;
-        return opened;
-      }
-      TileDiskCache::OpenResult cache =
-          TileDiskCache::Open(cacheDir + "/upstream-" + TemplateHash(pattern.Text()) + ".mbtiles",
-                              "tiles of " + pattern.Text() + ", cached by " + settings.program);
-      if (!cache.cache) {
-        opened.error = cache.error;
-        return opened;
-      }
+      if (!cache) opened.note = OneLine("upstream " + pattern.Text() + " works without a disk cache: " + noCache);
       auto client = std::make_unique<UpstreamClient>(UpstreamUserAgent(settings.program, settings.contact),
                                                      settings.upstreamConnections);
-      opened.source = std::make_unique<UpstreamSource>(pattern, std::move(cache.cache), std::move(client),
-                                                       settings.upstreamConnections);
+      opened.source = std::make_unique<UpstreamSource>(pattern, std::move(cache), std::move(client),
+                                                       settings.upstreamConnections, OneLine(noCache));
       return opened;
     }
   }

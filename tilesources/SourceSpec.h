@@ -34,22 +34,30 @@ struct SourceSpecParse {
 // A word is a run of lower-case letters; what it means is the caller's to say.
 SourceSpecParse ParseSourceSpec(std::string_view text);
 
+// What one upstream's disk cache file may hold before its least recently used tiles are removed.
+inline constexpr int64_t kDefaultCacheMaxBytes = int64_t{256} << 20;
+
 struct SourceSettings {
   std::string program = "orvan-tileserver";  // names the program in the User-Agent and the cache
   std::optional<int> maxAgeSeconds;          // Cache-Control on the answers of a file source
   std::string contact;                       // goes into the upstream User-Agent; required for upstreams
   int upstreamConnections = 2;
   std::string cacheDir;  // where upstream disk caches live; empty: DefaultCacheDir()
+  int64_t cacheMaxBytes = kDefaultCacheMaxBytes;  // the bound of each upstream's disk cache file
 };
 
 struct OpenedSource {
   std::unique_ptr<TileSource> source;
   std::string error;  // one line, when there is no source
+  std::string note;   // one line, when the source works in a lesser way (an upstream without its disk cache)
 };
 
 // Opens an MBTiles or upstream source: reads and checks an MBTiles file (bounded in time), or opens
 // an upstream's disk cache (<cacheDir>/upstream-<hash of the template>.mbtiles, the folder made if
-// missing). A word is refused.
+// missing; bounded in time too). An upstream whose cache folder or file cannot be made or opened
+// (not writable, a file in the folder's place, a damaged file, no home folder) works without a
+// disk cache: its source is opened with `note` saying so, and its Describe() says so too. A word
+// is refused.
 OpenedSource OpenSource(const SourceSpec& spec, const SourceSettings& settings);
 
 // The User-Agent of upstream requests: program, version and contact.

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "tilesources/ContentTag.h"
+#include "tilesources/SourceSpec.h"
 #include "tilesources/TileImageFormat.h"
 
 namespace tilesources {
@@ -47,11 +48,25 @@ void UpstreamSource::BackOff(int status, const HeaderList& headers, int64_t nowM
   }
 }
 
+void UpstreamSource::NoteCacheFailure(bool writing, const std::string& error) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::string& first = writing ? writeFailure_ : readFailure_;
+    if (!first.empty()) return;
+    first = OneLine(error.empty() ? "unknown error" : error);
+  }
+  std::fprintf(stderr, "tile cache %s: %s failed (%s); tiles are served without it meanwhile\n", cache_->Path().c_str(),
+               writing ? "writing" : "reading", OneLine(error).c_str());
+}
+
 SourcedTile UpstreamSource::Fetch(const TilePosition& key) {
   const int64_t nowMs = WallClockMs();
-  std::string error;
-  std::optional<CachedTile> cached = cache_->Get(key.z, key.x, key.y, &error);
-  if (!error.empty()) std::fprintf(stderr, "tileserver: reading the tile cache: %s\n", error.c_str());
+  std::optional<CachedTile> cached;
+  if (cache_) {
+    std::string error;
+    cached = cache_->Get(key.z, key.x, key.y, &error);
+    if (!error.empty()) NoteCacheFailure(false, error);
+  }
   if (cached && nowMs < cached->freshUntilMs) return FromCache(*cached, "cached", nowMs);
   if (const int64_t leftMs = BackoffLeftMs(nowMs)) {
     if (cached) return FromCache(*cached, "stale", nowMs);
@@ -107,8 +122,9 @@ SourcedTile UpstreamSource::FetchFromUpstream(const TilePosition& key, const std
     renewed.etag = HeaderOr(reply.headers, "etag", cached->etag);
     renewed.lastModified = HeaderOr(reply.headers, "last-modified", cached->lastModified);
     std::string error;
-    if (!cache_->Refresh(key.z, key.x, key.y, renewed.freshUntilMs, renewed.etag, renewed.lastModified, &error))
-      std::fprintf(stderr, "tileserver: writing the tile cache: %s\n", error.c_str());
+    if (cache_ &&
+        !cache_->Refresh(key.z, key.x, key.y, renewed.freshUntilMs, renewed.etag, renewed.lastModified, &error))
+      NoteCacheFailure(true, error);
     return FromCache(renewed, "revalidated", nowMs);
   }
   if (status == 429 || status == 503) {
@@ -137,15 +153,23 @@ SourcedTile UpstreamSource::FetchFromUpstream(const TilePosition& key, const std
   fetched.lastModified = HeaderOr(reply.headers, "last-modified", "");
   fetched.freshUntilMs = nowMs + policy.freshMs;
   std::string error;
-  if (policy.store && !cache_->Put(key.z, key.x, key.y, fetched, &error))
-    std::fprintf(stderr, "tileserver: writing the tile cache: %s\n", error.c_str());
+  if (cache_ && policy.store && !cache_->Put(key.z, key.x, key.y, fetched, &error)) NoteCacheFailure(true, error);
   return FromCache(fetched, "fetched", nowMs);
 }
 
 std::string UpstreamSource::Describe() const {
   return "upstream " + pattern_.Text() + ", at most " + std::to_string(connections_) + " connection" +
          (connections_ == 1 ? "" : "s") + " to " + pattern_.Origin() + ", User-Agent \"" + client_->UserAgent() +
-         "\", disk cache " + cache_->Path();
+         "\", " + CacheState();
+}
+
+std::string UpstreamSource::CacheState() const {
+  if (!cache_) return "no disk cache (" + noCacheReason_ + ")";
+  std::string state = "disk cache " + cache_->Path() + " (at most " + std::to_string(cache_->MaxBytes() >> 20) + " MiB)";
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!readFailure_.empty()) state += "; reading it failed: " + readFailure_;
+  if (!writeFailure_.empty()) state += "; writing it failed, tiles are not kept: " + writeFailure_;
+  return state;
 }
 
 }  // namespace tilesources

@@ -9,6 +9,11 @@
 // - when the upstream cannot be reached, a cached tile is served even when stale;
 // - any other status is passed on as itself, and an answer that is cut short or is no image
 //   becomes 502 (504 after a time-out), never a 200.
+//
+// The disk cache is optional: without one (its folder or file could not be made or opened) every
+// tile is fetched, and the reason is part of Describe(). A cache that fails to read or write (a
+// full disk) costs only the caching: the tile is answered from memory, and the first failure of
+// each kind is written to stderr once and kept for Describe().
 #pragma once
 
 #include <condition_variable>
@@ -33,9 +38,14 @@ class UpstreamSource final : public TileSource {
   // The longest wait a Retry-After may ask for.
   static constexpr int64_t kMaxBackoffMs = int64_t{24} * 3600 * 1000;
 
+  // `cache` may be null, with `noCacheReason` saying why (one line).
   UpstreamSource(UpstreamTemplate pattern, std::unique_ptr<TileDiskCache> cache, std::unique_ptr<UpstreamClient> client,
-                 int connections)
-      : pattern_(std::move(pattern)), cache_(std::move(cache)), client_(std::move(client)), connections_(connections) {}
+                 int connections, std::string noCacheReason = "")
+      : pattern_(std::move(pattern)),
+        cache_(std::move(cache)),
+        client_(std::move(client)),
+        connections_(connections),
+        noCacheReason_(std::move(noCacheReason)) {}
 
   SourcedTile Fetch(const TilePosition& key) override;
   std::string Describe() const override;
@@ -47,16 +57,22 @@ class UpstreamSource final : public TileSource {
   // The time left of a Retry-After wait, 0 when none.
   int64_t BackoffLeftMs(int64_t nowMs);
   void BackOff(int status, const HeaderList& headers, int64_t nowMs);
+  // Keeps the first failure of the cache's reads (or writes) and writes it to stderr, once.
+  void NoteCacheFailure(bool writing, const std::string& error);
+  // "disk cache FILE (at most N MiB)" with the failures noted, or "no disk cache (why)".
+  std::string CacheState() const;
 
   const UpstreamTemplate pattern_;
   const std::unique_ptr<TileDiskCache> cache_;
   const std::unique_ptr<UpstreamClient> client_;
   const int connections_;
+  const std::string noCacheReason_;
 
-  std::mutex mutex_;
+  mutable std::mutex mutex_;
   std::map<Position, std::shared_future<SourcedTile>> fetching_;
   int64_t backoffUntilMs_ = 0;
   int backoffStatus_ = 0;
+  std::string readFailure_, writeFailure_;  // the first of each, guarded by mutex_
 };
 
 }  // namespace tilesources

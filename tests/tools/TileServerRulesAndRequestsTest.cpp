@@ -139,6 +139,23 @@ TEST(TileAddressText, TilePathsNeedWholeNumbersInsideTheLevel) {
   }
 }
 
+// Plain XYZ paths, so the server can stand in for any tile service a template names.
+TEST(TileAddressText, PlainXyzPathsNameLevelColumnAndRow) {
+  for (const char* path : {"/5/3/4.png", "/5/3/4", "/5/3/4.jpg", "/5/3/4.jpeg", "/5/3/4.webp", "/5/3/4.png?v=2"}) {
+    const TilePath p = ParseTilePath(path);
+    EXPECT_EQ(p.status, TilePathStatus::Ok) << path;
+    EXPECT_EQ(p.z * 10000 + p.x * 100 + p.y, 50304) << path;
+    EXPECT_FALSE(p.redirected) << path;
+  }
+  EXPECT_TRUE(ParseTilePath("/5/3/4.png?redirected=1").redirected);
+  EXPECT_EQ(ParseTilePath("/1/2/0.png").status, TilePathStatus::OutOfRange);
+  EXPECT_EQ(ParseTilePath("/31/0/0.png").status, TilePathStatus::OutOfRange);
+  for (const char* path : {"/", "/5/3", "/5/3/4/", "/5/3/4.gif", "/a/3/4.png", "/5//4.png", "//5/3/4.png",
+                           "/5/3/4.png.png", "/5/3/4/1.png", "/tiles/5/3/4.png", "/5/3/99999999999.png"}) {
+    EXPECT_EQ(ParseTilePath(path).status, TilePathStatus::NotATile) << path;
+  }
+}
+
 TEST(RequestHeads, ProxyAndOriginTargetsResolveToHostAndPath) {
   ClientRequest request;
   ASSERT_EQ(

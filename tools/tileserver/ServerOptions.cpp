@@ -109,6 +109,12 @@ ServerOptionsParse ParseServerOptions(int argc, const char* const* argv) {
         return result;
       }
       o.sourceSettings.cacheDir = std::string(value);
+    } else if (arg == "--disk-cache-mb") {
+      if (!ParseUnsigned(value, kMaxDiskCacheMegabytes, n) || n < 1) {
+        result.error = "--disk-cache-mb: 1 to " + std::to_string(kMaxDiskCacheMegabytes);
+        return result;
+      }
+      o.sourceSettings.cacheMaxBytes = static_cast<int64_t>(n) << 20;
     } else if (arg == "--max-age") {
       if (!ParseUnsigned(value, kMaxMaxAgeSeconds, n)) {
         result.error = "--max-age: seconds, 0 to " + std::to_string(kMaxMaxAgeSeconds);
@@ -163,7 +169,11 @@ Tile sources (one for each domain, chosen at start; what was read of each is pri
   --upstream-connections N  connections to an upstream at once, kept alive (default 2, the most
                             public tile services allow; 1 to 8)
   --cache-dir DIR           folder of the upstream disk caches (default $XDG_CACHE_HOME or
-                            ~/.cache, then orvan-tileserver); one MBTiles file per template
+                            ~/.cache, then orvanmap); one MBTiles file per template. A folder
+                            or file that cannot be used leaves the upstream without a disk
+                            cache, with a note on stderr at start
+  --disk-cache-mb N         bound of each disk cache file in MiB (default 256): past it the least
+                            recently used tiles are removed
   --max-age SECONDS         answers of synthetic and mbtiles sources carry Cache-Control: max-age
                             (default: no Cache-Control)
 Every tile answer carries an ETag; an If-None-Match (or If-Modified-Since) that still holds is

@@ -31,6 +31,7 @@ struct ServerOptionsParse {
 
 inline constexpr size_t kMaxCacheMegabytes = 4096;
 inline constexpr int kMaxUpstreamConnections = 8;
+inline constexpr size_t kMaxDiskCacheMegabytes = size_t{1} << 20;
 inline constexpr int kMaxMaxAgeSeconds = 365 * 24 * 3600;
 inline constexpr size_t kMaxContactLength = 200;
 // Read when --contact is not given, so that a contact set once reaches every start.

@@ -1,5 +1,6 @@
 #include "tools/tileserver/TileAddress.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "platform/kernel/DecimalText.h"
@@ -62,11 +63,50 @@ TileHost ClassifyHost(std::string_view host) {
   return result;
 }
 
+namespace {
+
+// "/Z/X/Y" with an optional image extension; false when the path is not of that form.
+bool ParseXyzPath(std::string_view path, TilePath& result) {
+  for (const std::string_view extension : {".png", ".jpg", ".jpeg", ".webp"}) {
+    if (path.size() > extension.size() && path.substr(path.size() - extension.size()) == extension) {
+      path.remove_suffix(extension.size());
+      break;
+    }
+  }
+  int32_t* const numbers[] = {&result.z, &result.x, &result.y};
+  for (int32_t* number : numbers) {
+    if (path.empty() || path.front() != '/') return false;
+    path.remove_prefix(1);
+    const std::string_view digits = path.substr(0, path.find('/'));
+    if (digits.empty() || !ParseInt32(digits, *number)) return false;
+    path.remove_prefix(digits.size());
+  }
+  return path.empty();
+}
+
+bool Inside(const TilePath& tile) {
+  if (tile.z < 0 || tile.z > kMaxZoom) return false;
+  const int64_t side = int64_t{1} << tile.z;
+  return tile.x >= 0 && tile.y >= 0 && tile.x < side && tile.y < side;
+}
+
+}  // namespace
+
 TilePath ParseTilePath(std::string_view path) {
   TilePath result;
   const size_t question = path.find('?');
-  if (path.substr(0, question) != kTilePath || question == std::string_view::npos) return result;
-  std::string_view query = path.substr(question + 1);
+  std::string_view query = question == std::string_view::npos ? std::string_view() : path.substr(question + 1);
+  if (path.substr(0, question) != kTilePath) {
+    if (!ParseXyzPath(path.substr(0, question), result)) return result;
+    for (size_t at = 0; at <= query.size();) {
+      const size_t amp = std::min(query.find('&', at), query.size());
+      result.redirected |= query.substr(at, amp - at) == kRedirectMarker;
+      at = amp + 1;
+    }
+    result.status = Inside(result) ? TilePathStatus::Ok : TilePathStatus::OutOfRange;
+    return result;
+  }
+  if (question == std::string_view::npos) return result;
   bool haveX = false, haveY = false, haveZ = false;
   bool numbersValid = true;
   while (!query.empty()) {
@@ -90,10 +130,7 @@ TilePath ParseTilePath(std::string_view path) {
     }
   }
   if (!haveX || !haveY || !haveZ || !numbersValid) return result;
-  const bool zoomValid = result.z >= 0 && result.z <= kMaxZoom;
-  const int64_t side = zoomValid ? (int64_t{1} << result.z) : 0;
-  const bool inside = zoomValid && result.x >= 0 && result.y >= 0 && result.x < side && result.y < side;
-  result.status = inside ? TilePathStatus::Ok : TilePathStatus::OutOfRange;
+  result.status = Inside(result) ? TilePathStatus::Ok : TilePathStatus::OutOfRange;
   return result;
 }
 

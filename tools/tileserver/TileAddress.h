@@ -1,5 +1,6 @@
 // What a tile request names: the server (world or regional, and its number 0-3 from the host
-// name "mtN.<domain>") and the tile's column, row and level from the path "/mt?...&x=&y=&z=".
+// name "mtN.<domain>") and the tile's column, row and level from the path "/mt?...&x=&y=&z=" or
+// "/Z/X/Y.png".
 #pragma once
 
 #include <cstdint>
@@ -45,8 +46,9 @@ const std::string& RegionalDomain();
 // Classifies a host name ("mt2.<domain>", optionally with ":port"); case-insensitive.
 TileHost ClassifyHost(std::string_view host);
 
-// Parses "/mt?v=..&hl=..&x=..&y=..&z=..". Any parameter order; x, y and z are required decimal
-// integers. OutOfRange when z is outside 0..kMaxZoom or x, y outside 0..2^z - 1.
+// Parses "/mt?v=..&hl=..&x=..&y=..&z=..", in any parameter order, or a plain XYZ path
+// "/Z/X/Y", "/Z/X/Y.png" (or .jpg, .jpeg, .webp) with an optional query. x, y and z are required
+// decimal integers. OutOfRange when z is outside 0..kMaxZoom or x, y outside 0..2^z - 1.
 TilePath ParseTilePath(std::string_view path);
 
 }  // namespace tileserver

@@ -41,6 +41,7 @@ OpenedSource OpenTileSource(const TileSourceChoice& choice, const SourceSettings
     return opened;
   }
   opened.source = std::make_unique<LibraryTileSource>(std::move(library.source));
+  opened.note = library.note;
   return opened;
 }
 

@@ -31,6 +31,7 @@ TileSourceChoiceParse ParseTileSourceChoice(std::string_view text);
 struct OpenedSource {
   std::unique_ptr<TileSource> source;
   std::string error;  // one line, when there is no source
+  std::string note;   // one line, when it works in a lesser way (an upstream without its disk cache)
 };
 
 // Opens the source: the synthetic tiles, or a library source (an MBTiles file read and checked,

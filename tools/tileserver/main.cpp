@@ -64,6 +64,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "tileserver: world tiles: %s\n", OneLine(sources.world->Describe()).c_str());
     std::fprintf(stderr, "tileserver: regional tiles: %s\n", OneLine(sources.regional->Describe()).c_str());
   }
+  for (const OpenedSource* opened : {&world, &regional})
+    if (!opened->note.empty()) std::fprintf(stderr, "tileserver: note: %s\n", opened->note.c_str());
   static TileResponder responder(rules, sources, options.latencyMs);
   static ControlApi control(rules, log, cache);
   static ConnectionHandler handler(responder, control, log);
