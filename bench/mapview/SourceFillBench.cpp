@@ -7,6 +7,7 @@
 //                   benchmark fails if one does.
 // way:0  from OMMapViewSetTileSource (the source opened again, the tiles held dropped) at the
 //        view's position; way:1  from OMMapViewSetCenter to the other of two places, nothing held.
+// BM_SetSourceOnly/source:N: the OMMapViewSetTileSource call alone, without a position.
 //
 // Each beside BM_Floor/source:N: the same tiles' blobs read from the same SQLite file through one
 // connection and one prepared statement, and decoded one after another on one thread by the
@@ -14,7 +15,10 @@
 // without; the control may use both cores, the floor uses one.
 #include <sqlite3.h>
 #include <stdlib.h>
+#include <sys/resource.h>
+#include <time.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -41,6 +45,7 @@ namespace {
 
 using bench::LoadCounter;
 using bench::Pump;
+using Clock = std::chrono::steady_clock;
 
 constexpr int32_t kClientWidth = 1024, kClientHeight = 768;
 constexpr int kLevel = 12;
@@ -106,15 +111,47 @@ std::string CheckFill(OMMapView* view, size_t expected) {
   return "";
 }
 
+// Where a fill's time went: in the call that starts it, waiting for the tiles, painting.
+struct FillPhases {
+  double callMs = 0, waitMs = 0, paintMs = 0;
+};
+
+double MsSince(Clock::time_point& from) {
+  const Clock::time_point now = Clock::now();
+  const double ms = std::chrono::duration<double, std::milli>(now - from).count();
+  from = now;
+  return ms;
+}
+
 // Starts a fill with `start`, waits for every tile's event and paints; "" or what went wrong.
 template <typename Start>
-std::string Fill(OMMapView* view, Start start) {
+std::string Fill(OMMapView* view, Start start, FillPhases* phases = nullptr) {
+  FillPhases ignored;
+  if (phases == nullptr) phases = &ignored;
   LoadCounter::Reset();
+  Clock::time_point at = Clock::now();
   if (!start()) return std::string("refused: ") + OMMapViewGetLastError(view);
+  phases->callMs += MsSince(at);
   const size_t expected = view->tileLayer.cache.Count();
   if (!LoadCounter::WaitFor(expected, kFillLimit)) return "not every tile came";
+  phases->waitMs += MsSince(at);
   UpdateWindow(view->window);
+  phases->paintMs += MsSince(at);
   return CheckFill(view, expected);
+}
+
+// CPU time of every thread of this process.
+double ProcessCpuMs() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+}
+
+// Page faults of this process that needed no disk: each is a page touched for the first time.
+double MinorFaults() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return double(usage.ru_minflt);
 }
 
 std::vector<TileAt> TilesHeld(OMMapView* view) {
@@ -219,6 +256,8 @@ void BM_Fill(benchmark::State& state) {
   const uint64_t requestsBefore = shared->server->Counters().requests;
   int next = 1;
   size_t tiles = 0;
+  FillPhases phases;
+  double cpuMs = 0, faults = 0;
   for (auto _ : state) {
     if (!problem.empty()) break;
     state.PauseTiming();
@@ -226,13 +265,27 @@ void BM_Fill(benchmark::State& state) {
     if (way == kMove) view->tileLayer.cache.Clear();  // nothing held: every tile comes from the source
     const Place place = shared->places[next];
     next = 1 - next;
+    const double cpuBefore = ProcessCpuMs(), faultsBefore = MinorFaults();
     state.ResumeTiming();
-    problem = Fill(view, [&] {
-      return way == kSetSource ? OMMapViewSetTileSource(view, spec.c_str()) != 0
-                               : OMMapViewSetCenter(view, place.latitude, place.longitude) != 0;
-    });
+    problem = Fill(
+        view,
+        [&] {
+          return way == kSetSource ? OMMapViewSetTileSource(view, spec.c_str()) != 0
+                                   : OMMapViewSetCenter(view, place.latitude, place.longitude) != 0;
+        },
+        &phases);
+    state.PauseTiming();
+    cpuMs += ProcessCpuMs() - cpuBefore;
+    faults += MinorFaults() - faultsBefore;
     tiles = view->tileLayer.cache.Count();
+    state.ResumeTiming();
   }
+  const double n = double(std::max<int64_t>(1, state.iterations()));
+  state.counters["call_ms"] = phases.callMs / n;
+  state.counters["wait_ms"] = phases.waitMs / n;
+  state.counters["paint_ms"] = phases.paintMs / n;
+  state.counters["cpu_ms"] = cpuMs / n;
+  state.counters["page_faults"] = faults / n;
   const uint64_t requests = shared->server->Counters().requests - requestsBefore;
   if (problem.empty() && source == kUpstream && requests != 0)
     problem = std::to_string(requests) + " requests reached the upstream while measured; the disk cache was not used";
@@ -245,6 +298,28 @@ void BM_Fill(benchmark::State& state) {
 BENCHMARK(BM_Fill)
     ->ArgsProduct({{kMBTiles, kUpstream}, {kSetSource, kMove}})
     ->ArgNames({"source", "way"})
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(20);
+
+// OMMapViewSetTileSource alone, on a view without a position (no tile is asked for): opening and
+// checking the file, which BM_Fill way:0 pays on every fill.
+void BM_SetSourceOnly(benchmark::State& state) {
+  OMMapView* view = MakeView();
+  const std::string spec = shared->Spec(int(state.range(0)));
+  for (auto _ : state) {
+    if (OMMapViewSetTileSource(view, spec.c_str()) == 0) {
+      state.SkipWithError(OMMapViewGetLastError(view));
+      break;
+    }
+  }
+  OMMapViewDestroy(view);
+  Pump();
+}
+BENCHMARK(BM_SetSourceOnly)
+    ->Arg(kMBTiles)
+    ->Arg(kUpstream)
+    ->ArgName("source")
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(20);
@@ -265,6 +340,8 @@ void BM_Floor(benchmark::State& state) {
   }
   std::string problem;
   int next = 1;
+  double bytes = 0;
+  const double cpuBefore = ProcessCpuMs(), faultsBefore = MinorFaults();
   for (auto _ : state) {
     for (const TileAt& tile : shared->tiles[next]) {
       sqlite3_bind_int(select, 1, kLevel);
@@ -275,13 +352,18 @@ void BM_Floor(benchmark::State& state) {
           !image.Decode(static_cast<const uint8_t*>(sqlite3_column_blob(select, 0)),
                         uint32_t(sqlite3_column_bytes(select, 0))))
         problem = "a tile could not be read or decoded";
+      bytes += sqlite3_column_bytes(select, 0);
       sqlite3_reset(select);
     }
     next = 1 - next;
     if (!problem.empty()) break;
   }
   if (!problem.empty()) state.SkipWithError(problem.c_str());
+  const double n = double(std::max<int64_t>(1, state.iterations()));
   state.counters["tiles"] = double(shared->tiles[0].size());
+  state.counters["cpu_ms"] = (ProcessCpuMs() - cpuBefore) / n;
+  state.counters["page_faults"] = (MinorFaults() - faultsBefore) / n;
+  state.counters["tile_kib"] = bytes / 1024 / n / double(std::max<size_t>(1, shared->tiles[0].size()));
   sqlite3_finalize(select);
   sqlite3_close(db);
 }
@@ -313,7 +395,11 @@ int main(int argc, char** argv) {
        {"BM_Fill/source:1/way:0/iterations:20/real_time", floors[1],
         "1024x768 fill from the upstream's disk cache, from SetTileSource, vs reading + decoding on one thread", 1.2},
        {"BM_Fill/source:1/way:1/iterations:20/real_time", floors[1],
-        "1024x768 fill from the upstream's disk cache, from SetCenter, vs reading + decoding on one thread", 1.2}});
+        "1024x768 fill from the upstream's disk cache, from SetCenter, vs reading + decoding on one thread", 1.2},
+       {"BM_SetSourceOnly/source:0/iterations:20/real_time", floors[0],
+        "SetTileSource(mbtiles) alone (open and check the file) vs reading + decoding a screen's tiles", 0},
+       {"BM_SetSourceOnly/source:1/iterations:20/real_time", floors[1],
+        "SetTileSource(upstream) alone (open the disk cache) vs reading + decoding a screen's tiles", 0}});
   const uint64_t asked = shared->server->Counters().requests;
   std::printf("upstream requests after the disk cache was filled: %llu (0 expected)\n",
               static_cast<unsigned long long>(asked));
