@@ -5,7 +5,8 @@
 
 namespace {
 
-void FreeSurface(HDC* dc, HBITMAP* oldBitmap) {
+void FreeSurface(HDC* dc, HBITMAP* oldBitmap, SizeCounts* size) {
+  *size = SizeCounts{0, 0};
   if (*dc == nullptr) return;
   HGDIOBJ bitmap = SelectObject(*dc, *oldBitmap);
   if (bitmap != nullptr) DeleteObject(bitmap);
@@ -17,10 +18,17 @@ void FreeSurface(HDC* dc, HBITMAP* oldBitmap) {
 // A memory surface of the layers' size compatible with the window's display. The window's context
 // is taken before the caller takes `lock`, so this thread never waits for the window system while
 // a download thread waits for the lock.
-void MakeSurface(HDC windowDC, int32_t width, int32_t height, HDC* dc, HBITMAP* oldBitmap) {
+void MakeSurface(HDC windowDC, int32_t width, int32_t height, HDC* dc, HBITMAP* oldBitmap, SizeCounts* size) {
   *dc = CreateCompatibleDC(windowDC);
   HBITMAP bitmap = CreateCompatibleBitmap(windowDC != nullptr ? windowDC : *dc, width, height);
   *oldBitmap = bitmap != nullptr ? static_cast<HBITMAP>(SelectObject(*dc, bitmap)) : nullptr;
+  *size = bitmap != nullptr ? SizeCounts{width, height} : SizeCounts{0, 0};
+}
+
+// Whether a layer's surface was made at the layers' present size (and can be kept).
+bool SurfaceFits(const OMMapView* view, HDC dc, const SizeCounts& size) {
+  return dc != nullptr && size.width == LayerWidth(view) && size.height == LayerHeight(view) && size.width > 0 &&
+         size.height > 0;
 }
 
 }  // namespace
@@ -32,8 +40,12 @@ int32_t RebuildMapLayer(OMMapView* view) {
   HDC windowDC = GetDC(view->window);
   {
     CriticalSectionLock guard(&view->lock);
-    FreeSurface(&view->mapDC, &view->mapOldBitmap);
-    MakeSurface(windowDC, LayerWidth(view), LayerHeight(view), &view->mapDC, &view->mapOldBitmap);
+    // A position change keeps the layers' size: the surface is kept and only cleared, sparing a
+    // new bitmap (and its first-touch page faults) on every move.
+    if (!SurfaceFits(view, view->mapDC, view->mapSize)) {
+      FreeSurface(&view->mapDC, &view->mapOldBitmap, &view->mapSize);
+      MakeSurface(windowDC, LayerWidth(view), LayerHeight(view), &view->mapDC, &view->mapOldBitmap, &view->mapSize);
+    }
     // One larger on the right and at the bottom: the null-pen rectangle leaves its last column and
     // row out, and a new bitmap is black, so a fill to the layer's own size would leave a black
     // line along the layer's far edges wherever no tile covers them (a failed tile, a pan).
@@ -44,11 +56,15 @@ int32_t RebuildMapLayer(OMMapView* view) {
 }
 
 int32_t RebuildPlaceholderLayer(OMMapView* view) {
+  // The grid starts at the layer's left-top whatever the position, so a layer of the same size
+  // already shows it.
+  if (SurfaceFits(view, view->placeholderDC, view->placeholderSize)) return 1;
   HDC windowDC = GetDC(view->window);
   {
     CriticalSectionLock guard(&view->lock);
-    FreeSurface(&view->placeholderDC, &view->placeholderOldBitmap);
-    MakeSurface(windowDC, LayerWidth(view), LayerHeight(view), &view->placeholderDC, &view->placeholderOldBitmap);
+    FreeSurface(&view->placeholderDC, &view->placeholderOldBitmap, &view->placeholderSize);
+    MakeSurface(windowDC, LayerWidth(view), LayerHeight(view), &view->placeholderDC, &view->placeholderOldBitmap,
+                &view->placeholderSize);
   }
   if (windowDC != nullptr) ReleaseDC(view->window, windowDC);
   // Only the GUI thread uses the placeholder layer (painting, rebuilding), so the grid is drawn
@@ -61,6 +77,6 @@ int32_t RebuildPlaceholderLayer(OMMapView* view) {
 
 void FreeLayers(OMMapView* view) {
   CriticalSectionLock guard(&view->lock);
-  FreeSurface(&view->mapDC, &view->mapOldBitmap);
-  FreeSurface(&view->placeholderDC, &view->placeholderOldBitmap);
+  FreeSurface(&view->mapDC, &view->mapOldBitmap, &view->mapSize);
+  FreeSurface(&view->placeholderDC, &view->placeholderOldBitmap, &view->placeholderSize);
 }

@@ -39,6 +39,8 @@ struct OMMapView {
   HBITMAP placeholderOldBitmap = nullptr;
   HDC mapDC = nullptr;
   HBITMAP mapOldBitmap = nullptr;
+  SizeCounts placeholderSize{0, 0};  // the sizes the two layers' bitmaps were made at
+  SizeCounts mapSize{0, 0};
   MapProjection* projection = nullptr;  // null until a map type is set; then &mercator
   MercatorProjection mercator;
   TileLayer tileLayer;

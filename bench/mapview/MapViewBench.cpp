@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "bench/BenchRatio.h"
+#include "bench/mapview/MapViewBenchSupport.h"
 #include "mapview/EncodedImage.h"
 #include "mapview/MapViewInternal.h"
 #include "mapview/OMMapView.h"
@@ -40,28 +41,8 @@ constexpr int kLatencies[] = {0, 100};
 // Level 12 around (37.43, 127.17): plenty of distinct tiles in every direction.
 constexpr double kLatitude = 37.433446, kLongitude = 127.173493, kZoom = 12.0;
 
-class LoadCounter {
- public:
-  static void Handler(OMMapView*, int32_t type, int32_t, int32_t, uint32_t) {
-    if (type != OMEventTypeMapLoaded) return;
-    std::lock_guard<std::mutex> guard(mutex_);
-    ++loaded_;
-    changed_.notify_all();
-  }
-  static void Reset() {
-    std::lock_guard<std::mutex> guard(mutex_);
-    loaded_ = 0;
-  }
-  static void WaitFor(size_t n) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [&] { return loaded_ >= n; });
-  }
-
- private:
-  static inline std::mutex mutex_;
-  static inline std::condition_variable changed_;
-  static inline size_t loaded_ = 0;
-};
+using bench::LoadCounter;
+using bench::Pump;
 
 struct Setup {
   Setup() {
@@ -81,14 +62,6 @@ struct Setup {
 Setup& Shared() {
   static Setup* setup = new Setup();
   return *setup;
-}
-
-void Pump() {
-  MSG message;
-  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
-  }
 }
 
 // A bordered control whose client area is `size`.
