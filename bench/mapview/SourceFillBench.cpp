@@ -36,6 +36,7 @@
 #include "mapview/OMMapView.h"
 #include "platform/ui/DeviceScreen.h"
 #include "projection/MercatorProjection.h"
+#include "tests/support/TempFolder.h"
 #include "tests/support/RawHttpConnection.h"
 #include "tests/support/TileServerFixture.h"
 #include "tests/tools/MBTilesTestFile.h"
@@ -68,7 +69,7 @@ struct TileAt {
 };
 
 struct Setup {
-  ScratchFolder folder;
+  TempFolder folder;
   std::unique_ptr<TileServer> server;
   HWND parent = nullptr;
   Place places[2]{};

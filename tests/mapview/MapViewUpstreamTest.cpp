@@ -7,7 +7,7 @@
 #include <filesystem>
 
 #include "tests/mapview/MapViewHarness.h"
-#include "tests/support/ScratchFolder.h"
+#include "tests/support/TempFolder.h"
 #include "tools/tileserver/TileAddress.h"
 #include "tools/tileserver/TileRenderer.h"
 
@@ -96,7 +96,7 @@ class UpstreamTiles : public MapViewTest {
     return asked;
   }
 
-  ScratchFolder cacheHome;
+  TempFolder cacheHome;
   EnvironmentValue cacheHomeSetting{"XDG_CACHE_HOME", cacheHome.Path()};
 
  private:

@@ -15,6 +15,7 @@
 #include <sstream>
 #include <thread>
 
+#include "tests/support/TempFolder.h"
 #include "tests/support/RawHttpConnection.h"
 #include "tests/support/TileServerFixture.h"
 #include "tests/tools/MBTilesTestFile.h"
@@ -55,7 +56,7 @@ std::unique_ptr<TileDiskCache> OpenCache(const std::string& path, int64_t maxByt
   return std::move(opened.cache);
 }
 
-std::vector<std::string> ScratchFolderNames(const std::string& path) {
+std::vector<std::string> FolderNames(const std::string& path) {
   std::vector<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(path)) names.push_back(entry.path().filename().string());
   return names;
@@ -80,7 +81,7 @@ void ExpectSound(const std::string& file, TileDiskCache& cache) {
 TEST(UpstreamDiskCache, PastItsBoundTheLeastRecentlyUsedTilesGoAndReadsNeverWrite) {
   constexpr size_t kTileSize = 3000;
   constexpr int64_t kCost = kTileSize + TileDiskCache::kRowOverheadBytes;
-  ScratchFolder folder;
+  TempFolder folder;
   const std::string file = folder.File("cache.mbtiles");
   auto cache = OpenCache(file, 12 * kCost);
   ASSERT_TRUE(cache);
@@ -119,7 +120,7 @@ TEST(UpstreamDiskCache, PastItsBoundTheLeastRecentlyUsedTilesGoAndReadsNeverWrit
 TEST(UpstreamDiskCache, TwoWritersOnOneFileAtOnceLoseNothing) {
   constexpr int kTilesEach = 150, kShared = 20;
   constexpr size_t kTileSize = 2000;
-  ScratchFolder folder;
+  TempFolder folder;
   const std::string file = folder.File("cache.mbtiles");
   auto first = OpenCache(file, tilesources::kDefaultCacheMaxBytes);
   auto second = OpenCache(file, tilesources::kDefaultCacheMaxBytes);
@@ -149,7 +150,7 @@ TEST(UpstreamDiskCache, TwoWritersOnOneFileAtOnceLoseNothing) {
 
 // Runs `body` with stderr going to a file, and returns what was written there.
 template <typename Body>
-std::string CaptureStderr(const ScratchFolder& folder, Body body) {
+std::string CaptureStderr(const TempFolder& folder, Body body) {
   std::fflush(stderr);
   const int saved = ::dup(2);
   const std::string path = folder.File("stderr.txt");
@@ -190,7 +191,7 @@ tilesources::OpenedSource OpenUpstream(TileServer& upstream, const std::string& 
 
 TEST(UpstreamDiskCache, ACacheThatCannotBeOpenedLeavesTheUpstreamServingWithoutIt) {
   TileServer upstream({"--max-age", "3600"});
-  ScratchFolder folder;
+  TempFolder folder;
   WriteWholeFile(folder.File("plain-file"), "not a folder\n");
   // The cache file's own name taken by a folder.
   const std::string taken = folder.File("taken");
@@ -198,7 +199,7 @@ TEST(UpstreamDiskCache, ACacheThatCannotBeOpenedLeavesTheUpstreamServingWithoutI
     const tilesources::OpenedSource probe = OpenUpstream(upstream, taken);
     ASSERT_TRUE(probe.source && probe.note.empty()) << probe.error << probe.note;
   }
-  for (const std::string& name : std::vector<std::string>(ScratchFolderNames(taken))) {
+  for (const std::string& name : std::vector<std::string>(FolderNames(taken))) {
     std::remove((taken + "/" + name).c_str());
     if (name.find("-wal") == std::string::npos && name.find("-shm") == std::string::npos)
       ASSERT_EQ(::mkdir((taken + "/" + name).c_str(), 0755), 0);
@@ -247,7 +248,7 @@ class SmallDisk {
 TEST(UpstreamDiskCache, AFullDiskCostsOnlyTheCachingAndIsNotedOnce) {
   constexpr int kTiles = 40;
   TileServer upstream({"--max-age", "3600"});
-  ScratchFolder folder;
+  TempFolder folder;
   SmallDisk disk(folder.File("disk"), "160k");
   if (!disk.Mounted()) GTEST_SKIP() << "cannot mount a small tmpfs to fill (" << disk.Why() << "); needs root";
   std::vector<tilesources::SourcedTile> tiles;
@@ -267,7 +268,7 @@ TEST(UpstreamDiskCache, AFullDiskCostsOnlyTheCachingAndIsNotedOnce) {
 
   // What did go in is whole, and the cache still serves it.
   std::string file;
-  for (const std::string& name : ScratchFolderNames(folder.File("disk/cache")))
+  for (const std::string& name : FolderNames(folder.File("disk/cache")))
     if (name.size() > 8 && name.substr(name.size() - 8) == ".mbtiles") file = folder.File("disk/cache/" + name);
   ASSERT_FALSE(file.empty());
   EXPECT_EQ(Single(file, "PRAGMA integrity_check"), "ok");
