@@ -6,6 +6,7 @@
 #include "app/AboutDialog.h"
 #include "app/MainWindowLayout.h"
 #include "app/MapEvents.h"
+#include "app/NoTilesNotice.h"
 #include "app/ResourceIds.h"
 #include "mapview/OMMapView.h"
 #include "platform/kernel/DebugOutput.h"
@@ -39,6 +40,7 @@ struct ShellState {
   HWND zoomInButton = nullptr;
   HWND zoomOutButton = nullptr;
   HWND homeButton = nullptr;
+  bool defaultSource = false;  // the control reads the default tile servers
   HWND menuBar = nullptr;  // null when the menu bar could not be created
   SHACTIVATEINFO activation{};
 };
@@ -115,12 +117,16 @@ bool ApplyTileSource(HWND window, const TileChoice& tiles) {
     RefuseSetting(window, "cannot use the contact '" + tiles.contact + "': " + OMMapViewGetLastError(shell.mapView));
     return false;
   }
-  if (OMMapViewSetTileSource(shell.mapView, tiles.spec.c_str())) return true;
+  if (OMMapViewSetTileSource(shell.mapView, tiles.spec.c_str())) {
+    shell.defaultSource = tiles.spec == "default";
+    return true;
+  }
   const std::string reason = OMMapViewGetLastError(shell.mapView);
   if (tiles.embedded) {
     OutputDebugStringW(Utf8ToUtf16("ambrel: the map installed with the program cannot be used (" + reason +
                                    "); using the default tile servers\n")
                            .c_str());
+    shell.defaultSource = true;
     return OMMapViewSetTileSource(shell.mapView, "default") != 0;
   }
   const std::string origin = tiles.origin == "--tiles" || tiles.origin.empty() ? "" : " (from " + tiles.origin + ")";
@@ -171,6 +177,7 @@ StartResult CreateMainWindow(HINSTANCE instance, int showCommand, const TileChoi
     }
     OMMapViewSetMap(shell.mapView, kMapType, kHomeLatitude, kHomeLongitude,
                     tiles.embedded ? kEmbeddedStartZoom : kStartZoom);
+    if (shell.defaultSource) WatchForTiles(window, layout.mapView);
   } else {
     MessageBoxW(window, u"Could not create OrvanMapLib object", u"Orvan.Map", MB_OK);
   }
@@ -194,6 +201,8 @@ LRESULT MainWindowProc(HWND window, UINT message, WPARAM first, LPARAM second) {
       shell.activation.cbSize = sizeof(SHACTIVATEINFO);
       return 0;
     case WM_COMMAND: return OnCommand(window, message, first, second);
+    case kMessageCheckTiles:
+    case kMessageTileCame: OnNoticeMessage(window, message); return 0;
     case WM_PAINT: {
       PAINTSTRUCT paint{};
       BeginPaint(window, &paint);

@@ -299,6 +299,27 @@ TEST_F(AmbrelHeadless, WithNothingConfiguredTheWorldMapBesideTheProgramShowsWith
   ASSERT_EQ(app.WaitForExit(), 0) << app.Stderr();
 }
 
+// The default tile servers out of reach (the proxy a closed port): after a few seconds a line over
+// the map says what to set, instead of an empty grid.
+TEST_F(AmbrelHeadless, WithNoTileReachableALineOverTheMapSaysWhatToSet) {
+  AmbrelProcess app(Settings{{"http_proxy", "http://127.0.0.1:9"}});
+  const int middle = (kMapTop + kMapBottom) / 2;
+  int dark = 0;
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        const std::string path = app.Screenshot("notice");
+        if (path.empty()) return false;
+        const ScreenImage shot(path);
+        dark = shot.Count(10, middle - 22, kScreenWidth - 10, middle + 22, IsDark);
+        return dark > 150;
+      },
+      AmbrelProcess::kStartTimeoutMs))
+      << dark << " dark pixels where the notice goes\n"
+      << app.Stderr();
+  app.Input("key ctrl+q");
+  ASSERT_EQ(app.WaitForExit(), 0) << app.Stderr();
+}
+
 // The About dialog covers the screen below the task bar and shows the program's icon, whose pin is
 // the only red on Ambrel's screens.
 bool ShowsAboutDialog(const ScreenImage& shot) {
