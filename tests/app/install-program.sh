@@ -10,6 +10,9 @@ build=$(cd "$1" && pwd)
 source_dir=$(cd "$2" && pwd)
 work=$(mktemp -d "${TMPDIR:-/tmp}/ambrel-install-program.XXXXXX")
 trap 'rm -rf "$work"' EXIT
+trap 'exit 129' HUP
+trap 'exit 130' INT
+trap 'exit 143' TERM
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 prefix=$work/prefix
@@ -49,6 +52,14 @@ ambrel || fail "the installed ambrel ended with status $? ($(cat "$work/err"))"
 grep -qxF "ambrel: tiles: mbtiles:$map (the map installed with the program)" "$work/err" ||
   fail "the installed ambrel did not take the map installed beside it: $(grep -v OMEvent "$work/err")"
 [[ -s "$work/shot.png" ]] || fail "the installed ambrel wrote no screenshot"
+# The world map shows: the build tree's ambrel, whose screen the headless suite checks for the map's
+# land, sea and attribution, shows exactly the same screen with the same settings.
+mv "$work/shot.png" "$work/installed.png"
+env -u AMBREL_TILES -u AMBREL_CONTACT -u no_proxy HOME="$work/home" XDG_CONFIG_HOME="$work/config" \
+  XDG_CACHE_HOME="$work/cache" XDG_RUNTIME_DIR="$work/runtime" http_proxy=http://127.0.0.1:9 \
+  ORVAN_BACKEND=headless ORVAN_RUN_MS=2000 ORVAN_SCREENSHOT="$work/built.png" "$build/app/ambrel" \
+  >"$work/out" 2>"$work/err" || fail "the built ambrel ended with status $?"
+cmp -s "$work/installed.png" "$work/built.png" || fail "the installed ambrel's screen is not the built one's world map"
 
 ambrel --tiles mbtiles:/nonexistent/map.mbtiles && fail "a missing MBTiles file was accepted" || status=$?
 [[ $status -eq 2 ]] || fail "a missing MBTiles file gave status $status, not 2"
