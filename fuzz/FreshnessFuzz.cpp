@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "tools/tileserver/ContentTag.h"
+#include "tilesources/ContentTag.h"
 #include "tilesources/HttpFreshness.h"
 #include "tools/tileserver/TileResponder.h"
 
