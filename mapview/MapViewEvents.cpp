@@ -17,3 +17,7 @@ void SetEventPair(OMMapView* view, EventHandler handler, uint32_t userData) {
   view->eventHandler = handler;
   view->userData = userData;
 }
+
+void NotifyViewChanged(OMMapView* view) {
+  if (view->viewChangedHandler != nullptr) view->viewChangedHandler(view, view->viewChangedUserData);
+}

@@ -10,3 +10,6 @@ void FireEvent(OMMapView* view, int32_t type);
 
 // Stores the handler (null: no events) and the user data for every later event.
 void SetEventPair(OMMapView* view, EventHandler handler, uint32_t userData);
+
+// Calls the view-changed handler, if one is set, with the view and its user data. GUI thread only.
+void NotifyViewChanged(OMMapView* view);

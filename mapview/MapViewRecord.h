@@ -66,6 +66,10 @@ struct OMMapView {
   int32_t lastX = 0;
   int32_t lastY = 0;
 
+  // The view-changed callback and its user data (GUI thread only).
+  OMViewChangedHandler viewChangedHandler = nullptr;
+  void* viewChangedUserData = nullptr;
+
   // Tile sources (GUI thread only): the spec in force, the operator contact for upstream sources,
   // the attribution drawn at the bottom-right corner (the application's, else the source's), and
   // the reason the latest failed call failed.

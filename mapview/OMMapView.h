@@ -89,6 +89,44 @@ int32_t OMMapViewZoomOut(OMMapView* view);
 /* Stores the event handler (null: no events) and the user data handed back with every event. */
 int32_t OMMapViewSetEventHandler(OMMapView* view, EventHandler handler, uint32_t userData);
 
+/* ---- Position queries ----
+ * The functions below return 0 and write nothing for a null view or a null result pointer, and
+ * before OMMapViewSetMap has succeeded. "Shown" means what the window shows at this moment: the
+ * committed position moved by a pan not yet folded into it and by a drag in progress. */
+
+/* The position shown at the window's centre, in degrees. While the zoom has no tile level: the
+ * stored centre. */
+int32_t OMMapViewGetCenter(OMMapView* view, double* latitude, double* longitude);
+
+/* The zoom, as last set. */
+int32_t OMMapViewGetZoom(OMMapView* view, double* zoom);
+
+/* The position (degrees) of the north-west corner of the pixel shown at the control's client
+ * point (x, y); points outside the window are allowed. 0 also while the zoom has no tile level. */
+int32_t OMMapViewPointToLatLon(OMMapView* view, int32_t x, int32_t y, double* latitude, double* longitude);
+
+/* The client point at which a position is shown (it may lie outside the window); the inverse of
+ * OMMapViewPointToLatLon within one pixel. 0 also while the zoom has no tile level, for NaN or
+ * infinity, and for a position whose point does not fit 32 bits. */
+int32_t OMMapViewLatLonToPoint(OMMapView* view, double latitude, double longitude, int32_t* x, int32_t* y);
+
+/* Shows the box from (south, west) to (north, east), degrees, at the deepest zoom level within the
+ * zoom limits (1 to 17) at which both corners' points lie inside the window, centred on the middle
+ * of the box's projected pixels; at the lower limit when it fits at no level. The box does not
+ * cross the 180th meridian. 0 and nothing changes for NaN or infinity, south > north or
+ * west > east. */
+int32_t OMMapViewFitBounds(OMMapView* view, double south, double west, double north, double east);
+
+/* Called on the GUI thread after the centre or the zoom changed: after each successful
+ * OMMapViewSetMap, OMMapViewSetCenter, OMMapViewSetZoom, OMMapViewZoomIn, OMMapViewZoomOut and
+ * OMMapViewFitBounds (before it returns), after a double tap that zoomed and after a drag that
+ * moved the map, once the stylus is lifted (never while it moves). */
+typedef void (*OMViewChangedHandler)(OMMapView* view, void* userData);
+
+/* Stores the view-changed handler (null: none) and the user data handed back with it. Separate
+ * from the event handler. */
+int32_t OMMapViewSetViewChangedHandler(OMMapView* view, OMViewChangedHandler handler, void* userData);
+
 /* ---- Tile sources ----
  * Every text below is UTF-8 and is copied; the control keeps no pointer to it. */
 

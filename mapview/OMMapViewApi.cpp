@@ -7,6 +7,7 @@
 #include "mapview/MapViewWindow.h"
 #include "mapview/TileSourceSetting.h"
 #include "mapview/ViewPosition.h"
+#include "mapview/ViewQueries.h"
 #include "tilesources/SourceSpec.h"
 
 namespace {
@@ -19,6 +20,12 @@ bool HasLineBreak(const char* text) {
   for (; *text != '\0'; ++text)
     if (static_cast<unsigned char>(*text) < 0x20 || *text == 0x7F) return true;
   return false;
+}
+
+// Reports a successful move or zoom to the view-changed handler and passes the result on.
+int32_t Changed(OMMapView* view, int32_t result) {
+  if (result != 0) NotifyViewChanged(view);
+  return result;
 }
 
 }  // namespace
@@ -46,7 +53,7 @@ int32_t OMMapViewSetMap(OMMapView* view, int32_t mapType, double latitude, doubl
   if (view == nullptr || !IsPosition(latitude, longitude) || !std::isfinite(zoom)) return 0;
   if (SetMapType(view, mapType) == 0) return 0;
   ClearPendingPan(view);
-  return ApplyPosition(view, latitude, longitude, zoom);
+  return Changed(view, ApplyPosition(view, latitude, longitude, zoom));
 }
 
 // The four functions below need a projection. Called before a map was set they return 0 and do
@@ -54,29 +61,75 @@ int32_t OMMapViewSetMap(OMMapView* view, int32_t mapType, double latitude, doubl
 int32_t OMMapViewSetCenter(OMMapView* view, double latitude, double longitude) {
   if (view == nullptr || view->projection == nullptr || !IsPosition(latitude, longitude)) return 0;
   ClearPendingPan(view);
-  return ApplyPosition(view, latitude, longitude, view->zoom);
+  return Changed(view, ApplyPosition(view, latitude, longitude, view->zoom));
 }
 
 int32_t OMMapViewSetZoom(OMMapView* view, double zoom) {
   if (view == nullptr || view->projection == nullptr || !std::isfinite(zoom)) return 0;
-  return ZoomTo(view, zoom);
+  return Changed(view, ZoomTo(view, zoom));
 }
 
 int32_t OMMapViewZoomIn(OMMapView* view) {
   if (view == nullptr || view->projection == nullptr) return 0;
   if (view->zoom >= view->maxZoom) return 0;
-  return ZoomTo(view, view->zoom + 1.0);
+  return Changed(view, ZoomTo(view, view->zoom + 1.0));
 }
 
 int32_t OMMapViewZoomOut(OMMapView* view) {
   if (view == nullptr || view->projection == nullptr) return 0;
   if (view->zoom <= view->minZoom) return 0;
-  return ZoomTo(view, view->zoom - 1.0);
+  return Changed(view, ZoomTo(view, view->zoom - 1.0));
 }
 
 int32_t OMMapViewSetEventHandler(OMMapView* view, EventHandler handler, uint32_t userData) {
   if (view == nullptr) return 0;
   SetEventPair(view, handler, userData);
+  return 1;
+}
+
+int32_t OMMapViewGetCenter(OMMapView* view, double* latitude, double* longitude) {
+  if (view == nullptr || view->projection == nullptr || latitude == nullptr || longitude == nullptr) return 0;
+  const GeoPoint centre = ShownCenter(view);
+  *latitude = centre.latitude;
+  *longitude = centre.longitude;
+  return 1;
+}
+
+int32_t OMMapViewGetZoom(OMMapView* view, double* zoom) {
+  if (view == nullptr || view->projection == nullptr || zoom == nullptr) return 0;
+  *zoom = view->zoom;
+  return 1;
+}
+
+int32_t OMMapViewPointToLatLon(OMMapView* view, int32_t x, int32_t y, double* latitude, double* longitude) {
+  if (view == nullptr || view->projection == nullptr || latitude == nullptr || longitude == nullptr) return 0;
+  GeoPoint position{0.0, 0.0};
+  if (ClientPointToPosition(view, x, y, &position) == 0) return 0;
+  *latitude = position.latitude;
+  *longitude = position.longitude;
+  return 1;
+}
+
+int32_t OMMapViewLatLonToPoint(OMMapView* view, double latitude, double longitude, int32_t* x, int32_t* y) {
+  if (view == nullptr || view->projection == nullptr || x == nullptr || y == nullptr) return 0;
+  PixelPoint point{0, 0};
+  if (PositionToClientPoint(view, latitude, longitude, &point) == 0) return 0;
+  *x = point.x;
+  *y = point.y;
+  return 1;
+}
+
+int32_t OMMapViewFitBounds(OMMapView* view, double south, double west, double north, double east) {
+  if (view == nullptr || view->projection == nullptr) return 0;
+  // The comparisons are false for NaN, so a NaN edge is refused with them.
+  if (!IsPosition(south, west) || !IsPosition(north, east) || !(south <= north) || !(west <= east)) return 0;
+  return Changed(view, FitBox(view, south, west, north, east));
+}
+
+int32_t OMMapViewSetViewChangedHandler(OMMapView* view, OMViewChangedHandler handler, void* userData) {
+  if (view == nullptr) return 0;
+  view->viewChangedHandler = handler;
+  view->viewChangedUserData = userData;
   return 1;
 }
 

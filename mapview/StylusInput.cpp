@@ -1,6 +1,7 @@
 #include "mapview/StylusInput.h"
 
 #include "mapview/LayerScroller.h"
+#include "mapview/MapViewEvents.h"
 #include "mapview/ViewPosition.h"
 #include "platform/kernel/Time.h"
 
@@ -45,7 +46,7 @@ void OnStylusDown(OMMapView* view, int32_t x, int32_t y) {
   // A double tap zooms in one level around the tapped point, as map users expect; at the upper
   // limit it does nothing more than a tap. The tap also starts a drag, as every stylus-down does:
   // lifting the stylus where it went down pans by nothing.
-  if (IsDoubleTap(view, x, y)) ZoomInAround(view, x, y);
+  const bool zoomed = IsDoubleTap(view, x, y) && ZoomInAround(view, x, y) != 0;
   view->dragX = 0;
   view->dragY = 0;
   view->downX = x;
@@ -53,6 +54,7 @@ void OnStylusDown(OMMapView* view, int32_t x, int32_t y) {
   view->lastX = x;
   view->lastY = y;
   view->dragging = 1;
+  if (zoomed) NotifyViewChanged(view);
 }
 
 void OnStylusMove(OMMapView* view, int32_t x, int32_t y) {
@@ -75,9 +77,15 @@ void OnStylusUp(OMMapView* view, int32_t x, int32_t y) {
   view->dragX = 0;
   view->dragY = 0;
   // A zoom without a tile level came in mid-drag: there is no world to pan, the drag just ends.
+  // The world pixel shown at the window's centre tells whether the drag moved the map at all (a
+  // tap, or a drag held at the world's edge, does not).
+  const int64_t shownXBefore = int64_t(view->centerX) + view->pendingX;
+  const int64_t shownYBefore = int64_t(view->centerY) + view->pendingY;
   if (HasMap(view)) PanBy(view, dx, dy);
   view->dragging = 0;
   InvalidateRect(view->window, nullptr, TRUE);
+  if (int64_t(view->centerX) + view->pendingX != shownXBefore || int64_t(view->centerY) + view->pendingY != shownYBefore)
+    NotifyViewChanged(view);
 }
 
 int32_t PanBy(OMMapView* view, int32_t dx, int32_t dy) {
