@@ -1,5 +1,7 @@
 #include "mapview/EncodedImage.h"
 
+#include <initializer_list>
+
 EncodedImage::~EncodedImage() {
   if (image_ != nullptr) image_->Release();
   if (factory_ != nullptr) factory_->Release();
@@ -30,4 +32,31 @@ bool EncodedImage::DrawPart(HDC surface, int32_t left, int32_t top, int32_t righ
   const RECT dest{left, top, right, bottom};
   const RECT source{x, y, x + size, y + size};
   return SUCCEEDED(image_->Draw(surface, &dest, size > 0 ? &source : nullptr));
+}
+
+bool EncodedImage::Size(int32_t* width, int32_t* height) const {
+  ImageInfo info{0, 0};
+  if (image_ == nullptr || FAILED(image_->GetImageInfo(&info))) return false;
+  *width = int32_t(info.Width);
+  *height = int32_t(info.Height);
+  return true;
+}
+
+bool EncodedImage::CoversPixel(int32_t x, int32_t y) const {
+  if (image_ == nullptr) return false;
+  HDC dc = CreateCompatibleDC(nullptr);
+  if (dc == nullptr) return false;
+  HBITMAP bitmap = CreateCompatibleBitmap(dc, 1, 1);
+  HGDIOBJ old = bitmap != nullptr ? SelectObject(dc, bitmap) : nullptr;
+  bool covers = false;
+  if (old != nullptr) {
+    for (const COLORREF background : {RGB(0, 0, 0), RGB(255, 255, 255)}) {
+      SetPixel(dc, 0, 0, background);
+      if (DrawPart(dc, 0, 0, 1, 1, x, y, 1) && GetPixel(dc, 0, 0) != background) covers = true;
+    }
+    SelectObject(dc, old);
+  }
+  if (bitmap != nullptr) DeleteObject(bitmap);
+  DeleteDC(dc);
+  return covers;
 }

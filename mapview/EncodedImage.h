@@ -1,4 +1,4 @@
-// An image made from encoded bytes (PNG, JPEG) through the platform's imaging factory, ready to be
+// An image made from encoded bytes (PNG, JPEG, WebP) through the platform's imaging factory, ready to be
 // drawn into rectangles of a surface. Decoding once and drawing several times lets a caller decode
 // outside a lock and hold the lock only for the draw.
 #pragma once
@@ -25,6 +25,11 @@ class EncodedImage {
   // Draws the image's square (x, y, size) scaled into the rectangle; a size of 0 is the whole image.
   bool DrawPart(HDC surface, int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t x, int32_t y,
                 int32_t size) const;
+  // The decoded image's width and height in pixels; false when nothing was decoded.
+  bool Size(int32_t* width, int32_t* height) const;
+  // Whether the image's pixel (x, y), inside the image, is not fully transparent: it is drawn
+  // on a black and on a white pixel, and a pixel that leaves both as they were has no alpha.
+  bool CoversPixel(int32_t x, int32_t y) const;
 
  private:
   IImagingFactory* factory_ = nullptr;

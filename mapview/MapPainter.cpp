@@ -4,6 +4,7 @@
 
 #include "mapview/AttributionLabel.h"
 #include "mapview/MapLayers.h"
+#include "mapview/MapMarkers.h"
 #include "mapview/MapViewEvents.h"
 #include "mapview/SurfaceDrawing.h"
 
@@ -50,6 +51,8 @@ void Paint(OMMapView* view, HDC target) {
                          kColorKeyWhite);
     }
   }
+  // Markers over the map, under the attribution, which stays legible.
+  DrawMarkers(view, target);
   DrawAttribution(view, target);
   FireEvent(view, OMEventTypeMapDrawn);
 }

@@ -1,6 +1,7 @@
 #include "mapview/MapViewRecord.h"
 
 #include "mapview/MapLayers.h"
+#include "mapview/MapMarkers.h"
 #include "mapview/ViewRegistry.h"
 
 OMMapView::OMMapView() { InitializeCriticalSection(&lock); }

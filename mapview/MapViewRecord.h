@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "mapview/OMMapView.h"
 #include "platform/gfx/Gdi.h"
@@ -16,6 +17,8 @@
 #include "platform/ui/Windows.h"
 #include "projection/MercatorProjection.h"
 #include "tiles/TileLayer.h"
+
+struct MapMarker;  // mapview/MapMarkers.h
 
 struct OMMapView {
   OMMapView();
@@ -79,6 +82,15 @@ struct OMMapView {
   std::string sourceAttribution;
   std::u16string attributionShown;
   std::string lastError;
+
+  // Markers in the order added (drawn so, the last on top), the id the next one gets, and the
+  // marker tap handler with its user data (GUI thread only). `secondTap` marks a stylus-down
+  // that completed a double tap: lifting it is no tap on a marker.
+  std::vector<MapMarker> markers;
+  int32_t nextMarkerId = 1;
+  OMMarkerTapHandler markerTapHandler = nullptr;
+  void* markerTapUserData = nullptr;
+  uint8_t secondTap = 0;
 };
 
 // Tears the control down in the order its download threads need: the tile layer first (every

@@ -85,7 +85,7 @@ LRESULT MapViewWndProc(HWND window, UINT message, WPARAM first, LPARAM second) {
       return 0;
     // The stylus was taken away mid-drag (a message box, the window disabled, hidden or
     // destroyed): the drag ends where it was last seen, as if lifted there.
-    case WM_CAPTURECHANGED: OnStylusUp(view, view->lastX, view->lastY); return 0;
+    case WM_CAPTURECHANGED: OnStylusUp(view, view->lastX, view->lastY, false); return 0;
     default: return DefWindowProcW(window, message, first, second);
   }
 }

@@ -155,6 +155,39 @@ int32_t OMMapViewSetTileContact(OMMapView* view, const char* contact);
  * draws none unless given one. 1; 0 for a null view. */
 int32_t OMMapViewSetAttribution(OMMapView* view, const char* text);
 
+/* ---- Markers ----
+ * Images pinned to positions, drawn over the map (under the attribution) in the order added, the
+ * last on top, and moving with it during a drag. */
+
+/* Adds a marker at (latitude, longitude), degrees, showing the `size` bytes at `image`, a PNG,
+ * JPEG or WebP image decoded once and copied (the bytes stay the caller's); its pixel
+ * (anchorX, anchorY) is placed on the position, and its transparent pixels show the map. A null
+ * `image` shows the built-in pin, 19 x 30 pixels with its tip at pixel (9, 29): pass that anchor
+ * to put the tip on the position. Returns the marker's id (> 0), or 0 with a reason from
+ * OMMapViewGetLastError for NaN or infinity, or bytes that are no image within the limits tiles
+ * have (4096 pixels a side). Markers may be added before OMMapViewSetMap; they are drawn once a map
+ * is shown. */
+int32_t OMMapViewAddMarker(OMMapView* view, double latitude, double longitude, const uint8_t* image, uint32_t size,
+                           int32_t anchorX, int32_t anchorY);
+
+/* Moves a marker. 0 with a reason for an unknown id, NaN or infinity. */
+int32_t OMMapViewMoveMarker(OMMapView* view, int32_t id, double latitude, double longitude);
+
+/* Removes a marker. 0 with a reason for an unknown id. */
+int32_t OMMapViewRemoveMarker(OMMapView* view, int32_t id);
+
+/* Removes every marker. 1. */
+int32_t OMMapViewClearMarkers(OMMapView* view);
+
+/* Called on the GUI thread with a marker's id when the user taps it: the stylus goes down on a
+ * pixel of its image that is not fully transparent and comes up within 4 pixels on each axis of
+ * that point, and the stylus-down was not the second tap of a double tap. Where markers overlap
+ * the last added wins. Such a tap does not pan the map. Without a handler taps act on the map. */
+typedef void (*OMMarkerTapHandler)(OMMapView* view, int32_t markerId, void* userData);
+
+/* Stores the marker tap handler (null: none) and the user data handed back with it. 1. */
+int32_t OMMapViewSetMarkerTapHandler(OMMapView* view, OMMarkerTapHandler handler, void* userData);
+
 /* The reason the latest call of this view that returned 0 failed, one line of UTF-8; "" when there
  * is none. Valid until the next call on the view. */
 const char* OMMapViewGetLastError(OMMapView* view);

@@ -2,6 +2,7 @@
 #include <cmath>
 #include <new>
 
+#include "mapview/MapMarkers.h"
 #include "mapview/MapViewEvents.h"
 #include "mapview/MapViewRecord.h"
 #include "mapview/MapViewWindow.h"
@@ -157,6 +158,34 @@ int32_t OMMapViewSetAttribution(OMMapView* view, const char* text) {
   if (view == nullptr) return 0;
   view->attributionOverride = text != nullptr ? tilesources::OneLine(text) : "";
   UpdateAttribution(view);
+  return 1;
+}
+
+int32_t OMMapViewAddMarker(OMMapView* view, double latitude, double longitude, const uint8_t* image, uint32_t size,
+                           int32_t anchorX, int32_t anchorY) {
+  if (view == nullptr) return 0;
+  return AddMarker(view, latitude, longitude, image, size, anchorX, anchorY);
+}
+
+int32_t OMMapViewMoveMarker(OMMapView* view, int32_t id, double latitude, double longitude) {
+  if (view == nullptr) return 0;
+  return MoveMarker(view, id, latitude, longitude);
+}
+
+int32_t OMMapViewRemoveMarker(OMMapView* view, int32_t id) {
+  if (view == nullptr) return 0;
+  return RemoveMarker(view, id);
+}
+
+int32_t OMMapViewClearMarkers(OMMapView* view) {
+  if (view == nullptr) return 0;
+  return ClearMarkers(view);
+}
+
+int32_t OMMapViewSetMarkerTapHandler(OMMapView* view, OMMarkerTapHandler handler, void* userData) {
+  if (view == nullptr) return 0;
+  view->markerTapHandler = handler;
+  view->markerTapUserData = userData;
   return 1;
 }
 

@@ -1,6 +1,7 @@
 #include "mapview/StylusInput.h"
 
 #include "mapview/LayerScroller.h"
+#include "mapview/MapMarkers.h"
 #include "mapview/MapViewEvents.h"
 #include "mapview/ViewPosition.h"
 #include "platform/kernel/Time.h"
@@ -46,7 +47,9 @@ void OnStylusDown(OMMapView* view, int32_t x, int32_t y) {
   // A double tap zooms in one level around the tapped point, as map users expect; at the upper
   // limit it does nothing more than a tap. The tap also starts a drag, as every stylus-down does:
   // lifting the stylus where it went down pans by nothing.
-  const bool zoomed = IsDoubleTap(view, x, y) && ZoomInAround(view, x, y) != 0;
+  const bool doubleTap = IsDoubleTap(view, x, y);
+  const bool zoomed = doubleTap && ZoomInAround(view, x, y) != 0;
+  view->secondTap = doubleTap ? 1 : 0;
   view->dragX = 0;
   view->dragY = 0;
   view->downX = x;
@@ -70,12 +73,25 @@ void OnStylusMove(OMMapView* view, int32_t x, int32_t y) {
   InvalidateRect(view->window, nullptr, TRUE);
 }
 
-void OnStylusUp(OMMapView* view, int32_t x, int32_t y) {
+void OnStylusUp(OMMapView* view, int32_t x, int32_t y, bool lifted) {
   if (view->dragging == 0) return;
   const int32_t dx = view->downX - x;
   const int32_t dy = view->downY - y;
   view->dragX = 0;
   view->dragY = 0;
+  // A tap on a marker goes to its handler instead of the map. The marker is looked up with the
+  // drag's offset gone, where it was shown when the stylus went down.
+  const bool tap = lifted && view->secondTap == 0 && dx <= kTapDistance && -dx <= kTapDistance &&
+                   dy <= kTapDistance && -dy <= kTapDistance;
+  if (tap && view->markerTapHandler != nullptr && HasMap(view)) {
+    const int32_t id = MarkerAt(view, view->downX, view->downY);
+    if (id != 0) {
+      view->dragging = 0;
+      InvalidateRect(view->window, nullptr, TRUE);
+      view->markerTapHandler(view, id, view->markerTapUserData);
+      return;
+    }
+  }
   // A zoom without a tile level came in mid-drag: there is no world to pan, the drag just ends.
   // The world pixel shown at the window's centre tells whether the drag moved the map at all (a
   // tap, or a drag held at the world's edge, does not).

@@ -13,10 +13,15 @@
 // axis, make a double tap.
 constexpr int64_t kDoubleTapMs = 500;
 constexpr int32_t kDoubleTapDistance = 15;
+// A stylus lifted at most this far from where it went down, on each axis, is a tap, not a drag.
+constexpr int32_t kTapDistance = 4;
 
 void OnStylusDown(OMMapView* view, int32_t x, int32_t y);
 void OnStylusMove(OMMapView* view, int32_t x, int32_t y);
-void OnStylusUp(OMMapView* view, int32_t x, int32_t y);
+// A stylus lifted (`lifted`; false: the capture was lost) within kTapDistance of where it went
+// down, not after a double tap, on a marker with a tap handler set reports the marker instead of
+// panning.
+void OnStylusUp(OMMapView* view, int32_t x, int32_t y, bool lifted = true);
 // Adds (dx, dy) to the pending pan, clamps it to the world's edges and lets ScrollBy scroll the
 // layers when the panned viewport leaves them. 1.
 int32_t PanBy(OMMapView* view, int32_t dx, int32_t dy);
