@@ -123,11 +123,11 @@ std::vector<std::string> EmbeddedMapCandidates(const std::string& executablePath
 }
 
 std::string UsageText() {
-  return "Usage: ambrel [--tiles SPEC] [--contact TEXT]\n"
+  return "Usage: ambrel [--tiles SOURCE] [--contact TEXT]\n"
          "       ambrel --help | --version\n"
          "Shows a street map with zoom and home buttons.\n"
          "\n"
-         "  --tiles SPEC     where map tiles come from:\n"
+         "  --tiles SOURCE     where map tiles come from:\n"
          "                     mbtiles:PATH        an MBTiles file (offline)\n"
          "                     upstream:TEMPLATE   a tile service, e.g.\n"
          "                                         upstream:https://tiles.example.org/{z}/{x}/{y}.png\n"
@@ -139,7 +139,7 @@ std::string UsageText() {
          "\n"
          "The same settings come from the environment (AMBREL_TILES, AMBREL_CONTACT) and from\n"
          "$XDG_CONFIG_HOME/ambrel/ambrel.conf (else ~/.config/ambrel/ambrel.conf), lines\n"
-         "'tiles = SPEC' and 'contact = TEXT'. The command line wins, then the environment,\n"
+         "'tiles = SOURCE' and 'contact = TEXT'. The command line wins, then the environment,\n"
          "then the file. With none of them, Ambrel shows the world map installed with it.\n";
 }
 

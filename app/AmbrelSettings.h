@@ -23,7 +23,7 @@ struct Arguments {
   std::string error;  // one line naming the problem; empty when the command line is good
 };
 
-// `--tiles SPEC`, `--tiles=SPEC`, `--contact TEXT`, `--contact=TEXT`, `--help`/`-h`,
+// `--tiles SOURCE`, `--tiles=SOURCE`, `--contact TEXT`, `--contact=TEXT`, `--help`/`-h`,
 // `--version`. Anything else (an unknown option, a bare word, an option without its value) is an
 // error; a later occurrence of an option replaces an earlier one.
 Arguments ParseArguments(const std::vector<std::string>& arguments);

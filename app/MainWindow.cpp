@@ -117,8 +117,8 @@ bool ApplyTileSource(HWND window, const TileChoice& tiles) {
     RefuseSetting(window, "cannot use the contact '" + tiles.contact + "': " + OMMapViewGetLastError(shell.mapView));
     return false;
   }
-  if (OMMapViewSetTileSource(shell.mapView, tiles.spec.c_str())) {
-    shell.defaultSource = tiles.spec == "default";
+  if (OMMapViewSetTileSource(shell.mapView, tiles.source.c_str())) {
+    shell.defaultSource = tiles.source == "default";
     return true;
   }
   const std::string reason = OMMapViewGetLastError(shell.mapView);
@@ -130,7 +130,7 @@ bool ApplyTileSource(HWND window, const TileChoice& tiles) {
     return OMMapViewSetTileSource(shell.mapView, "default") != 0;
   }
   const std::string origin = tiles.origin == "--tiles" || tiles.origin.empty() ? "" : " (from " + tiles.origin + ")";
-  RefuseSetting(window, "cannot use the tiles '" + tiles.spec + "'" + origin + ": " + reason);
+  RefuseSetting(window, "cannot use the tiles '" + tiles.source + "'" + origin + ": " + reason);
   return false;
 }
 

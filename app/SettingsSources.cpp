@@ -66,7 +66,7 @@ TileChoice ChooseTiles(const TileSettingValues& commandLine) {
   TileChoice choice;
   choice.contact = settings.contact.value;
   if (!settings.tiles.origin.empty()) {
-    choice.spec = settings.tiles.value;
+    choice.source = settings.tiles.value;
     choice.origin = settings.tiles.origin;
     return choice;
   }
@@ -75,13 +75,13 @@ TileChoice ChooseTiles(const TileSettingValues& commandLine) {
       executable.empty() ? std::vector<std::string>{} : EmbeddedMapCandidates(executable);
   for (const std::string& candidate : candidates) {
     if (GetFileAttributesW(Utf8ToUtf16(candidate).c_str()) == FILE_ATTRIBUTE_NORMAL) {
-      choice.spec = "mbtiles:" + candidate;
+      choice.source = "mbtiles:" + candidate;
       choice.embedded = true;
-      Say("tiles: " + choice.spec + " (the map installed with the program)");
+      Say("tiles: " + choice.source + " (the map installed with the program)");
       return choice;
     }
   }
-  choice.spec = "default";
+  choice.source = "default";
   std::string searched;
   for (const std::string& candidate : candidates) searched += (searched.empty() ? "" : ", ") + candidate;
   Say("tiles: default (no map installed with the program" + (searched.empty() ? "" : " at " + searched) +

@@ -15,9 +15,9 @@ constexpr int kExitBadSettings = 2;
 
 // The tile source the program starts with.
 struct TileChoice {
-  std::string spec;     // "default", "mbtiles:PATH" or "upstream:TEMPLATE"
+  std::string source;    // "default", "mbtiles:PATH" or "upstream:TEMPLATE"
   std::string contact;  // empty: none given
-  std::string origin;     // where the spec was set ("--tiles", "AMBREL_TILES", the config file)
+  std::string origin;     // where the source was set ("--tiles", "AMBREL_TILES", the config file)
   bool embedded = false;  // the world map installed with the program, chosen because nothing was set
 };
 

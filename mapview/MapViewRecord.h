@@ -73,10 +73,10 @@ struct OMMapView {
   OMViewChangedHandler viewChangedHandler = nullptr;
   void* viewChangedUserData = nullptr;
 
-  // Tile sources (GUI thread only): the spec in force, the operator contact for upstream sources,
+  // Tile sources (GUI thread only): the source in force, as written, the operator contact for upstream sources,
   // the attribution drawn at the bottom-right corner (the application's, else the source's), and
   // the reason the latest failed call failed.
-  std::string sourceSpec = "default";
+  std::string sourceText = "default";
   std::string tileContact;
   std::string attributionOverride;
   std::string sourceAttribution;

@@ -143,7 +143,7 @@ int32_t OMMapViewSetViewChangedHandler(OMMapView* view, OMViewChangedHandler han
  * waiting for them. Returns 0 and keeps the current source on any error, with a one-line reason
  * from OMMapViewGetLastError. A file is opened and checked before this returns, within a bound of
  * a few seconds for any file (a hostile or slow file is refused, never waited on for ever). */
-int32_t OMMapViewSetTileSource(OMMapView* view, const char* spec);
+int32_t OMMapViewSetTileSource(OMMapView* view, const char* source);
 
 /* The operator's contact (an e-mail address or a web page) that goes into the User-Agent of
  * upstream requests, as public tile services ask. Applies to sources set afterwards. 1; 0 for a

@@ -9,7 +9,7 @@
 #include "mapview/TileSourceSetting.h"
 #include "mapview/ViewPosition.h"
 #include "mapview/ViewQueries.h"
-#include "tilesources/SourceSpec.h"
+#include "tilesources/SourceChoice.h"
 
 namespace {
 
@@ -134,13 +134,13 @@ int32_t OMMapViewSetViewChangedHandler(OMMapView* view, OMViewChangedHandler han
   return 1;
 }
 
-int32_t OMMapViewSetTileSource(OMMapView* view, const char* spec) {
+int32_t OMMapViewSetTileSource(OMMapView* view, const char* source) {
   if (view == nullptr) return 0;
-  if (spec == nullptr) {
+  if (source == nullptr) {
     view->lastError = "no tile source given";
     return 0;
   }
-  return SetTileSource(view, spec);
+  return SetTileSource(view, source);
 }
 
 int32_t OMMapViewSetTileContact(OMMapView* view, const char* contact) {

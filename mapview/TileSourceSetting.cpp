@@ -4,12 +4,14 @@
 
 #include "mapview/ViewPosition.h"
 #include "platform/kernel/WideText.h"
-#include "tilesources/SourceSpec.h"
+#include "tilesources/SourceChoice.h"
 
 namespace {
 
 // The program named in the User-Agent of upstream requests.
 constexpr const char* kProgram = "OrvanMapLib";
+// The tile servers of the URL rule, through the device's HTTP client.
+constexpr const char* kDefaultSource = "default";
 
 }  // namespace
 
@@ -19,24 +21,19 @@ void UpdateAttribution(OMMapView* view) {
   if (view->window != nullptr) InvalidateRect(view->window, nullptr, FALSE);
 }
 
-int32_t SetTileSource(OMMapView* view, const char* spec) {
-  const tilesources::SourceSpecParse parsed = tilesources::ParseSourceSpec(spec);
-  if (!parsed.spec) {
+int32_t SetTileSource(OMMapView* view, const char* text) {
+  const tilesources::SourceChoiceParse parsed = tilesources::ParseSourceChoice(text, kDefaultSource);
+  if (!parsed.choice) {
     view->lastError = parsed.error;
     return 0;
   }
   std::shared_ptr<ExternalTileSource> external;
   std::string attribution;
-  if (parsed.spec->kind == tilesources::SourceKind::Word) {
-    if (parsed.spec->text != "default") {
-      view->lastError = "\"" + parsed.spec->text + "\": a tile source is default, mbtiles:FILE or upstream:TEMPLATE";
-      return 0;
-    }
-  } else {
+  if (parsed.choice->kind != tilesources::SourceKind::Word) {
     tilesources::SourceSettings settings;
     settings.program = kProgram;
     settings.contact = view->tileContact;
-    tilesources::OpenedSource opened = tilesources::OpenSource(*parsed.spec, settings);
+    tilesources::OpenedSource opened = tilesources::OpenSource(*parsed.choice, settings);
     if (!opened.source) {
       view->lastError = tilesources::OneLine(opened.error);
       return 0;
@@ -50,7 +47,7 @@ int32_t SetTileSource(OMMapView* view, const char* spec) {
   // then new tiles come from the new source.
   view->tileLayer.cache.Clear();
   view->tileLayer.cache.external = std::move(external);
-  view->sourceSpec = parsed.spec->text;
+  view->sourceText = parsed.choice->text;
   view->sourceAttribution = attribution;
   view->lastError.clear();
   UpdateAttribution(view);

@@ -13,7 +13,7 @@
 
 #include "platform/kernel/DecimalText.h"
 #include "tilesources/MBTilesMetadata.h"
-#include "tilesources/SourceSpec.h"
+#include "tilesources/SourceChoice.h"
 #include "tilesources/TileSource.h"
 
 namespace tilesources {

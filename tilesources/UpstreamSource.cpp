@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "tilesources/ContentTag.h"
-#include "tilesources/SourceSpec.h"
+#include "tilesources/SourceChoice.h"
 #include "tilesources/TileImageFormat.h"
 
 namespace tilesources {

@@ -77,7 +77,7 @@ struct Setup {
   std::string mbtilesFile;
   std::string cacheFile;  // the upstream's disk cache, once filled
 
-  std::string Spec(int source) const {
+  std::string SourceText(int source) const {
     return source == kMBTiles ? "mbtiles:" + mbtilesFile
                               : "upstream:http://" + server->HostPort() + "/mt?x={x}&y={y}&z={z}";
   }
@@ -194,7 +194,7 @@ void MakeMBTiles(MercatorProjection& projection) {
 void FillBothPlaces(int source) {
   OMMapView* view = MakeView();
   std::string problem;
-  if (OMMapViewSetTileSource(view, shared->Spec(source).c_str()) == 0)
+  if (OMMapViewSetTileSource(view, shared->SourceText(source).c_str()) == 0)
     problem = std::string("source refused: ") + OMMapViewGetLastError(view);
   for (int p = 0; p < 2 && problem.empty(); ++p) {
     const Place& place = shared->places[p];
@@ -206,7 +206,7 @@ void FillBothPlaces(int source) {
   }
   OMMapViewDestroy(view);
   Pump();
-  if (!problem.empty()) throw std::runtime_error("preparing the " + shared->Spec(source) + " fill: " + problem);
+  if (!problem.empty()) throw std::runtime_error("preparing the " + shared->SourceText(source) + " fill: " + problem);
 }
 
 void Prepare() {
@@ -243,9 +243,9 @@ void BM_Fill(benchmark::State& state) {
   const int source = int(state.range(0));
   const Way way = Way(state.range(1));
   OMMapView* view = MakeView();
-  const std::string spec = shared->Spec(source);
+  const std::string sourceText = shared->SourceText(source);
   // Both places once, untimed; the view ends at place 0 (kSetSource fills there again and again).
-  std::string problem = OMMapViewSetTileSource(view, spec.c_str()) != 0 ? "" : OMMapViewGetLastError(view);
+  std::string problem = OMMapViewSetTileSource(view, sourceText.c_str()) != 0 ? "" : OMMapViewGetLastError(view);
   for (int p : {1, 0}) {
     if (!problem.empty()) break;
     problem = Fill(view, [&] {
@@ -271,7 +271,7 @@ void BM_Fill(benchmark::State& state) {
     problem = Fill(
         view,
         [&] {
-          return way == kSetSource ? OMMapViewSetTileSource(view, spec.c_str()) != 0
+          return way == kSetSource ? OMMapViewSetTileSource(view, sourceText.c_str()) != 0
                                    : OMMapViewSetCenter(view, place.latitude, place.longitude) != 0;
         },
         &phases);
@@ -307,9 +307,9 @@ BENCHMARK(BM_Fill)
 // checking the file, which BM_Fill way:0 pays on every fill.
 void BM_SetSourceOnly(benchmark::State& state) {
   OMMapView* view = MakeView();
-  const std::string spec = shared->Spec(int(state.range(0)));
+  const std::string sourceText = shared->SourceText(int(state.range(0)));
   for (auto _ : state) {
-    if (OMMapViewSetTileSource(view, spec.c_str()) == 0) {
+    if (OMMapViewSetTileSource(view, sourceText.c_str()) == 0) {
       state.SkipWithError(OMMapViewGetLastError(view));
       break;
     }

@@ -40,12 +40,15 @@ map=$prefix/share/orvanmap/world.mbtiles
 # A private device and user: nothing configured, nothing found of this machine's user, and the
 # proxy a loopback port nobody listens on (nothing may leave the machine).
 mkdir -p "$work/home" "$work/config" "$work/cache" "$work/runtime"
-ambrel() {
+# run_ambrel PROGRAM SCREENSHOT ARGUMENTS...
+run_ambrel() {
+  local program=$1 shot=$2
+  shift 2
   env -u AMBREL_TILES -u AMBREL_CONTACT -u no_proxy HOME="$work/home" XDG_CONFIG_HOME="$work/config" \
     XDG_CACHE_HOME="$work/cache" XDG_RUNTIME_DIR="$work/runtime" http_proxy=http://127.0.0.1:9 \
-    ORVAN_BACKEND=headless ORVAN_RUN_MS=2000 ORVAN_SCREENSHOT="$work/shot.png" "$prefix/bin/ambrel" "$@" \
-    >"$work/out" 2>"$work/err"
+    ORVAN_BACKEND=headless ORVAN_RUN_MS=2000 ORVAN_SCREENSHOT="$shot" "$program" "$@" >"$work/out" 2>"$work/err"
 }
+ambrel() { run_ambrel "$prefix/bin/ambrel" "$work/shot.png" "$@"; }
 lines() { grep -c -F -e "$1" "$work/err" || true; }
 
 ambrel || fail "the installed ambrel ended with status $? ($(cat "$work/err"))"
@@ -55,10 +58,7 @@ grep -qxF "ambrel: tiles: mbtiles:$map (the map installed with the program)" "$w
 # The world map shows: the build tree's ambrel, whose screen the headless suite checks for the map's
 # land, sea and attribution, shows exactly the same screen with the same settings.
 mv "$work/shot.png" "$work/installed.png"
-env -u AMBREL_TILES -u AMBREL_CONTACT -u no_proxy HOME="$work/home" XDG_CONFIG_HOME="$work/config" \
-  XDG_CACHE_HOME="$work/cache" XDG_RUNTIME_DIR="$work/runtime" http_proxy=http://127.0.0.1:9 \
-  ORVAN_BACKEND=headless ORVAN_RUN_MS=2000 ORVAN_SCREENSHOT="$work/built.png" "$build/app/ambrel" \
-  >"$work/out" 2>"$work/err" || fail "the built ambrel ended with status $?"
+run_ambrel "$build/app/ambrel" "$work/built.png" || fail "the built ambrel ended with status $?"
 cmp -s "$work/installed.png" "$work/built.png" || fail "the installed ambrel's screen is not the built one's world map"
 
 ambrel --tiles mbtiles:/nonexistent/map.mbtiles && fail "a missing MBTiles file was accepted" || status=$?
@@ -80,7 +80,7 @@ grep -q '^ambrel: tiles: default (no map installed with the program' "$work/err"
   fail "without its map no line said the default source is used: $(grep -v OMEvent "$work/err")"
 
 "$prefix/bin/orvan-tileserver" --help >"$work/out" 2>&1 || fail "orvan-tileserver --help ended with status $?"
-grep -q -- '--source SPEC' "$work/out" || fail "orvan-tileserver --help printed: $(head -3 "$work/out")"
+grep -q -- '--source SOURCE' "$work/out" || fail "orvan-tileserver --help printed: $(head -3 "$work/out")"
 
 for page in ambrel orvan-tileserver; do
   file=$prefix/share/man/man1/$page.1

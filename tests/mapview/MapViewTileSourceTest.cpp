@@ -116,7 +116,7 @@ TEST_F(TileSources, BadSourcesAreRefusedWithAReasonAndTheSourceInForceStays) {
   WriteWholeFile(folder.File("text.mbtiles"), "this is not a database\n");
   WriteWholeFile(folder.File("empty.mbtiles"), "");
   struct Case {
-    std::string spec, reasonHas;
+    std::string source, reasonHas;
   };
   const std::vector<Case> cases = {
       {"mbtiles:" + folder.File("missing.mbtiles"), "missing.mbtiles"},
@@ -129,9 +129,9 @@ TEST_F(TileSources, BadSourcesAreRefusedWithAReasonAndTheSourceInForceStays) {
       {"satellite", "tile source"},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(OMMapViewSetTileSource(view, c.spec.c_str()), 0) << c.spec;
+    EXPECT_EQ(OMMapViewSetTileSource(view, c.source.c_str()), 0) << c.source;
     const std::string reason = OMMapViewGetLastError(view);
-    EXPECT_NE(reason.find(c.reasonHas), std::string::npos) << c.spec << ": " << reason;
+    EXPECT_NE(reason.find(c.reasonHas), std::string::npos) << c.source << ": " << reason;
     EXPECT_EQ(reason.find('\n'), std::string::npos) << reason;
   }
   EXPECT_EQ(OMMapViewSetTileSource(view, nullptr), 0);

@@ -40,13 +40,13 @@ class EnvironmentValue {
 
 class UpstreamTiles : public MapViewTest {
  protected:
-  std::string Spec(const TileServer& upstream) { return "upstream:http://" + upstream.HostPort() + "/{z}/{x}/{y}.png"; }
+  std::string UpstreamSourceText(const TileServer& upstream) { return "upstream:http://" + upstream.HostPort() + "/{z}/{x}/{y}.png"; }
 
   // A control of its own at `top`, showing the upstream's tiles around the centre.
   OMMapView* ShowUpstream(const TileServer& upstream, int32_t top) {
     OMMapView* view = MakeView(10, top, kClientW + 2, kClientH + 2);
     EXPECT_EQ(OMMapViewSetTileContact(view, kContact), 1);
-    EXPECT_EQ(OMMapViewSetTileSource(view, Spec(upstream).c_str()), 1) << OMMapViewGetLastError(view);
+    EXPECT_EQ(OMMapViewSetTileSource(view, UpstreamSourceText(upstream).c_str()), 1) << OMMapViewGetLastError(view);
     EXPECT_STREQ(OMMapViewGetLastError(view), "");
     ShowAt(view, kCentre, kCentre, kZoom);
     EXPECT_TRUE(WaitForTiles(view));
@@ -128,7 +128,7 @@ TEST_F(UpstreamTiles, AskedPolitelyAndNotAgainWhileFresh) {
 
   // Setting the source again drops the tiles held; a second control starts with none. Both are
   // drawn from the disk cache alone.
-  ASSERT_EQ(OMMapViewSetTileSource(view, Spec(upstream).c_str()), 1);
+  ASSERT_EQ(OMMapViewSetTileSource(view, UpstreamSourceText(upstream).c_str()), 1);
   ASSERT_TRUE(WaitForTiles(view));
   Pump();
   EXPECT_EQ(Mismatches(view), 0);
@@ -145,7 +145,7 @@ TEST_F(UpstreamTiles, StaleTilesAreRevalidatedAndA304KeepsTheirBytes) {
   ASSERT_GE(first.size(), 4u);
   upstream.Reset();
 
-  ASSERT_EQ(OMMapViewSetTileSource(view, Spec(upstream).c_str()), 1);
+  ASSERT_EQ(OMMapViewSetTileSource(view, UpstreamSourceText(upstream).c_str()), 1);
   ASSERT_TRUE(WaitForTiles(view));
   Pump();
   EXPECT_EQ(Mismatches(view), 0);

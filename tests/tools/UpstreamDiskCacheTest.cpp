@@ -20,7 +20,7 @@
 #include "tests/support/TileServerFixture.h"
 #include "tests/tools/MBTilesTestFile.h"
 #include "tilesources/HttpFreshness.h"
-#include "tilesources/SourceSpec.h"
+#include "tilesources/SourceChoice.h"
 #include "tilesources/TileDiskCache.h"
 
 namespace {
@@ -186,7 +186,7 @@ tilesources::OpenedSource OpenUpstream(TileServer& upstream, const std::string& 
   settings.contact = "maps@orvanmap.test";
   settings.cacheDir = cacheDir;
   return tilesources::OpenSource(
-      *tilesources::ParseSourceSpec("upstream:http://" + upstream.HostPort() + "/{z}/{x}/{y}.png").spec, settings);
+      *tilesources::ParseSourceChoice("upstream:http://" + upstream.HostPort() + "/{z}/{x}/{y}.png", "synthetic").choice, settings);
 }
 
 TEST(UpstreamDiskCache, ACacheThatCannotBeOpenedLeavesTheUpstreamServingWithoutIt) {

@@ -153,8 +153,8 @@ Options:
   --help            this text
 
 Tile sources (one for each domain, chosen at start; what was read of each is printed to stderr):
-  --source SPEC             the world domain's tiles, and the regional domain's unless set below
-  --regional-source SPEC    the regional domain's tiles
+  --source SOURCE             the world domain's tiles, and the regional domain's unless set below
+  --regional-source SOURCE    the regional domain's tiles
       synthetic             tiles drawn here (the default)
       mbtiles:FILE          an MBTiles 1.3 file of png, jpg or webp tiles, read only; a tile not in
                             it answers 404. A file that is no MBTiles file, or damaged, stops the

@@ -6,15 +6,12 @@ namespace tileserver {
 
 TileSourceChoiceParse ParseTileSourceChoice(std::string_view text) {
   TileSourceChoiceParse result;
-  tilesources::SourceSpecParse parsed = tilesources::ParseSourceSpec(text);
-  if (parsed.spec && parsed.spec->kind == SourceKind::Word && text != "synthetic") parsed.spec.reset();
-  if (!parsed.spec) {
-    result.error = parsed.error.empty() || parsed.error.find("a tile source is") != std::string::npos
-                       ? "\"" + OneLine(text) + "\": a source is synthetic, mbtiles:FILE or upstream:TEMPLATE"
-                       : parsed.error;
+  tilesources::SourceChoiceParse parsed = tilesources::ParseSourceChoice(text, "synthetic");
+  if (!parsed.choice) {
+    result.error = parsed.error;
     return result;
   }
-  result.choice = *parsed.spec;
+  result.choice = *parsed.choice;
   return result;
 }
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "tilesources/SourceSpec.h"
+#include "tilesources/SourceChoice.h"
 #include "tools/tileserver/EncodedTileCache.h"
 #include "tools/tileserver/TileSource.h"
 
@@ -18,7 +18,7 @@ using tilesources::SourceKind;
 using tilesources::SourceSettings;
 
 // kind Word: the synthetic tiles.
-using TileSourceChoice = tilesources::SourceSpec;
+using TileSourceChoice = tilesources::SourceChoice;
 
 struct TileSourceChoiceParse {
   std::optional<TileSourceChoice> choice;

@@ -1,4 +1,4 @@
-#include "tilesources/SourceSpec.h"
+#include "tilesources/SourceChoice.h"
 
 #include <sys/stat.h>
 
@@ -37,21 +37,15 @@ std::string MakeFolders(const std::string& path) {
   return "";
 }
 
-bool IsWord(std::string_view text) {
-  if (text.empty()) return false;
-  for (const char c : text)
-    if (c < 'a' || c > 'z') return false;
-  return true;
-}
 
 }  // namespace
 
-SourceSpecParse ParseSourceSpec(std::string_view text) {
-  SourceSpecParse result;
-  SourceSpec spec;
-  spec.text = std::string(text);
-  if (IsWord(text)) {
-    result.spec = spec;
+SourceChoiceParse ParseSourceChoice(std::string_view text, std::string_view ownWord) {
+  SourceChoiceParse result;
+  SourceChoice choice;
+  choice.text = std::string(text);
+  if (text == ownWord) {
+    result.choice = choice;
     return result;
   }
   const size_t colon = text.find(':');
@@ -62,20 +56,21 @@ SourceSpecParse ParseSourceSpec(std::string_view text) {
       result.error = "mbtiles: needs a file, as in mbtiles:/path/to/file.mbtiles";
       return result;
     }
-    spec.kind = SourceKind::MBTiles;
+    choice.kind = SourceKind::MBTiles;
   } else if (kind == "upstream") {
     const UpstreamTemplate::Parse pattern = UpstreamTemplate::FromText(argument);
     if (!pattern.value) {
       result.error = pattern.error;
       return result;
     }
-    spec.kind = SourceKind::Upstream;
+    choice.kind = SourceKind::Upstream;
   } else {
-    result.error = "\"" + OneLine(text) + "\": a tile source is mbtiles:FILE or upstream:TEMPLATE";
+    result.error = "\"" + OneLine(text) + "\": a tile source is " + std::string(ownWord) +
+                   ", mbtiles:FILE or upstream:TEMPLATE";
     return result;
   }
-  spec.argument = std::string(argument);
-  result.spec = spec;
+  choice.argument = std::string(argument);
+  result.choice = choice;
   return result;
 }
 
@@ -107,12 +102,12 @@ std::string DefaultCacheDir() {
   return "";  // no home to keep a cache in: none
 }
 
-OpenedSource OpenSource(const SourceSpec& spec, const SourceSettings& settings) {
+OpenedSource OpenSource(const SourceChoice& choice, const SourceSettings& settings) {
   OpenedSource opened;
-  switch (spec.kind) {
-    case SourceKind::Word: opened.error = "\"" + spec.text + "\" is not a tile source"; return opened;
+  switch (choice.kind) {
+    case SourceKind::Word: opened.error = "\"" + choice.text + "\" is not a tile source"; return opened;
     case SourceKind::MBTiles: {
-      MBTilesReader::OpenResult file = MBTilesReader::Open(spec.argument);
+      MBTilesReader::OpenResult file = MBTilesReader::Open(choice.argument);
       if (!file.reader) {
         opened.error = file.error;
         return opened;
@@ -127,7 +122,7 @@ OpenedSource OpenSource(const SourceSpec& spec, const SourceSettings& settings) 
             "service's operators can reach you; it goes into the User-Agent)";
         return opened;
       }
-      const UpstreamTemplate pattern = *UpstreamTemplate::FromText(spec.argument).value;
+      const UpstreamTemplate pattern = *UpstreamTemplate::FromText(choice.argument).value;
       const std::string cacheDir = settings.cacheDir.empty() ? DefaultCacheDir() : settings.cacheDir;
       std::unique_ptr<TileDiskCache> cache;
       std::string noCache;

@@ -14,25 +14,25 @@
 namespace tilesources {
 
 enum class SourceKind {
-  Word,     // a bare word without a colon ("default", "synthetic"): the caller's own sources
+  Word,     // the caller's own source, named by one word ("default", "synthetic")
   MBTiles,  // mbtiles:FILE
   Upstream  // upstream:TEMPLATE
 };
 
-struct SourceSpec {
+struct SourceChoice {
   SourceKind kind = SourceKind::Word;
   std::string argument;  // the file or the template; empty for a word
   std::string text;      // as written
 };
 
-struct SourceSpecParse {
-  std::optional<SourceSpec> spec;
-  std::string error;  // one line, when there is no spec
+struct SourceChoiceParse {
+  std::optional<SourceChoice> choice;
+  std::string error;  // one line, when there is no choice
 };
 
 // Checks the form only (a template's placeholders, a file name given); files are opened later.
-// A word is a run of lower-case letters; what it means is the caller's to say.
-SourceSpecParse ParseSourceSpec(std::string_view text);
+// `ownWord` names the caller's own source (kind Word); what it means is the caller's to say.
+SourceChoiceParse ParseSourceChoice(std::string_view text, std::string_view ownWord);
 
 // What one upstream's disk cache file may hold before its least recently used tiles are removed.
 inline constexpr int64_t kDefaultCacheMaxBytes = int64_t{256} << 20;
@@ -58,7 +58,7 @@ struct OpenedSource {
 // (not writable, a file in the folder's place, a damaged file, no home folder) works without a
 // disk cache: its source is opened with `note` saying so, and its Describe() says so too. A word
 // is refused.
-OpenedSource OpenSource(const SourceSpec& spec, const SourceSettings& settings);
+OpenedSource OpenSource(const SourceChoice& choice, const SourceSettings& settings);
 
 // The User-Agent of upstream requests: program, version and contact.
 std::string UpstreamUserAgent(const std::string& program, const std::string& contact);
