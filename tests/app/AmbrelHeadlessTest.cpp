@@ -468,6 +468,13 @@ TEST_F(AmbrelHeadless, ServerThatAnswersOnlyErrorsAndResetsLeavesAProgramThatAns
   server.AddRule("z=6 garbage");
   AmbrelProcess app;
   ASSERT_TRUE(server.WaitForRequests(homeTiles.size(), AmbrelProcess::kStartTimeoutMs));
+  // The map asks for its tiles before the buttons exist; a tap before they are drawn is lost.
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        const ScreenImage shot(app.Screenshot("buttons"));
+        return shot.Count(0, kMapBottom, kScreenWidth, kButtonBottom, IsDark) > 30;
+      },
+      AmbrelProcess::kStartTimeoutMs));
 
   app.Input(Tap(kZoomOut));
   ASSERT_TRUE(WaitUntil([&] { return AtZoom(TilesAskedFor(server.Log()), 16) == zoomedOutTiles; },
