@@ -21,15 +21,32 @@ void UpdateAttribution(OMMapView* view) {
   if (view->window != nullptr) InvalidateRect(view->window, nullptr, FALSE);
 }
 
+namespace {
+
+// The source bound now, when `choice` names it again and opening it again would read the same: its
+// workers and file connections are kept.
+std::shared_ptr<const ExternalTileSource> SameSourceAgain(const OMMapView* view,
+                                                          const tilesources::SourceChoice& choice) {
+  const std::shared_ptr<const ExternalTileSource>& bound = view->tileLayer.cache.external;
+  if (bound == nullptr || choice.text != view->sourceText || bound->contact != view->tileContact) return nullptr;
+  return bound->source->Unchanged() ? bound : nullptr;
+}
+
+}  // namespace
+
 int32_t SetTileSource(OMMapView* view, const char* text) {
   const tilesources::SourceChoiceParse parsed = tilesources::ParseSourceChoice(text, kDefaultSource);
   if (!parsed.choice) {
     view->lastError = parsed.error;
     return 0;
   }
-  std::shared_ptr<ExternalTileSource> external;
+  std::shared_ptr<const ExternalTileSource> external;
   std::string attribution;
   if (parsed.choice->kind != tilesources::SourceKind::Word) {
+    external = SameSourceAgain(view, *parsed.choice);
+    attribution = view->sourceAttribution;
+  }
+  if (parsed.choice->kind != tilesources::SourceKind::Word && external == nullptr) {
     tilesources::SourceSettings settings;
     settings.program = kProgram;
     settings.contact = view->tileContact;
@@ -38,13 +55,18 @@ int32_t SetTileSource(OMMapView* view, const char* text) {
       view->lastError = tilesources::OneLine(opened.error);
       return 0;
     }
-    external = std::make_shared<ExternalTileSource>();
-    external->levels = opened.source->Levels();
     attribution = opened.source->Attribution();
-    external->source = std::move(opened.source);
+    const tilesources::SourceLevels levels = opened.source->Levels();
+    // A file's tiles cost CPU (reading, decoding): one worker a core. A service's may wait on the
+    // network: a worker for each of its connections besides, so that tiles from the disk cache
+    // are not all held up behind downloads. More would only decode in each other's way.
+    const size_t readers = TileReadQueue::LocalWorkers() + (parsed.choice->kind == tilesources::SourceKind::Upstream
+                                                                ? size_t(settings.upstreamConnections)
+                                                                : 0);
+    external = std::make_shared<ExternalTileSource>(std::move(opened.source), levels, readers, view->tileContact);
   }
-  // The old tiles go first (a read of the old source still under way is cancelled, not awaited),
-  // then new tiles come from the new source.
+  // The old tiles go first (a read still under way is cancelled, not awaited), then new tiles come
+  // from the source: a source set again is read afresh too.
   view->tileLayer.cache.Clear();
   view->tileLayer.cache.external = std::move(external);
   view->sourceText = parsed.choice->text;

@@ -2,8 +2,6 @@
 
 #include <condition_variable>
 #include <mutex>
-#include <system_error>
-#include <thread>
 
 struct SourceFetch::Shared {
   std::mutex mutex;
@@ -15,28 +13,32 @@ struct SourceFetch::Shared {
 
 SourceFetch::~SourceFetch() { Cancel(); }
 
-bool SourceFetch::Start(std::shared_ptr<const ExternalTileSource> source, tilesources::TilePosition position,
+bool SourceFetch::Start(std::shared_ptr<const ExternalTileSource> external, tilesources::TilePosition position,
                         Delivery deliver) {
   Cancel();
   auto shared = std::make_shared<Shared>();
-  try {
-    std::thread([shared, source = std::move(source), position, deliver = std::move(deliver)] {
-      const tilesources::SourcedTile tile = source->source->Fetch(position);
-      {
-        std::lock_guard<std::mutex> held(shared->mutex);
-        if (shared->cancelled) return;
-        shared->delivering = true;
-      }
-      const bool image = tile.status == 200 && tile.body != nullptr && !tile.body->empty();
-      deliver(image ? tile.body.get() : nullptr);
+  // The job holds the source, not the binding that owns the queue: dropping the binding drops the
+  // jobs that have not started.
+  auto job = [shared, source = external->source, position, deliver = std::move(deliver)] {
+    {
+      // A read cancelled before its turn is not made at all.
       std::lock_guard<std::mutex> held(shared->mutex);
-      shared->delivering = false;
-      shared->running.store(false, std::memory_order_release);
-      shared->delivered.notify_all();
-    }).detach();
-  } catch (const std::system_error&) {
-    return false;
-  }
+      if (shared->cancelled) return;
+    }
+    const tilesources::SourcedTile tile = source->Fetch(position);
+    {
+      std::lock_guard<std::mutex> held(shared->mutex);
+      if (shared->cancelled) return;
+      shared->delivering = true;
+    }
+    const bool image = tile.status == 200 && tile.body != nullptr && !tile.body->empty();
+    deliver(image ? tile.body.get() : nullptr);
+    std::lock_guard<std::mutex> held(shared->mutex);
+    shared->delivering = false;
+    shared->running.store(false, std::memory_order_release);
+    shared->delivered.notify_all();
+  };
+  if (!external->reads.Post(std::move(job))) return false;
   shared_ = std::move(shared);
   return true;
 }

@@ -1,9 +1,10 @@
-// Reads one tile from an external source on a worker thread of its own, and hands the answer to a
-// delivery function on that worker unless cancelled first.
+// Reads one tile from an external source on a worker of the source's read queue, and hands the
+// answer to a delivery function on that worker unless cancelled first.
 //
 // A source may block (a file on a slow disk, a tile service): cancelling never waits for the read,
 // only for a delivery already under way (a decode and a draw, a frame at most). A cancelled worker
-// finishes its read on its own, keeping the source alive until then, and delivers nothing.
+// finishes its read on its own, keeping the source alive until then, and delivers nothing; one
+// cancelled before its turn reads nothing.
 #pragma once
 
 #include <atomic>
@@ -23,9 +24,9 @@ class SourceFetch {
   SourceFetch(const SourceFetch&) = delete;
   SourceFetch& operator=(const SourceFetch&) = delete;
 
-  // Starts a worker reading `position`; a running one is cancelled first. false when no thread
-  // could be started (nothing runs then).
-  bool Start(std::shared_ptr<const ExternalTileSource> source, tilesources::TilePosition position, Delivery deliver);
+  // Queues the read of `position`; a running one is cancelled first. false when no worker could
+  // be started (nothing runs then).
+  bool Start(std::shared_ptr<const ExternalTileSource> external, tilesources::TilePosition position, Delivery deliver);
   // After it returns the delivery function is not running and will not run.
   void Cancel();
   // A worker was started and has neither delivered nor been cancelled.

@@ -22,6 +22,9 @@ namespace {
 
 enum Statement : size_t { kSelectTile = 0 };
 
+// The files of a write-ahead log, named by these after the database's name.
+const char* const kLogSuffixes[] = {"-wal", "-shm"};
+
 const char* const kSelectTileSql =
     "SELECT tile_data FROM tiles WHERE zoom_level = ?1 AND tile_column = ?2 AND tile_row = ?3";
 
@@ -98,7 +101,7 @@ MBTilesReader::OpenResult MBTilesReader::Open(const std::string& path) {
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0) return fail(std::strerror(errno));
   if (!S_ISREG(info.st_mode)) return fail("not a regular file");
-  for (const char* suffix : {"-wal", "-shm"}) {
+  for (const char* suffix : kLogSuffixes) {
     const std::string beside = path + suffix;
     if (Exists(beside))
       return fail("its write-ahead log file " + beside.substr(beside.rfind('/') + 1) +
@@ -108,6 +111,7 @@ MBTilesReader::OpenResult MBTilesReader::Open(const std::string& path) {
 
   const bool immutable = InWalMode(path);
   std::unique_ptr<MBTilesReader> reader(new MBTilesReader(path, immutable));
+  reader->opened_ = IdentityFrom(info);
   // A first connection without the tile statement, so that a file of another kind is told apart
   // from a damaged one before anything assumes a table.
   SqlitePool probe(FileUri(path, immutable), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, {});
@@ -233,6 +237,18 @@ TileRead MBTilesReader::Get(int32_t z, int32_t x, int32_t y) {
   }
   sqlite3_reset(select);
   return read;
+}
+
+MBTilesReader::FileIdentity MBTilesReader::IdentityFrom(const struct stat& info) {
+  return FileIdentity{uint64_t(info.st_dev), uint64_t(info.st_ino), int64_t(info.st_size),
+                      int64_t(info.st_mtim.tv_sec), int64_t(info.st_mtim.tv_nsec)};
+}
+
+bool MBTilesReader::FileUnchanged() const {
+  for (const char* suffix : kLogSuffixes)
+    if (Exists(path_ + suffix)) return false;
+  struct stat info {};
+  return ::stat(path_.c_str(), &info) == 0 && S_ISREG(info.st_mode) && IdentityFrom(info) == opened_;
 }
 
 }  // namespace tilesources

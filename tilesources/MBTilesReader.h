@@ -17,6 +17,8 @@
 #include "tilesources/SqlitePool.h"
 #include "tilesources/TileImageFormat.h"
 
+struct stat;
+
 namespace tilesources {
 
 struct MBTilesInfo {
@@ -64,11 +66,21 @@ class MBTilesReader {
 
   const MBTilesInfo& Info() const { return info_; }
   const std::string& Path() const { return path_; }
+  // Whether the path still names the file opened, as it was then (same file, size and time of its
+  // last change, no write-ahead log beside it): opening it again would read the same.
+  bool FileUnchanged() const;
 
  private:
+  struct FileIdentity {
+    uint64_t device = 0, inode = 0;
+    int64_t size = 0, changedSeconds = 0, changedNanoseconds = 0;
+    bool operator==(const FileIdentity&) const = default;
+  };
   MBTilesReader(std::string path, bool immutable);
+  static FileIdentity IdentityFrom(const struct stat& info);
 
   const std::string path_;
+  FileIdentity opened_;
   SqlitePool pool_;
   MBTilesInfo info_;
 };

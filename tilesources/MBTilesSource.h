@@ -20,6 +20,7 @@ class MBTilesSource final : public TileSource {
   std::string Describe() const override;
   std::string Attribution() const override { return reader_->Info().attribution; }
   SourceLevels Levels() const override { return {reader_->Info().minZoom, reader_->Info().maxZoom}; }
+  bool Unchanged() const override { return reader_->FileUnchanged(); }
 
  private:
   std::unique_ptr<MBTilesReader> reader_;

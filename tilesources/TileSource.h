@@ -50,6 +50,9 @@ class TileSource {
   // Who made the data, to be shown with it (UTF-8, one line); empty when the source does not say.
   virtual std::string Attribution() const { return ""; }
   virtual SourceLevels Levels() const { return {}; }
+  // Whether opening the source again now would read what this one reads (false once its file
+  // has been replaced or changed), so that a caller setting the same source again may keep it.
+  virtual bool Unchanged() const { return true; }
 };
 
 }  // namespace tilesources

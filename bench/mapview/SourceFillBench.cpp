@@ -5,8 +5,11 @@
 // BM_Fill/source:1  an upstream tile service (the tile server, tiles fresh for a day) whose tiles
 //                   are all in the disk cache already: no request may reach the server, and the
 //                   benchmark fails if one does.
-// way:0  from OMMapViewSetTileSource (the source opened again, the tiles held dropped) at the
-//        view's position; way:1  from OMMapViewSetCenter to the other of two places, nothing held.
+// way:0  from OMMapViewSetTileSource of the source in force (kept open, its file unchanged; the
+//        tiles held dropped) at the view's position; way:1  from OMMapViewSetCenter to the other of
+//        two places, nothing held; way:2 (MBTiles only)  from OMMapViewSetTileSource of a copy of
+//        the file other than the one in force, so each fill opens and checks a file and starts
+//        its workers.
 // BM_SetSourceOnly/source:N: the OMMapViewSetTileSource call alone, without a position.
 //
 // Each beside BM_Floor/source:N: the same tiles' blobs read from the same SQLite file through one
@@ -58,7 +61,7 @@ constexpr auto kFillLimit = std::chrono::seconds(20);
 constexpr const char* kContact = "bench@orvanmap.test";
 
 enum Source { kMBTiles = 0, kUpstream = 1 };
-enum Way { kSetSource = 0, kMove = 1 };
+enum Way { kSetSource = 0, kMove = 1, kOpen = 2 };
 
 struct Place {
   double latitude, longitude;
@@ -75,10 +78,11 @@ struct Setup {
   Place places[2]{};
   std::vector<TileAt> tiles[2];  // the tiles the view shows at each place
   std::string mbtilesFile;
+  std::string mbtilesCopy;  // the same tiles in another file
   std::string cacheFile;  // the upstream's disk cache, once filled
 
-  std::string SourceText(int source) const {
-    return source == kMBTiles ? "mbtiles:" + mbtilesFile
+  std::string SourceText(int source, bool copy = false) const {
+    return source == kMBTiles ? "mbtiles:" + (copy ? mbtilesCopy : mbtilesFile)
                               : "upstream:http://" + server->HostPort() + "/mt?x={x}&y={y}&z={z}";
   }
 };
@@ -231,6 +235,8 @@ void Prepare() {
   shared->places[0] = {kLatitude, kLongitude};
   shared->places[1] = {b.latitude, b.longitude};
   MakeMBTiles(projection);
+  shared->mbtilesCopy = shared->folder.File("fill-copy.mbtiles");
+  std::filesystem::copy_file(shared->mbtilesFile, shared->mbtilesCopy);
   FillBothPlaces(kMBTiles);
   FillBothPlaces(kUpstream);  // the first fill: every tile into the disk cache
   for (const auto& entry : std::filesystem::directory_iterator(shared->folder.File("cache/orvanmap")))
@@ -265,14 +271,19 @@ void BM_Fill(benchmark::State& state) {
     Pump();
     if (way == kMove) view->tileLayer.cache.Clear();  // nothing held: every tile comes from the source
     const Place place = shared->places[next];
+    const std::string openText = shared->SourceText(source, next == 1);
     next = 1 - next;
     const double cpuBefore = ProcessCpuMs(), faultsBefore = MinorFaults();
     state.ResumeTiming();
     problem = Fill(
         view,
         [&] {
-          return way == kSetSource ? OMMapViewSetTileSource(view, sourceText.c_str()) != 0
-                                   : OMMapViewSetCenter(view, place.latitude, place.longitude) != 0;
+          switch (way) {
+            case kSetSource: return OMMapViewSetTileSource(view, sourceText.c_str()) != 0;
+            case kMove: return OMMapViewSetCenter(view, place.latitude, place.longitude) != 0;
+            case kOpen: return OMMapViewSetTileSource(view, openText.c_str()) != 0;
+          }
+          return false;
         },
         &phases);
     state.PauseTiming();
@@ -298,13 +309,14 @@ void BM_Fill(benchmark::State& state) {
 }
 BENCHMARK(BM_Fill)
     ->ArgsProduct({{kMBTiles, kUpstream}, {kSetSource, kMove}})
+    ->Args({kMBTiles, kOpen})
     ->ArgNames({"source", "way"})
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(20);
 
-// OMMapViewSetTileSource alone, on a view without a position (no tile is asked for): opening and
-// checking the file, which BM_Fill way:0 pays on every fill.
+// OMMapViewSetTileSource of the source in force alone, on a view without a position (no tile is
+// asked for): the check that its file is unchanged, which BM_Fill way:0 pays on every fill.
 void BM_SetSourceOnly(benchmark::State& state) {
   OMMapView* view = MakeView();
   const std::string sourceText = shared->SourceText(int(state.range(0)));
@@ -397,10 +409,12 @@ int main(int argc, char** argv) {
         "1024x768 fill from the upstream's disk cache, from SetTileSource, vs reading + decoding on one thread", 1.2},
        {"BM_Fill/source:1/way:1/iterations:20/real_time", floors[1],
         "1024x768 fill from the upstream's disk cache, from SetCenter, vs reading + decoding on one thread", 1.2},
+       {"BM_Fill/source:0/way:2/iterations:20/real_time", floors[0],
+        "1024x768 fill from another MBTiles file (opened, checked, new workers) vs reading + decoding", 0},
        {"BM_SetSourceOnly/source:0/iterations:20/real_time", floors[0],
-        "SetTileSource(mbtiles) alone (open and check the file) vs reading + decoding a screen's tiles", 0},
+        "SetTileSource(mbtiles) of the one in force alone (its file unchanged) vs reading + decoding a screen", 0},
        {"BM_SetSourceOnly/source:1/iterations:20/real_time", floors[1],
-        "SetTileSource(upstream) alone (open the disk cache) vs reading + decoding a screen's tiles", 0}});
+        "SetTileSource(upstream) of the one in force alone vs reading + decoding a screen's tiles", 0}});
   const uint64_t asked = shared->server->Counters().requests;
   std::printf("upstream requests after the disk cache was filled: %llu (0 expected)\n",
               static_cast<unsigned long long>(asked));

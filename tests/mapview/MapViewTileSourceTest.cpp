@@ -1,6 +1,8 @@
 // Tiles from a source of the tile-source library: an MBTiles file shows its own pixels without a
 // request to any server, with its attribution in the corner and deeper levels drawn from its
 // deepest one; bad sources are refused with a reason and the source in force is kept.
+#include <cstdio>
+
 #include "tests/support/TempFolder.h"
 #include "tests/mapview/MapViewHarness.h"
 #include "tests/tools/MBTilesTestFile.h"
@@ -28,9 +30,9 @@ std::string QuadrantTile(int32_t x, int32_t y) {
 
 class TileSources : public MapViewTest {
  protected:
-  // Levels 1 and 2 of the whole world, attributed.
-  std::string MakeMap() {
-    const std::string path = folder.File("map.mbtiles");
+  // Levels 1 and 2 of the whole world, attributed, in colours shifted by `colourShift`.
+  std::string MakeMap(const std::string& name = "map.mbtiles") {
+    const std::string path = folder.File(name);
     MBTilesTestFile file(path);
     file.Metadata("name", "test map");
     file.Metadata("format", "png");
@@ -39,7 +41,7 @@ class TileSources : public MapViewTest {
     file.Metadata("attribution", "Test Data Makers");
     for (int z = 1; z <= 2; ++z)
       for (int x = 0; x < (1 << z); ++x)
-        for (int y = 0; y < (1 << z); ++y) file.Tile(z, x, (1 << z) - 1 - y, QuadrantTile(x + 10 * z, y));
+        for (int y = 0; y < (1 << z); ++y) file.Tile(z, x, (1 << z) - 1 - y, QuadrantTile(x + 10 * z + colourShift, y));
     file.Close();
     return path;
   }
@@ -48,7 +50,7 @@ class TileSources : public MapViewTest {
   uint32_t Expected(OMMapView* view, int32_t cx, int32_t cy, int deeper) {
     const int32_t wx = (view->viewport.left + cx) >> deeper, wy = (view->viewport.top + cy) >> deeper;
     const int quadrant = ((wy % 256) >= 128 ? 2 : 0) + ((wx % 256) >= 128 ? 1 : 0);
-    return QuadrantColour(wx / 256 + 20, wy / 256, quadrant);
+    return QuadrantColour(wx / 256 + 20 + colourShift, wy / 256, quadrant);
   }
   int Mismatches(OMMapView* view, int deeper) {
     int wrong = 0;
@@ -62,6 +64,7 @@ class TileSources : public MapViewTest {
     return wrong;
   }
   TempFolder folder;
+  int colourShift = 0;
 };
 
 TEST_F(TileSources, AnMBTilesFileShowsItsPixelsWithoutTheNetworkAndDeeperLevelsScaledUp) {
@@ -106,6 +109,28 @@ TEST_F(TileSources, AnMBTilesFileShowsItsPixelsWithoutTheNetworkAndDeeperLevelsS
   ASSERT_EQ(OMMapViewSetTileSource(view, "default"), 1);
   ASSERT_TRUE(WaitForTiles(view));
   EXPECT_GT(Requested().size(), asked);
+}
+
+// Setting the file in force again reads it afresh: the same tiles while it is unchanged, the new
+// file's once another has been moved over it.
+TEST_F(TileSources, TheSameFileSetAgainShowsWhatItHoldsNow) {
+  OMMapView* view = MakeView(10, 10, kClientW + 2, kClientH + 2);
+  ShowAt(view, 600, 600, 2.0);
+  const std::string source = "mbtiles:" + MakeMap();
+  ASSERT_EQ(OMMapViewSetTileSource(view, source.c_str()), 1) << OMMapViewGetLastError(view);
+  ASSERT_TRUE(WaitForTiles(view));
+  ASSERT_EQ(OMMapViewSetTileSource(view, source.c_str()), 1) << OMMapViewGetLastError(view);
+  ASSERT_TRUE(WaitForTiles(view));
+  Pump();
+  EXPECT_EQ(Mismatches(view, 0), 0);
+
+  colourShift = 3;
+  MakeMap("new.mbtiles");
+  ASSERT_EQ(std::rename(folder.File("new.mbtiles").c_str(), folder.File("map.mbtiles").c_str()), 0);
+  ASSERT_EQ(OMMapViewSetTileSource(view, source.c_str()), 1) << OMMapViewGetLastError(view);
+  ASSERT_TRUE(WaitForTiles(view));
+  Pump();
+  EXPECT_EQ(Mismatches(view, 0), 0) << "the replaced file's tiles are shown";
 }
 
 TEST_F(TileSources, BadSourcesAreRefusedWithAReasonAndTheSourceInForceStays) {
