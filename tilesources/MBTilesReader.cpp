@@ -92,7 +92,7 @@ MBTilesReader::MBTilesReader(std::string path, bool immutable)
   info_.immutable = immutable;
 }
 
-MBTilesReader::OpenResult MBTilesReader::Open(const std::string& path) {
+MBTilesReader::OpenResult MBTilesReader::Open(const std::string& path, int checkLimitMs) {
   OpenResult result;
   auto fail = [&](const std::string& what) {
     result.error = path + ": " + what;
@@ -125,10 +125,10 @@ MBTilesReader::OpenResult MBTilesReader::Open(const std::string& path) {
     meta.whyUnchecked = "too large to check at start";
   } else {
     std::string verdict;
-    error = EachRow(*db, kOpenQueryLimitMs, "PRAGMA quick_check(1)", [&](sqlite3_stmt* s) { verdict = Column(s, 0); });
+    error = EachRow(*db, checkLimitMs, "PRAGMA quick_check(1)", [&](sqlite3_stmt* s) { verdict = Column(s, 0); });
     if (db->OutOfTime()) {
       // As with a file too large to check: damage found later fails the tiles it touches.
-      meta.whyUnchecked = "its check at start" + tooLong;
+      meta.whyUnchecked = "its check at start took longer than " + std::to_string(checkLimitMs) + " ms";
     } else {
       if (!error.empty() && sqlite3_errcode(db->db()) == SQLITE_NOTADB)
         return fail("not an SQLite database (" + error + ")");

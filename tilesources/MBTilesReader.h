@@ -58,7 +58,8 @@ class MBTilesReader {
     std::unique_ptr<MBTilesReader> reader;
     std::string error;  // "FILE: reason", one line, when there is no reader
   };
-  static OpenResult Open(const std::string& path);
+  // The whole-file check stops after `checkLimitMs`, leaving the file unchecked.
+  static OpenResult Open(const std::string& path, int checkLimitMs = kOpenQueryLimitMs);
 
   // The tile at column x, row y counted from the north (as in tile URLs), level z. Bytes that are
   // no PNG, JPEG or WebP image (an empty or NULL tile_data among them) are NotAnImage.

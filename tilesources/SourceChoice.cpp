@@ -107,7 +107,7 @@ OpenedSource OpenSource(const SourceChoice& choice, const SourceSettings& settin
   switch (choice.kind) {
     case SourceKind::Word: opened.error = "\"" + choice.text + "\" is not a tile source"; return opened;
     case SourceKind::MBTiles: {
-      MBTilesReader::OpenResult file = MBTilesReader::Open(choice.argument);
+      MBTilesReader::OpenResult file = MBTilesReader::Open(choice.argument, settings.wholeFileCheckMs);
       if (!file.reader) {
         opened.error = file.error;
         return opened;
@@ -133,7 +133,8 @@ OpenedSource OpenSource(const SourceChoice& choice, const SourceSettings& settin
       } else {
         TileDiskCache::OpenResult file =
             TileDiskCache::Open(cacheDir + "/upstream-" + TemplateHash(pattern.Text()) + ".mbtiles",
-                                "tiles of " + pattern.Text() + ", cached by " + settings.program, settings.cacheMaxBytes);
+                                "tiles of " + pattern.Text() + ", cached by " + settings.program, settings.cacheMaxBytes,
+                                settings.wholeFileCheckMs);
         cache = std::move(file.cache);
         noCache = file.error;
       }

@@ -36,6 +36,8 @@ SourceChoiceParse ParseSourceChoice(std::string_view text, std::string_view ownW
 
 // What one upstream's disk cache file may hold before its least recently used tiles are removed.
 inline constexpr int64_t kDefaultCacheMaxBytes = int64_t{256} << 20;
+// A program without a window to keep answering may check a whole file at start for this long.
+inline constexpr int kWholeFileCheckMs = 5000;
 
 struct SourceSettings {
   std::string program = "orvan-tileserver";  // names the program in the User-Agent and the cache
@@ -44,6 +46,9 @@ struct SourceSettings {
   int upstreamConnections = 2;
   std::string cacheDir;  // where upstream disk caches live; empty: DefaultCacheDir()
   int64_t cacheMaxBytes = kDefaultCacheMaxBytes;  // the bound of each upstream's disk cache file
+  // How long opening may spend checking a whole file (an MBTiles file, an upstream's disk cache)
+  // before it reads the file unchecked: a caller on a GUI thread gives it about a frame.
+  int wholeFileCheckMs = kWholeFileCheckMs;
 };
 
 struct OpenedSource {

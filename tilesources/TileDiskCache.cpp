@@ -172,7 +172,7 @@ TileDiskCache::TileDiskCache(std::string path, int64_t maxBytes)
 TileDiskCache::~TileDiskCache() { FlushTouches(kCloseLimitMs); }
 
 TileDiskCache::OpenResult TileDiskCache::Open(const std::string& path, const std::string& description,
-                                              int64_t maxBytes) {
+                                              int64_t maxBytes, int checkLimitMs) {
   OpenResult result;
   struct stat info {};
   const bool existed = ::stat(path.c_str(), &info) == 0;
@@ -188,7 +188,7 @@ TileDiskCache::OpenResult TileDiskCache::Open(const std::string& path, const std
     if (existed && info.st_size <= MBTilesReader::kMaxCheckedBytes) {
       // A check that runs out of time leaves the file unchecked: damage found later fails the
       // reads and writes it touches, and each of those is bounded in time too.
-      db->SetTimeLimit(kCheckLimitMs);
+      db->SetTimeLimit(checkLimitMs);
       std::string verdict = "no answer";
       sqlite3_stmt* check = nullptr;
       if (sqlite3_prepare_v2(db->db(), "PRAGMA quick_check(1)", -1, &check, nullptr) == SQLITE_OK &&

@@ -61,7 +61,9 @@ class TileDiskCache {
   };
   // Opens the file, or makes it (older files of this kind gain the new columns). `description` goes
   // into a new file's metadata; `maxBytes` bounds what this process keeps in it.
-  static OpenResult Open(const std::string& path, const std::string& description, int64_t maxBytes);
+  // The whole-file check of an existing file stops after `checkLimitMs`, leaving it unchecked.
+  static OpenResult Open(const std::string& path, const std::string& description, int64_t maxBytes,
+                         int checkLimitMs = kCheckLimitMs);
   ~TileDiskCache();  // records the uses still waiting, within kCloseLimitMs
 
   // Rows are counted from the north, as in tile URLs. nullopt: not cached (or unreadable: `error`).
