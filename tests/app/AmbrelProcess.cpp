@@ -42,7 +42,8 @@ bool WaitUntilImpl(bool (*check)(void*), void* context, int timeoutMs) {
 
 const char* AmbrelProcess::ExecutablePath() { return ORVAN_AMBREL_PATH; }
 
-AmbrelProcess::AmbrelProcess(const Settings& environment, const std::vector<std::string>& arguments) {
+AmbrelProcess::AmbrelProcess(const Settings& environment, const std::vector<std::string>& arguments,
+                             const std::string& program) {
   inputPath_ = folder_.File("input");
   stderrPath_ = folder_.File("stderr");
   std::ofstream(inputPath_).close();
@@ -70,9 +71,9 @@ AmbrelProcess::AmbrelProcess(const Settings& environment, const std::vector<std:
   for (std::string& entry : entries) envp.push_back(entry.data());
   envp.push_back(nullptr);
 
-  std::string program = ExecutablePath();
+  std::string path = program;
   std::vector<std::string> words = arguments;
-  std::vector<char*> argv = {program.data()};
+  std::vector<char*> argv = {path.data()};
   for (std::string& word : words) argv.push_back(word.data());
   argv.push_back(nullptr);
   posix_spawn_file_actions_t actions;
@@ -80,10 +81,10 @@ AmbrelProcess::AmbrelProcess(const Settings& environment, const std::vector<std:
   posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, stderrPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   posix_spawn_file_actions_adddup2(&actions, STDERR_FILENO, STDOUT_FILENO);
-  const int rc = posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+  const int rc = posix_spawn(&pid_, path.c_str(), &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   if (rc != 0) {
-    throw std::runtime_error(std::string("cannot start ambrel: ") + std::strerror(rc));
+    throw std::runtime_error("cannot start " + program + ": " + std::strerror(rc));
   }
 }
 

@@ -26,11 +26,12 @@ class AmbrelProcess {
   // The tile source the tests' tile server stands behind (through http_proxy).
   static std::vector<std::string> DefaultArguments() { return {"--tiles", "default"}; }
 
-  // Starts ambrel headless on a fresh input file, with `environment` added (a value of "" unsets)
-  // and `arguments` on its command line. Its XDG_RUNTIME_DIR (where running copies find each other)
-  // is its own work folder unless given.
+  // Starts `program` (the built ambrel unless given, e.g. an installed one) headless on a fresh
+  // input file, with `environment` added (a value of "" unsets) and `arguments` on its command line.
+  // Its XDG_RUNTIME_DIR (where running copies find each other) is its own work folder unless given.
   explicit AmbrelProcess(const Settings& environment = Settings{},
-                         const std::vector<std::string>& arguments = DefaultArguments());
+                         const std::vector<std::string>& arguments = DefaultArguments(),
+                         const std::string& program = ExecutablePath());
   ~AmbrelProcess();  // kills the program if it still runs
   AmbrelProcess(const AmbrelProcess&) = delete;
   AmbrelProcess& operator=(const AmbrelProcess&) = delete;

@@ -3,11 +3,14 @@
 # there with nothing configured: Ambrel must find the world map installed beside it, refuse a bad
 # option or tile source with status 2 and one line, answer --help and --version; the tile server
 # must run as orvan-tileserver; the manual pages must render; no binary may carry a run path into
-# the build tree.
-#   install-program.sh BUILD_DIR SOURCE_DIR
+# the build tree. Then the installed ambrel runs the InstalledAmbrel tests of AMBREL_TESTS (the
+# ambrel_tests program): an MBTiles file and a tile service on loopback, end to end.
+#   install-program.sh BUILD_DIR SOURCE_DIR AMBREL_TESTS
 set -euo pipefail
 build=$(cd "$1" && pwd)
 source_dir=$(cd "$2" && pwd)
+ambrel_tests=$3
+[[ -x "$ambrel_tests" ]] || { echo "FAIL: no test program $ambrel_tests (build the ambrel_tests target)" >&2; exit 1; }
 work=$(mktemp -d "${TMPDIR:-/tmp}/ambrel-install-program.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 trap 'exit 129' HUP
@@ -73,6 +76,15 @@ ambrel --version || fail "--version ended with status $?"
 grep -qx 'ambrel 1\.0' "$work/out" || fail "--version printed: $(cat "$work/out")"
 ambrel --help || fail "--help ended with status $?"
 grep -q '^Usage: ambrel' "$work/out" && grep -q 'AMBREL_TILES' "$work/out" || fail "--help printed: $(cat "$work/out")"
+
+# Tiles from an MBTiles file and from a tile service, run by the tests' own launcher (each test
+# has a private home, settings and cache of its own). Every test must run: none may be skipped.
+AMBREL_UNDER_TEST="$prefix/bin/ambrel" TMPDIR="$work" "$ambrel_tests" --gtest_filter='InstalledAmbrel.*' \
+  >"$work/tests.log" 2>&1 || { cat "$work/tests.log"; fail "the installed ambrel failed its tile-source tests"; }
+if grep -q '^\[  SKIPPED \]' "$work/tests.log" || ! grep -q '^\[  PASSED  \] 2 tests' "$work/tests.log"; then
+  cat "$work/tests.log"
+  fail "the installed ambrel's tile-source tests did not all run"
+fi
 
 rm "$map"
 ambrel || fail "without its map the installed ambrel ended with status $?"
