@@ -94,8 +94,19 @@ bool ShowGpxRead(OMMapView* view, int32_t mapType) {
   gpx::LatLonBox box;
   if (!gpx::BoundsOf(shown, &box)) return false;
   // Set at a zoom without a tile level, the map asks for no tile before the fit chooses its zoom.
-  return OMMapViewSetMap(view, mapType, (box.south + box.north) / 2, (box.west + box.east) / 2, 0.0) != 0 &&
-         OMMapViewFitBounds(view, box.south, box.west, box.north, box.east) != 0;
+  if (OMMapViewSetMap(view, mapType, (box.south + box.north) / 2, (box.west + box.east) / 2, 0.0) == 0 ||
+      OMMapViewFitBounds(view, box.south, box.west, box.north, box.east) == 0) {
+    return false;
+  }
+  // The fit keeps the points inside the window, centred; a pin stands above its point and reaches
+  // kPinTipX pixels to each side. When the box leaves less room than that above it or beside it,
+  // one level out does (the box then takes at most half the window's height and width).
+  int32_t x = 0, y = 0;
+  if (!waypointsByMarker.empty() && OMMapViewLatLonToPoint(view, box.north, box.west, &x, &y) &&
+      (y < kPinTipY || x < kPinTipX + 1)) {
+    OMMapViewZoomOut(view);
+  }
+  return true;
 }
 
 void ReportUnreadGpx(HWND mainWindow) {
@@ -107,7 +118,7 @@ void ReportUnreadGpx(HWND mainWindow) {
   }
   text += unread.size() == 1 ? "The map is shown without this file." : "The map is shown without these files.";
   unread.clear();
-  MessageBoxW(mainWindow, Utf8ToUtf16(text).c_str(), u"Ambrel", MB_OK | MB_ICONERROR);
+  MessageBoxW(mainWindow, Utf8ToUtf16(text).c_str(), kUnreadGpxCaption, MB_OK | MB_ICONERROR);
 }
 
 void ShowWaypoint(HWND mainWindow, int32_t markerId) {

@@ -17,6 +17,8 @@ namespace ambrel {
 constexpr UINT kMessageGpxRead = WM_APP + 3;       // the files have been read
 constexpr UINT kMessageShowWaypoint = WM_APP + 4;  // a waypoint's pin was tapped; wParam: the marker's id
 
+constexpr const char16_t* kUnreadGpxCaption = u"GPX files not shown";
+
 // Starts reading `paths` for `mainWindow`; false (nothing started) when the thread cannot be made.
 bool StartReadingGpx(HWND mainWindow, const std::vector<std::string>& paths);
 
