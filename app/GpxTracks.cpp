@@ -9,7 +9,7 @@ namespace {
 
 constexpr uint32_t kTrackRgb = 0xD0309F;  // magenta: apart from the map's own colours
 constexpr uint32_t kRouteRgb = 0x1F5FD0;  // blue
-constexpr int32_t kLineWidthPixels = 3;
+[[maybe_unused]] constexpr int32_t kLineWidthPixels = 3;
 
 }  // namespace
 

@@ -600,9 +600,12 @@ TEST_F(AmbrelHeadless, GpxWaypointsArePinnedTheMapFitsThemAndATapOnOneShowsItsNa
       },
       AmbrelProcess::kStartTimeoutMs);
   ASSERT_TRUE(pinned) << "no pins at the fitted places\n" << app.Stderr();
+  // Each pin (19 x 30, its tip at (9, 29)) whole inside the map view's client area.
   for (const Pin& pin : pins) {
-    EXPECT_LE(pin.tip.y - 29, kMapBottom) << pin.name;
     EXPECT_GE(pin.tip.y - 29, kMapTop + 1) << pin.name << "'s pin is cut at the map's top";
+    EXPECT_LT(pin.tip.y, kMapBottom - 1) << pin.name;
+    EXPECT_GE(pin.tip.x - 9, 1) << pin.name;
+    EXPECT_LT(pin.tip.x + 9, kScreenWidth - 1) << pin.name;
   }
   // The map opened there, not on the home position first, and asked for the tiles under it.
   const std::vector<Tile> asked = TilesAskedFor(server.Log());
