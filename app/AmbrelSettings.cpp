@@ -1,5 +1,7 @@
 #include "app/AmbrelSettings.h"
 
+#include <algorithm>
+
 namespace ambrel {
 
 namespace {
@@ -44,6 +46,14 @@ Arguments ParseArguments(const std::vector<std::string>& arguments) {
       parsed.version = true;
       continue;
     }
+    if (argument == "--gpx" || argument.rfind("--gpx=", 0) == 0) {
+      if (argument == "--gpx" && i + 1 == arguments.size()) {
+        parsed.error = "--gpx needs a value (see ambrel --help)";
+        return parsed;
+      }
+      parsed.gpxFiles.push_back(argument == "--gpx" ? arguments[++i] : argument.substr(6));
+      continue;
+    }
     bool matched = false;
     for (auto [name, slot] : {std::pair{std::string("--tiles"), &parsed.values.tiles},
                               std::pair{std::string("--contact"), &parsed.values.contact}}) {
@@ -86,6 +96,13 @@ ConfigFile ParseConfigFile(std::string_view text, std::string_view fileName) {
     }
     const std::string_view key = Trim(line.substr(0, equals));
     const std::string_view value = Trim(line.substr(equals + 1));
+    if (key == "gpx") {
+      if (value.empty()) continue;
+      const std::string folder = Parent(std::string(fileName));
+      config.gpxFiles.push_back(value.front() == '/' || folder.empty() ? std::string(value)
+                                                                       : folder + "/" + std::string(value));
+      continue;
+    }
     std::optional<std::string>* slot = key == "tiles"     ? &config.values.tiles
                                        : key == "contact" ? &config.values.contact
                                                           : nullptr;
@@ -107,6 +124,15 @@ TileSettings ResolveTileSettings(const TileSettingValues& commandLine, const Til
   return settings;
 }
 
+std::vector<std::string> ChooseGpxFiles(const std::vector<std::string>& commandLine,
+                                        const std::vector<std::string>& file) {
+  std::vector<std::string> chosen;
+  for (const std::vector<std::string>* list : {&file, &commandLine})
+    for (const std::string& path : *list)
+      if (std::find(chosen.begin(), chosen.end(), path) == chosen.end()) chosen.push_back(path);
+  return chosen;
+}
+
 std::string ConfigFilePath(const std::optional<std::string>& xdgConfigHome, const std::optional<std::string>& home) {
   // A relative XDG_CONFIG_HOME is invalid and ignored, as the base-directory rules say.
   if (xdgConfigHome && !xdgConfigHome->empty() && xdgConfigHome->front() == '/') {
@@ -123,7 +149,7 @@ std::vector<std::string> EmbeddedMapCandidates(const std::string& executablePath
 }
 
 std::string UsageText() {
-  return "Usage: ambrel [--tiles SOURCE] [--contact TEXT]\n"
+  return "Usage: ambrel [--tiles SOURCE] [--contact TEXT] [--gpx FILE]...\n"
          "       ambrel --help | --version\n"
          "Shows a street map with zoom and home buttons.\n"
          "\n"
@@ -134,13 +160,18 @@ std::string UsageText() {
          "                     default             the device's own tile servers\n"
          "  --contact TEXT   your e-mail address or web page, sent to tile services in the\n"
          "                   User-Agent as their usage policies ask (needed for upstream:)\n"
+         "  --gpx FILE       show a GPX file's tracks, routes and waypoints (tap a waypoint\n"
+         "                   for its name); the map opens on all of them. Repeatable\n"
          "  --help           this text\n"
          "  --version        the program's version\n"
          "\n"
          "The same settings come from the environment (AMBREL_TILES, AMBREL_CONTACT) and from\n"
          "$XDG_CONFIG_HOME/ambrel/ambrel.conf (else ~/.config/ambrel/ambrel.conf), lines\n"
-         "'tiles = SOURCE' and 'contact = TEXT'. The command line wins, then the environment,\n"
-         "then the file. With none of them, Ambrel shows the world map installed with it.\n";
+         "'tiles = SOURCE', 'contact = TEXT' and 'gpx = FILE' (several allowed). The command\n"
+         "line wins, then the environment, then the file; GPX files from the file and the\n"
+         "command line are all shown. With no tiles set, Ambrel shows the world map installed\n"
+         "with it. A GPX file that cannot be read is named on stderr and in a message box,\n"
+         "and the map starts without it.\n";
 }
 
 std::string VersionText() { return "ambrel 1.0\n"; }

@@ -20,20 +20,23 @@ struct Arguments {
   bool help = false;
   bool version = false;
   TileSettingValues values;
+  std::vector<std::string> gpxFiles;  // --gpx, in the order given
   std::string error;  // one line naming the problem; empty when the command line is good
 };
 
-// `--tiles SOURCE`, `--tiles=SOURCE`, `--contact TEXT`, `--contact=TEXT`, `--help`/`-h`,
-// `--version`. Anything else (an unknown option, a bare word, an option without its value) is an
-// error; a later occurrence of an option replaces an earlier one.
+// `--tiles SOURCE`, `--tiles=SOURCE`, `--contact TEXT`, `--contact=TEXT`, `--gpx FILE`,
+// `--gpx=FILE`, `--help`/`-h`, `--version`. Anything else (an unknown option, a bare word, an
+// option without its value) is an error; a later --tiles or --contact replaces an earlier one,
+// each --gpx adds a file.
 Arguments ParseArguments(const std::vector<std::string>& arguments);
 
 struct ConfigFile {
   TileSettingValues values;
+  std::vector<std::string> gpxFiles;  // `gpx` lines, in order; relative paths from the file's folder
   std::vector<std::string> warnings;  // one line each: "FILE:LINE: ..."
 };
 
-// `key = value` lines (`tiles`, `contact`) with white space around either trimmed; blank lines and
+// `key = value` lines (`tiles`, `contact`, `gpx`, the last as often as wanted) with white space around either trimmed; blank lines and
 // lines whose first non-blank character is `#` are skipped; a later line replaces an earlier one.
 // An unknown key or a line without `=` gives a warning and is skipped. An empty value sets nothing.
 ConfigFile ParseConfigFile(std::string_view text, std::string_view fileName);
@@ -52,6 +55,10 @@ struct TileSettings {
 // Each value from the command line if given there, else from the environment, else from the file.
 TileSettings ResolveTileSettings(const TileSettingValues& commandLine, const TileSettingValues& environment,
                                  const TileSettingValues& file, const std::string& fileName);
+
+// The GPX files to show: the config file's, then the command line's, each path once.
+std::vector<std::string> ChooseGpxFiles(const std::vector<std::string>& commandLine,
+                                        const std::vector<std::string>& file);
 
 // Where the config file is: $XDG_CONFIG_HOME/ambrel/ambrel.conf when that variable is an absolute
 // path, else $HOME/.config/ambrel/ambrel.conf; empty when neither is known.

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/AboutDialog.h"
+#include "app/GpxOverlay.h"
 #include "app/MainWindowLayout.h"
 #include "app/MapEvents.h"
 #include "app/NoTilesNotice.h"
@@ -41,6 +42,7 @@ struct ShellState {
   HWND zoomOutButton = nullptr;
   HWND homeButton = nullptr;
   bool defaultSource = false;  // the control reads the default tile servers
+  double startZoom = kStartZoom;
   HWND menuBar = nullptr;  // null when the menu bar could not be created
   SHACTIVATEINFO activation{};
 };
@@ -86,7 +88,11 @@ LRESULT OnCommand(HWND window, UINT message, WPARAM first, LPARAM second) {
   }
 }
 
+// The map on the home position at the zoom the tile source opens at.
+void SetStartMap() { OMMapViewSetMap(shell.mapView, kMapType, kHomeLatitude, kHomeLongitude, shell.startZoom); }
+
 void OnDestroy() {
+  StopReadingGpx();
   // Destroying the control cancels and awaits its downloads; its window goes with ours.
   OMMapViewDestroy(shell.mapView);
   shell.mapView = nullptr;
@@ -134,7 +140,8 @@ bool ApplyTileSource(HWND window, const TileChoice& tiles) {
   return false;
 }
 
-StartResult CreateMainWindow(HINSTANCE instance, int showCommand, const TileChoice& tiles) {
+StartResult CreateMainWindow(HINSTANCE instance, int showCommand, const StartSettings& settings) {
+  const TileChoice& tiles = settings.tiles;
   shell.instance = instance;
   SHInitExtraControls();
 
@@ -175,8 +182,14 @@ StartResult CreateMainWindow(HINSTANCE instance, int showCommand, const TileChoi
       DestroyWindow(window);
       return StartResult::Refused;
     }
-    OMMapViewSetMap(shell.mapView, kMapType, kHomeLatitude, kHomeLongitude,
-                    tiles.embedded ? kEmbeddedStartZoom : kStartZoom);
+    shell.startZoom = tiles.embedded ? kEmbeddedStartZoom : kStartZoom;
+    // With GPX files the map is set once they are read (kMessageGpxRead), where they are.
+    if (settings.gpxFiles.empty()) {
+      SetStartMap();
+    } else if (!StartReadingGpx(window, settings.gpxFiles)) {
+      Say("the GPX files are not shown: no thread to read them");
+      SetStartMap();
+    }
     if (shell.defaultSource) WatchForTiles(window, layout.mapView);
   } else {
     MessageBoxW(window, u"Could not create OrvanMapLib object", u"Orvan.Map", MB_OK);
@@ -203,6 +216,11 @@ LRESULT MainWindowProc(HWND window, UINT message, WPARAM first, LPARAM second) {
     case WM_COMMAND: return OnCommand(window, message, first, second);
     case kMessageCheckTiles:
     case kMessageTileCame: OnNoticeMessage(window, message); return 0;
+    case kMessageGpxRead:
+      if (!ShowGpxRead(shell.mapView, kMapType)) SetStartMap();
+      ReportUnreadGpx(window);
+      return 0;
+    case kMessageShowWaypoint: ShowWaypoint(window, static_cast<int32_t>(first)); return 0;
     case WM_PAINT: {
       PAINTSTRUCT paint{};
       BeginPaint(window, &paint);

@@ -12,9 +12,11 @@ namespace ambrel {
 // or the tile source or contact was refused (its user was told why).
 enum class StartResult { Running, Ended, Failed, Refused };
 
-// Creates and shows the main window with its map on `tiles`: the world map installed with the
-// program opens at kEmbeddedStartZoom, any other source at kStartZoom, both on the home position.
-StartResult CreateMainWindow(HINSTANCE instance, int showCommand, const TileChoice& tiles);
+// Creates and shows the main window with its map on the settings' tiles: the world map installed
+// with the program opens at kEmbeddedStartZoom, any other source at kStartZoom, both on the home
+// position. With GPX files the map waits for them to be read and opens on all they hold (on the
+// home position when they hold nothing).
+StartResult CreateMainWindow(HINSTANCE instance, int showCommand, const StartSettings& settings);
 
 ATOM RegisterMainWindowClass(HINSTANCE instance, LPCWSTR className);
 

@@ -15,8 +15,6 @@ namespace {
 constexpr DWORD kConfigFileLimit = 64 * 1024;  // bytes; a config file is a few lines
 constexpr DWORD kPathCapacity = 4096;
 
-void Say(const std::string& line) { OutputDebugStringW(Utf8ToUtf16("ambrel: " + line + "\n").c_str()); }
-
 std::optional<std::string> Variable(const char16_t* name) {
   const DWORD needed = GetEnvironmentVariableW(name, nullptr, 0);
   if (needed == 0) return std::nullopt;
@@ -49,6 +47,8 @@ std::string ExecutablePath() {
 
 }  // namespace
 
+void Say(const std::string& line) { OutputDebugStringW(Utf8ToUtf16("ambrel: " + line + "\n").c_str()); }
+
 std::vector<std::string> ArgumentsOf(LPCWSTR commandLine) {
   std::vector<std::string> arguments;
   if (commandLine == nullptr) return arguments;
@@ -56,19 +56,22 @@ std::vector<std::string> ArgumentsOf(LPCWSTR commandLine) {
   return arguments;
 }
 
-TileChoice ChooseTiles(const TileSettingValues& commandLine) {
+StartSettings ChooseSettings(const Arguments& arguments) {
+  const TileSettingValues& commandLine = arguments.values;
   const TileSettingValues environment{Variable(u"AMBREL_TILES"), Variable(u"AMBREL_CONTACT")};
   const std::string configPath = ConfigFilePath(Variable(u"XDG_CONFIG_HOME"), Variable(u"HOME"));
   const ConfigFile config = ReadConfigFile(configPath);
   for (const std::string& warning : config.warnings) Say(warning);
   const TileSettings settings = ResolveTileSettings(commandLine, environment, config.values, configPath);
 
-  TileChoice choice;
+  StartSettings start;
+  start.gpxFiles = ChooseGpxFiles(arguments.gpxFiles, config.gpxFiles);
+  TileChoice& choice = start.tiles;
   choice.contact = settings.contact.value;
   if (!settings.tiles.origin.empty()) {
     choice.source = settings.tiles.value;
     choice.origin = settings.tiles.origin;
-    return choice;
+    return start;
   }
   const std::string executable = ExecutablePath();
   const std::vector<std::string> candidates =
@@ -78,7 +81,7 @@ TileChoice ChooseTiles(const TileSettingValues& commandLine) {
       choice.source = "mbtiles:" + candidate;
       choice.embedded = true;
       Say("tiles: " + choice.source + " (the map installed with the program)");
-      return choice;
+      return start;
     }
   }
   choice.source = "default";
@@ -86,7 +89,7 @@ TileChoice ChooseTiles(const TileSettingValues& commandLine) {
   for (const std::string& candidate : candidates) searched += (searched.empty() ? "" : ", ") + candidate;
   Say("tiles: default (no map installed with the program" + (searched.empty() ? "" : " at " + searched) +
       "; set --tiles or AMBREL_TILES)");
-  return choice;
+  return start;
 }
 
 int RefuseSetting(HWND owner, const std::string& problem) {

@@ -21,13 +21,23 @@ struct TileChoice {
   bool embedded = false;  // the world map installed with the program, chosen because nothing was set
 };
 
+// What the program starts with: its tiles and the GPX files to show over them.
+struct StartSettings {
+  TileChoice tiles;
+  std::vector<std::string> gpxFiles;
+};
+
 // The program's arguments, from the command line the device hands its entry point.
 std::vector<std::string> ArgumentsOf(LPCWSTR commandLine);
 
 // The tile source and contact from the command line's values, the environment and the config file,
 // in that order; with none set, the world map installed with the program, else "default", with one
-// line naming the one chosen. Config-file warnings go to the debugger output, a line each.
-TileChoice ChooseTiles(const TileSettingValues& commandLine);
+// line naming the one chosen. The GPX files: the config file's and the command line's
+// (ChooseGpxFiles). Config-file warnings go to the debugger output, a line each.
+StartSettings ChooseSettings(const Arguments& arguments);
+
+// One line "ambrel: TEXT" to the debugger output.
+void Say(const std::string& line);
 
 // One line "ambrel: PROBLEM" to the debugger output and a message box with it over `owner` (null:
 // none); returns kExitBadSettings once the user dismissed it.

@@ -13,7 +13,7 @@ int WinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int showCommand) 
     PrintToOutput(arguments.help ? UsageText() : VersionText());
     return 0;
   }
-  switch (CreateMainWindow(instance, showCommand, ChooseTiles(arguments.values))) {
+  switch (CreateMainWindow(instance, showCommand, ChooseSettings(arguments))) {
     case StartResult::Running: break;
     case StartResult::Ended: return 0;
     case StartResult::Failed: return 1;

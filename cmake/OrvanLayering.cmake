@@ -6,7 +6,7 @@
 # The product layers find one another through <build>/product-include, which links the product
 # folders and nothing of platform/, so a product source that names a platform header not meant for
 # it does not compile. tests/layering/CheckIncludes.cmake checks the same rule on the sources.
-set(ORVAN_PRODUCT_FOLDERS projection net tilesources tiles mapview app)
+set(ORVAN_PRODUCT_FOLDERS projection net tilesources gpx tiles mapview app)
 set(ORVAN_PRODUCT_INCLUDE ${PROJECT_BINARY_DIR}/product-include)
 file(MAKE_DIRECTORY ${ORVAN_PRODUCT_INCLUDE})
 foreach(folder ${ORVAN_PRODUCT_FOLDERS})

@@ -7,7 +7,7 @@ set -euo pipefail
 PACKAGES=(
   cmake ninja-build g++ pkg-config make
   libcurl4-openssl-dev libspng-dev libjpeg62-turbo-dev libpng-dev libsdl2-dev
-  libfreetype-dev libfontconfig-dev fonts-nanum libcpp-httplib-dev libwebp-dev libsqlite3-dev libcairo2-dev
+  libfreetype-dev libfontconfig-dev fonts-nanum libcpp-httplib-dev libwebp-dev libsqlite3-dev libcairo2-dev libexpat1-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xdotool xauth libx11-dev
 )

@@ -535,6 +535,101 @@ TEST(AmbrelSettings, ARefusedTileSourceIsNamedInOneLineAndAMessageBoxAndEndsTheP
   }
 }
 
+// A walk's GPX file with three waypoints, after a file that is missing: the missing one is named
+// on stderr and in a message box and the program goes on; the map opens fitted to the waypoints
+// (at 15 the box would fill 200 of the map's 222 rows, leaving no room above the northern point
+// for its pin: one level out, at 14) with their pins on screen, and a tap on a pin names it.
+TEST_F(AmbrelHeadless, GpxWaypointsArePinnedTheMapFitsThemAndATapOnOneShowsItsName) {
+  TempFolder folder("ambrel-gpx");
+  const std::string trail = folder.File("namhan walk.gpx");
+  std::ofstream(trail) << R"(<?xml version="1.0" encoding="UTF-8"?>
+<gpx version="1.1" creator="handheld logger" xmlns="http://www.topografix.com/GPX/1/1"
+     xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance">
+  <metadata><name>Sunday walk</name><time>2024-05-12T08:01:00Z</time></metadata>
+  <wpt lat="37.4368" lon="127.1710"><ele>320</ele><name>North Gate</name></wpt>
+  <wpt lat="37.4334" lon="127.1740"><name>Summit</name><sym>Summit</sym></wpt>
+  <wpt lat="37.4300" lon="127.1762"><name>Car Park</name></wpt>
+  <trk><name>Sunday walk</name><trkseg>
+    <trkpt lat="37.4300" lon="127.1762"><ele>180</ele><time>2024-05-12T08:01:00Z</time></trkpt>
+    <trkpt lat="37.4334" lon="127.1740"><ele>410</ele><time>2024-05-12T08:40:00Z</time></trkpt>
+    <trkpt lat="37.4368" lon="127.1710"><ele>320</ele><time>2024-05-12T09:05:00Z</time></trkpt>
+  </trkseg></trk>
+</gpx>
+)";
+  const std::string missing = folder.File("missing.gpx");
+  AmbrelProcess app(Settings{}, {"--tiles", "default", "--gpx", missing, "--gpx=" + trail});
+
+  auto foreground = [&](const std::string& title) {
+    return WaitUntil([&] { return app.DeviceState().find("foreground " + title + "\n") != std::string::npos; },
+                     AmbrelProcess::kStartTimeoutMs);
+  };
+  ASSERT_TRUE(foreground("GPX files not shown")) << app.DeviceState() << app.Stderr();
+  EXPECT_EQ(app.CountLines("ambrel: " + missing + ": cannot be read (No such file or directory)"), 1u) << app.Stderr();
+  app.Input("key return");
+  ASSERT_TRUE(foreground("Ambrel")) << app.DeviceState();
+
+  // Where each waypoint's point is on the screen at zoom 14, the map centred on the box's middle.
+  constexpr int kZoom = 14;
+  const auto [westX, northY] = WorldPixel(37.4368, 127.1710, kZoom);
+  const auto [eastX, southY] = WorldPixel(37.4300, 127.1762, kZoom);
+  const int64_t centreX = (westX + eastX) / 2, centreY = (northY + southY) / 2;
+  struct Pin {
+    const char* name;
+    double latitude, longitude;
+    Point tip;
+  };
+  std::vector<Pin> pins = {{"North Gate", 37.4368, 127.1710, {}}, {"Summit", 37.4334, 127.1740, {}},
+                           {"Car Park", 37.4300, 127.1762, {}}};
+  for (Pin& pin : pins) {
+    const auto [x, y] = WorldPixel(pin.latitude, pin.longitude, kZoom);
+    pin.tip = {static_cast<int>(1 + kMapClientWidth / 2 + (x - centreX)),
+               static_cast<int>(kMapTop + 1 + kMapClientHeight / 2 + (y - centreY))};
+  }
+  // A pin's red head stands over its tip.
+  auto pinAt = [](const ScreenImage& shot, Point tip) {
+    return shot.Count(tip.x - 5, tip.y - 27, tip.x + 6, tip.y - 10, IsPinRed) > 20;
+  };
+  std::unique_ptr<ScreenImage> shot;
+  const bool pinned = WaitUntil(
+      [&] {
+        shot = std::make_unique<ScreenImage>(app.Screenshot("pins"));
+        for (const Pin& pin : pins)
+          if (!pinAt(*shot, pin.tip)) return false;
+        return shot->Count(1, kMapTop + 1, kScreenWidth - 1, kMapBottom - 1,
+                           [](Rgb c) { return c == kRegionalBackground; }) > 1000;
+      },
+      AmbrelProcess::kStartTimeoutMs);
+  ASSERT_TRUE(pinned) << "no pins at the fitted places\n" << app.Stderr();
+  // Each pin (19 x 30, its tip at (9, 29)) whole inside the map view's client area.
+  for (const Pin& pin : pins) {
+    EXPECT_GE(pin.tip.y - 29, kMapTop + 1) << pin.name << "'s pin is cut at the map's top";
+    EXPECT_LT(pin.tip.y, kMapBottom - 1) << pin.name;
+    EXPECT_GE(pin.tip.x - 9, 1) << pin.name;
+    EXPECT_LT(pin.tip.x + 9, kScreenWidth - 1) << pin.name;
+  }
+  // The map opened there, not on the home position first, and asked for the tiles under it.
+  const std::vector<Tile> asked = TilesAskedFor(server.Log());
+  EXPECT_EQ(AtZoom(asked, 17), std::set<Tile>{});
+  std::set<Tile> underMap;
+  for (int64_t x = (centreX - kMapClientWidth / 2) / 256; x <= (centreX + kMapClientWidth / 2) / 256; ++x)
+    for (int64_t y = (centreY - kMapClientHeight / 2) / 256; y <= (centreY + kMapClientHeight / 2) / 256; ++y)
+      underMap.insert({x, y, kZoom});
+  EXPECT_EQ(AtZoom(asked, kZoom), underMap);
+
+  // A tap on the Summit's pin: a message box named after it; the map did not move.
+  const Point summit = pins[1].tip;
+  app.Input(Tap({summit.x, summit.y - 18}));
+  ASSERT_TRUE(foreground("Summit")) << app.DeviceState();
+  const ScreenImage box(app.Screenshot("summit"));
+  EXPECT_GT(box.Count(20, 100, 220, 200, IsDark), 20) << "no text in the message box";
+  app.Input("key return");
+  ASSERT_TRUE(foreground("Ambrel")) << app.DeviceState();
+  ASSERT_TRUE(WaitUntil([&] { return pinAt(ScreenImage(app.Screenshot("after")), summit); },
+                        AmbrelProcess::kStartTimeoutMs));
+  app.Input("key ctrl+q");
+  ASSERT_EQ(app.WaitForExit(), 0) << app.Stderr();
+}
+
 TEST(AmbrelLayout, OnAScreen241WideTheButtonsAre80WideAndTheLastColumnStaysBare) {
   TileServer server;
   ProxyEnvironment proxy(server);

@@ -16,6 +16,10 @@ TEST(AmbrelArguments, BothOptionFormsAreReadAndAnythingElseIsOneErrorNamingIt) {
   EXPECT_EQ(a.values.tiles, "upstream:http://t/{z}/{x}/{y}");  // the later one
   EXPECT_EQ(a.values.contact, "me@example.org");
   EXPECT_FALSE(a.help || a.version);
+  // --gpx adds a file each time, in both forms.
+  EXPECT_EQ(ambrel::ParseArguments({"--gpx", "a walk.gpx", "--gpx=/b.gpx"}).gpxFiles,
+            (std::vector<std::string>{"a walk.gpx", "/b.gpx"}));
+  EXPECT_EQ(ambrel::ParseArguments({"--gpx"}).error, "--gpx needs a value (see ambrel --help)");
   EXPECT_TRUE(ambrel::ParseArguments({"-h"}).help);
   EXPECT_TRUE(ambrel::ParseArguments({"--version"}).version);
   EXPECT_EQ(ambrel::ParseArguments({"--tiles="}).values.tiles, "");  // given, empty: the control refuses it
@@ -37,12 +41,21 @@ TEST(AmbrelConfigFile, KeyValueLinesWithCommentsAndOddLineEndsAndOneWarningPerBa
       "tiles \t=  upstream:https://t.example/{z}/{x}/{y}.png?key=a#b  \r\n"
       "just words\n"
       "contact =\n"
-      "contact = https://example.org/#ops",
-      "ambrel.conf");
+      "contact = https://example.org/#ops\n"
+      "gpx = walks/sunday.gpx\n"
+      "gpx = /data/ride.gpx\n",
+      "/home/u/.config/ambrel/ambrel.conf");
   EXPECT_EQ(config.values.tiles, "upstream:https://t.example/{z}/{x}/{y}.png?key=a#b");
   EXPECT_EQ(config.values.contact, "https://example.org/#ops");
-  EXPECT_EQ(config.warnings, (std::vector<std::string>{"ambrel.conf:4: unknown setting 'zoom', ignored",
-                                                       "ambrel.conf:7: not a 'key = value' line, ignored"}));
+  EXPECT_EQ(config.warnings,
+            (std::vector<std::string>{"/home/u/.config/ambrel/ambrel.conf:4: unknown setting 'zoom', ignored",
+                                      "/home/u/.config/ambrel/ambrel.conf:7: not a 'key = value' line, ignored"}));
+  // Several gpx lines, a relative path taken from the file's folder; the command line's files are
+  // shown too, each path once.
+  EXPECT_EQ(config.gpxFiles,
+            (std::vector<std::string>{"/home/u/.config/ambrel/walks/sunday.gpx", "/data/ride.gpx"}));
+  EXPECT_EQ(ambrel::ChooseGpxFiles({"/data/ride.gpx", "today.gpx"}, config.gpxFiles),
+            (std::vector<std::string>{"/home/u/.config/ambrel/walks/sunday.gpx", "/data/ride.gpx", "today.gpx"}));
   const ConfigFile empty = ambrel::ParseConfigFile("contact = \n\n", "f");
   EXPECT_FALSE(empty.values.contact.has_value());
   EXPECT_TRUE(empty.warnings.empty());
