@@ -20,31 +20,47 @@ void Redraw(OMMapView* view) {
   if (view->window != nullptr) InvalidateRect(view->window, nullptr, TRUE);
 }
 
-// Squared distance from p to the line from a to b (to the nearer end beyond them), in pixels.
-double SquaredDistanceToLine(PixelPoint p, PixelPoint a, PixelPoint b) {
-  const double dx = double(b.x) - a.x, dy = double(b.y) - a.y;
-  const double px = double(p.x) - a.x, py = double(p.y) - a.y;
+struct Point {
+  double x, y;
+};
+
+// Squared distance from p to the line from a to b (to the nearer end beyond them).
+double SquaredDistanceToLine(Point p, Point a, Point b) {
+  const double dx = b.x - a.x, dy = b.y - a.y, px = p.x - a.x, py = p.y - a.y;
   const double length2 = dx * dx + dy * dy;
   const double t = length2 > 0 ? std::clamp((px * dx + py * dy) / length2, 0.0, 1.0) : 0.0;
   const double ex = px - t * dx, ey = py - t * dy;
   return ex * ex + ey * ey;
 }
 
-// Douglas-Peucker with a tolerance of half a pixel: every point left out lies within half a pixel
-// of the line drawn instead, so no turn wider than a pixel is lost. Worked with an explicit stack.
-std::vector<PixelPoint> Simplify(const std::vector<PixelPoint>& points) {
-  const size_t n = points.size();
-  if (n <= 2) return points;
+// Which points to keep so that every point left out lies within half a pixel of the line drawn
+// instead, and no turn wider than a pixel is lost: first each point within a tenth of a pixel of
+// the last one kept is left out (it lies that close to the line from the kept one on), then
+// Douglas-Peucker with the remaining four tenths, worked with an explicit stack.
+std::vector<size_t> Simplify(const std::vector<Point>& points) {
+  constexpr double kNear = 0.1 * 0.1, kTolerance = 0.4 * 0.4;
+  std::vector<size_t> near;
+  near.reserve(points.size());
+  for (size_t i = 0; i < points.size(); ++i) {
+    if (!near.empty() && i + 1 < points.size()) {
+      const Point last = points[near.back()];
+      const double dx = points[i].x - last.x, dy = points[i].y - last.y;
+      if (dx * dx + dy * dy < kNear) continue;
+    }
+    near.push_back(i);
+  }
+  const size_t n = near.size();
+  if (n <= 2) return near;
   std::vector<uint8_t> keep(n, 0);
   keep[0] = keep[n - 1] = 1;
   std::vector<std::pair<size_t, size_t>> pending{{0, n - 1}};
   while (!pending.empty()) {
     const auto [first, last] = pending.back();
     pending.pop_back();
-    double farthest = 0.25;  // half a pixel, squared
+    double farthest = kTolerance;
     size_t at = 0;
     for (size_t i = first + 1; i < last; ++i) {
-      const double d = SquaredDistanceToLine(points[i], points[first], points[last]);
+      const double d = SquaredDistanceToLine(points[near[i]], points[near[first]], points[near[last]]);
       if (d > farthest) {
         farthest = d;
         at = i;
@@ -55,24 +71,44 @@ std::vector<PixelPoint> Simplify(const std::vector<PixelPoint>& points) {
     if (at - first > 1) pending.emplace_back(first, at);
     if (last - at > 1) pending.emplace_back(at, last);
   }
-  std::vector<PixelPoint> kept;
+  std::vector<size_t> kept;
   for (size_t i = 0; i < n; ++i)
-    if (keep[i]) kept.push_back(points[i]);
+    if (keep[i]) kept.push_back(near[i]);
   return kept;
 }
 
-TrackLevel MakeLevel(MapProjection* projection, const std::vector<GeoPoint>& positions, int32_t level) {
+// World pixels across the world at a level, as the projection gives them.
+double WorldWidth(MapProjection* projection, int32_t level) {
+  return double(projection->TilesPerSide(double(level)).width) * projection->TileSize().width;
+}
+
+// The points at the projection's deepest level, in world pixels: the finest the projection gives,
+// and scaled down, each level's pixels to a fraction of a pixel.
+const std::vector<PixelPoint>& DeepPixels(MapProjection* projection, MapTrack& track) {
+  if (track.deepPixels.empty()) {
+    const int32_t deepest = ZoomLevelOf(projection->MaxZoom());
+    track.deepPixels.reserve(track.points.size());
+    for (const GeoPoint& p : track.points)
+      track.deepPixels.push_back(projection->LatLonToPixel(p.latitude, p.longitude, double(deepest)));
+  }
+  return track.deepPixels;
+}
+
+TrackLevel MakeLevel(MapProjection* projection, MapTrack& track, int32_t level) {
   TrackLevel line;
   line.made = true;
-  // The projection's own pixels, as the position queries give them; a run of points on one pixel
-  // is one point.
-  std::vector<PixelPoint> pixels;
-  pixels.reserve(positions.size());
-  for (const GeoPoint& p : positions) {
+  const std::vector<PixelPoint>& deep = DeepPixels(projection, track);
+  const double scale = WorldWidth(projection, level) / WorldWidth(projection, ZoomLevelOf(projection->MaxZoom()));
+  std::vector<Point> exact;
+  exact.reserve(deep.size());
+  for (const PixelPoint& p : deep) exact.push_back(Point{p.x * scale, p.y * scale});
+  // The points kept are drawn at the projection's own pixels, those the position queries give;
+  // a run of them on one pixel is one point.
+  for (size_t i : Simplify(exact)) {
+    const GeoPoint& p = track.points[i];
     const PixelPoint pixel = projection->LatLonToPixel(p.latitude, p.longitude, double(level));
-    if (pixels.empty() || !(pixels.back() == pixel)) pixels.push_back(pixel);
+    if (line.points.empty() || !(line.points.back() == pixel)) line.points.push_back(pixel);
   }
-  line.points = Simplify(pixels);
   line.points.shrink_to_fit();
   for (size_t start = 0; start + 1 < line.points.size() || start == 0; start += kTrackChunk) {
     const size_t end = std::min(start + kTrackChunk, line.points.size() - 1);
@@ -144,7 +180,7 @@ int32_t RemoveTrack(OMMapView* view, int32_t id) {
 const TrackLevel& TrackAtLevel(OMMapView* view, MapTrack& track, int32_t level) {
   if (track.levels.size() <= size_t(level)) track.levels.resize(size_t(level) + 1);
   TrackLevel& line = track.levels[size_t(level)];
-  if (!line.made) line = MakeLevel(view->projection, track.points, level);
+  if (!line.made) line = MakeLevel(view->projection, track, level);
   return line;
 }
 

@@ -12,9 +12,9 @@
 constexpr int32_t kMaxTrackWidth = 64;
 constexpr uint32_t kMaxTrackPoints = 10000000;
 
-// A track's line at one zoom level: its points' world pixels with every point left out that lies
-// within half a pixel of the line that replaces it, and the bounds of each run of
-// kTrackChunk lines (for skipping what is not drawn).
+// A track's line at one zoom level: the world pixels of its points but those that lie within half
+// a pixel of the line drawn instead, and the bounds of each run of kTrackChunk lines (for skipping
+// what is not drawn).
 struct TrackLevel {
   bool made = false;
   std::vector<PixelPoint> points;
@@ -27,7 +27,8 @@ struct MapTrack {
   uint32_t rgb = 0;  // 0xRRGGBB
   int32_t width = 1;
   std::vector<GeoPoint> points;
-  std::vector<TrackLevel> levels;  // by zoom level, made when first drawn there
+  std::vector<PixelPoint> deepPixels;  // the points at the projection's deepest level, made when first drawn
+  std::vector<TrackLevel> levels;      // by zoom level, made when first drawn there
 };
 
 // Copies `count` latitude, longitude pairs and appends the track. Its id (> 0), or 0 with the
