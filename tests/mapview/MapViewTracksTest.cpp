@@ -89,6 +89,26 @@ TEST_F(Tracks, ATrackShowsItsColourAlongItsPointsAtTwoLevelsUnderMarkersMovingWi
   ASSERT_TRUE(WaitForTiles(view));
   EXPECT_EQ(Unpainted(view, points), 0);
 
+  // Drawn for a part of the window only (a strip that a scroll exposed), it stays inside that part.
+  {
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP bitmap = CreateCompatibleBitmap(dc, 240, 220);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    const POINT left = Where(view, points[0]), right = Where(view, points[2]);
+    ASSERT_LT(left.x, 100);
+    ASSERT_GE(right.x, 100);
+    DrawTracks(view, dc, PixelRect{0, 0, 100, 220});
+    EXPECT_EQ(GetPixel(dc, left.x, left.y), RGB(0x3C, 0x14, 0xDC));
+    EXPECT_EQ(GetPixel(dc, right.x, right.y), RGB(0, 0, 0));
+    int outside = 0;
+    for (int32_t y = 0; y < 220; ++y)
+      for (int32_t x = 100; x < 240; ++x) outside += GetPixel(dc, x, y) != RGB(0, 0, 0);
+    EXPECT_EQ(outside, 0);
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+  }
+
   // Removed, the screen shows the map there again.
   ASSERT_EQ(OMMapViewRemovePolyline(view, id), 1);
   Pump();
@@ -102,16 +122,18 @@ TEST_F(Tracks, AHundredThousandPointTrackIsDrawnThroughAFewPointsKeepingEveryTur
   OMMapView* view = Show();
   // A slope from 100 pixels left of the centre to 100 right and 37 down, 500 points a pixel,
   // wavering across it by 0.15 pixels each way (0.3 from one side to the other: less than the
-  // tolerance, as GPS noise is at a low level), with a spike 30 pixels up at every 20,000th point.
+  // tolerance, as GPS noise is at a low level), with a spike up at every 20,000th point: 30 pixels tall, but 2 for the middle one.
   const GeoPoint from = PositionOf(kCx - 100, kCy, 9.0), to = PositionOf(kCx + 100, kCy + 37, 9.0);
   const double pixelLatitude = PositionOf(kCx, kCy + 1, 9.0).latitude - PositionOf(kCx, kCy, 9.0).latitude;
   constexpr uint32_t kCount = 100000;
   std::vector<double> latLon;
   std::vector<GeoPoint> spikes;
+  std::vector<int32_t> heights;
   for (uint32_t i = 0; i < kCount; ++i) {
     const double t = double(i) / (kCount - 1);
     if (i % 20000 == 10000) {
-      const double x = kCx - 100 + 200 * t, y = kCy + 37 * t - 30;
+      heights.push_back(i == 50000 ? 2 : 30);
+      const double x = kCx - 100 + 200 * t, y = kCy + 37 * t - heights.back();
       spikes.push_back(PositionOf(int32_t(std::lround(x)), int32_t(std::lround(y)), 9.0));
       latLon.insert(latLon.end(), {spikes.back().latitude, spikes.back().longitude});
       continue;
@@ -130,10 +152,10 @@ TEST_F(Tracks, AHundredThousandPointTrackIsDrawnThroughAFewPointsKeepingEveryTur
   EXPECT_GE(drawn, 2u + 5u);
   EXPECT_LE(drawn, 2u + 5u * 3u);
   ASSERT_EQ(spikes.size(), 5u);
-  for (const GeoPoint& tip : spikes) {
-    const POINT p = Where(view, tip);
+  for (size_t k = 0; k < spikes.size(); ++k) {
+    const POINT p = Where(view, spikes[k]);
     EXPECT_EQ(ClientPixel(view, p.x, p.y), kTrackRgb) << "tip at " << p.x << ", " << p.y;
-    EXPECT_EQ(ClientPixel(view, p.x, p.y + 15), kTrackRgb) << "halfway up the spike at " << p.x;
+    EXPECT_EQ(ClientPixel(view, p.x, p.y + heights[k] / 2), kTrackRgb) << "halfway up the spike at " << p.x;
   }
   std::printf("100,000-point track: %zu points drawn at level 9\n", drawn);
   // The slope itself is drawn between the spikes.
