@@ -5,6 +5,7 @@
 #include "mapview/AttributionLabel.h"
 #include "mapview/MapLayers.h"
 #include "mapview/MapMarkers.h"
+#include "mapview/MapTracks.h"
 #include "mapview/MapViewEvents.h"
 #include "mapview/SurfaceDrawing.h"
 
@@ -51,7 +52,10 @@ void Paint(OMMapView* view, HDC target) {
                          kColorKeyWhite);
     }
   }
-  // Markers over the map, under the attribution, which stays legible.
+  // Tracks over the map, markers over them, the attribution, which stays legible, over all.
+  RECT repainted{0, 0, 0, 0};
+  GetClientRect(view->window, &repainted);
+  DrawTracks(view, target, PixelRect{repainted.left, repainted.top, repainted.right, repainted.bottom});
   DrawMarkers(view, target);
   DrawAttribution(view, target);
   FireEvent(view, OMEventTypeMapDrawn);

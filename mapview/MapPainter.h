@@ -1,5 +1,5 @@
 // Painting: the placeholder layer, over it the map layer shifted by the drag and pan offsets with
-// its white pixels left out, then the markers, then the attribution.
+// its white pixels left out, then the tracks, the markers, then the attribution.
 #pragma once
 
 #include "mapview/MapViewRecord.h"

@@ -19,6 +19,7 @@
 #include "tiles/TileLayer.h"
 
 struct MapMarker;  // mapview/MapMarkers.h
+struct MapTrack;   // mapview/MapTracks.h
 
 struct OMMapView {
   OMMapView();
@@ -91,6 +92,11 @@ struct OMMapView {
   OMMarkerTapHandler markerTapHandler = nullptr;
   void* markerTapUserData = nullptr;
   uint8_t secondTap = 0;
+
+  // Tracks in the order added (drawn so, under the markers) and the id the next one gets (GUI
+  // thread only).
+  std::vector<MapTrack> tracks;
+  int32_t nextTrackId = 1;
 };
 
 // Tears the control down in the order its download threads need: the tile layer first (every

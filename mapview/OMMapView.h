@@ -188,6 +188,26 @@ typedef void (*OMMarkerTapHandler)(OMMapView* view, int32_t markerId, void* user
 /* Stores the marker tap handler (null: none) and the user data handed back with it. 1. */
 int32_t OMMapViewSetMarkerTapHandler(OMMapView* view, OMMarkerTapHandler handler, void* userData);
 
+/* ---- Tracks ----
+ * Lines through positions, drawn over the map and under the markers in the order added, with
+ * round joins and ends, and moving with the map during a drag. At each zoom level a track is
+ * drawn through its points' pixels, leaving out points within half a pixel of the line drawn
+ * instead (so every turn wider than a pixel shows, and a long track draws about as fast as what
+ * can be seen of it). */
+
+/* Adds a track through `count` points given as `2 * count` doubles at `latLon`: latitude,
+ * longitude, latitude, longitude, ... (degrees), copied. `rgb` is its colour as 0xRRGGBB (the
+ * top byte is ignored), `widthPixels` its width, 1 to 64. Returns the track's id (> 0), or 0 with
+ * a reason from OMMapViewGetLastError for null points, fewer than 2 or more than 10,000,000 points,
+ * a latitude outside -90 to 90 or a longitude outside -180 to 180 (NaN and infinity included), or
+ * a width outside 1 to 64. Tracks may be added before OMMapViewSetMap; they are drawn once a map
+ * is shown. */
+int32_t OMMapViewAddPolyline(OMMapView* view, const double* latLon, uint32_t count, uint32_t rgb,
+                             int32_t widthPixels);
+
+/* Removes a track. 0 with a reason for an unknown id. */
+int32_t OMMapViewRemovePolyline(OMMapView* view, int32_t id);
+
 /* The reason the latest call of this view that returned 0 failed, one line of UTF-8; "" when there
  * is none. Valid until the next call on the view. */
 const char* OMMapViewGetLastError(OMMapView* view);

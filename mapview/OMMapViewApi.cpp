@@ -3,6 +3,7 @@
 #include <new>
 
 #include "mapview/MapMarkers.h"
+#include "mapview/MapTracks.h"
 #include "mapview/MapViewEvents.h"
 #include "mapview/MapViewRecord.h"
 #include "mapview/MapViewWindow.h"
@@ -187,6 +188,17 @@ int32_t OMMapViewSetMarkerTapHandler(OMMapView* view, OMMarkerTapHandler handler
   view->markerTapHandler = handler;
   view->markerTapUserData = userData;
   return 1;
+}
+
+int32_t OMMapViewAddPolyline(OMMapView* view, const double* latLon, uint32_t count, uint32_t rgb,
+                             int32_t widthPixels) {
+  if (view == nullptr) return 0;
+  return AddTrack(view, latLon, count, rgb, widthPixels);
+}
+
+int32_t OMMapViewRemovePolyline(OMMapView* view, int32_t id) {
+  if (view == nullptr) return 0;
+  return RemoveTrack(view, id);
 }
 
 const char* OMMapViewGetLastError(OMMapView* view) {

@@ -6,11 +6,16 @@
 // BM_DragPaint/<client>: one stylus move followed by a paint of the window (the drag path),
 //   beside BM_MemcpyPixels/<client>: a memcpy of the control's client pixels. BM_PaintOnly: the
 //   control's part of it, Paint into a memory surface.
+// BM_PaintWithTrack/<client>/seen:0: BM_PaintOnly with a 100,000-point track across the window,
+//   beside BM_PaintWithTrack/<client>/seen:1: with a track of only the points it is drawn through.
 // After the timed benchmarks: resident memory after panning across 500 distinct tiles beside the
-//   resident memory right after the first screen, and the threads and handles still open.
+//   resident memory right after the first screen, and the threads and handles still open; and the
+//   memory 100 markers and a 10,000-point track add to a view, beside the same view without them.
 #include <dirent.h>
+#include <malloc.h>
 #include <unistd.h>
 #include <algorithm>
+#include <cmath>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -23,6 +28,7 @@
 #include "bench/BenchRatio.h"
 #include "bench/mapview/MapViewBenchSupport.h"
 #include "mapview/EncodedImage.h"
+#include "mapview/MapTracks.h"
 #include "mapview/MapViewInternal.h"
 #include "mapview/OMMapView.h"
 #include "platform/kernel/Thread.h"
@@ -235,6 +241,65 @@ void BM_PaintOnly(benchmark::State& state) {
 }
 BENCHMARK(BM_PaintOnly)->Arg(0)->Arg(1)->ArgName("size")->Unit(benchmark::kMicrosecond);
 
+// A track of `count` points across the view's window from its left-top to its right-bottom corner
+// region, wavering by a few pixels every 100 points, as latitude, longitude pairs.
+std::vector<double> TrackAcross(OMMapView* view, Size size, uint32_t count) {
+  std::vector<double> latLon;
+  for (uint32_t i = 0; i < count; ++i) {
+    const double t = double(i) / (count - 1);
+    const int32_t x = int32_t(10 + t * (size.width - 20));
+    const int32_t y = int32_t(10 + t * (size.height - 20) + ((i / 100) % 2 == 0 ? 0 : 4));
+    double latitude = 0, longitude = 0;
+    OMMapViewPointToLatLon(view, x, y, &latitude, &longitude);
+    latLon.insert(latLon.end(), {latitude, longitude});
+  }
+  return latLon;
+}
+
+// Paints with a 100,000-point track across the window (arg 1: 0), or with a track of only the
+// points that track is drawn through at the shown level (arg 1: 1): the same pixels.
+void BM_PaintWithTrack(benchmark::State& state) {
+  const Size size = kSizes[state.range(0)];
+  SetLatency(0);
+  OMMapView* view = MakeLoadedView(size);
+  const std::vector<double> track = TrackAcross(view, size, 100000);
+  const int32_t id = OMMapViewAddPolyline(view, track.data(), 100000, 0xD02040, 4);
+  UpdateWindow(view->window);
+  Pump();
+  size_t drawnPoints = view->tracks[0].levels[size_t(kZoom)].points.size();
+  if (state.range(1) == 1) {
+    std::vector<double> seen;
+    for (const PixelPoint& p : view->tracks[0].levels[size_t(kZoom)].points) {
+      const GeoPoint at = view->projection->PixelToLatLon(p.x, p.y, kZoom);
+      seen.insert(seen.end(), {at.latitude, at.longitude});
+    }
+    OMMapViewRemovePolyline(view, id);
+    OMMapViewAddPolyline(view, seen.data(), uint32_t(seen.size() / 2), 0xD02040, 4);
+    UpdateWindow(view->window);
+    Pump();
+    drawnPoints = view->tracks[0].levels[size_t(kZoom)].points.size();
+  }
+  HDC dc = CreateCompatibleDC(nullptr);
+  HBITMAP bitmap = CreateCompatibleBitmap(dc, size.width, size.height);
+  HGDIOBJ old = SelectObject(dc, bitmap);
+  int i = 0;
+  for (auto _ : state) {
+    view->dragX = (i++ % 100) - 50;
+    Paint(view, dc);
+  }
+  state.counters["drawn_points"] = double(drawnPoints);
+  view->dragX = 0;
+  SelectObject(dc, old);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+  OMMapViewDestroy(view);
+  Pump();
+}
+BENCHMARK(BM_PaintWithTrack)
+    ->ArgsProduct({{0, 1}, {0, 1}})
+    ->ArgNames({"size", "seen"})
+    ->Unit(benchmark::kMicrosecond);
+
 void BM_MemcpyPixels(benchmark::State& state) {
   const Size size = kSizes[state.range(0)];
   std::vector<uint32_t> from(size_t(size.width) * size.height, 0x00E0E0E0), to(from.size());
@@ -317,6 +382,50 @@ void MeasurePanMemory() {
   Pump();
 }
 
+// Heap bytes in use (small blocks and mapped ones).
+size_t HeapBytes() {
+  const struct mallinfo2 info = mallinfo2();
+  return info.uordblks + info.hblkhd;
+}
+
+void MeasureTrackAndMarkerMemory() {
+  constexpr size_t kBudget = 2 * 1048576;
+  SetLatency(0);
+  OMMapView* view = MakeLoadedView(kSizes[0]);
+  UpdateWindow(view->window);
+  Pump();
+  malloc_trim(0);
+  const size_t heapBefore = HeapBytes(), rssBefore = ResidentBytes();
+  for (int i = 0; i < 100; ++i) {
+    double latitude = 0, longitude = 0;
+    OMMapViewPointToLatLon(view, 10 + (i % 10) * 22, 10 + (i / 10) * 20, &latitude, &longitude);
+    OMMapViewAddMarker(view, latitude, longitude, nullptr, 0, 9, 29);
+  }
+  std::vector<double> track = TrackAcross(view, kSizes[0], 10000);
+  const int32_t id = OMMapViewAddPolyline(view, track.data(), 10000, 0xD02040, 4);
+  std::vector<double>().swap(track);  // the caller's copy is not the control's memory
+  // Drawn once, so that the line at the shown level is made too.
+  InvalidateRect(view->window, nullptr, TRUE);
+  UpdateWindow(view->window);
+  Pump();
+  const size_t heapAfter = HeapBytes(), rssAfter = ResidentBytes();
+  const double heapAdded = double(heapAfter) - double(heapBefore), rssAdded = double(rssAfter) - double(rssBefore);
+  std::printf(
+      "\n100 markers + a 10,000-point track (id %d) on one 238x222 view: heap %.1f KiB -> %.1f KiB (+%.1f KiB), "
+      "resident %.1f KiB -> %.1f KiB (+%.1f KiB); target +%zu KiB\n",
+      id, heapBefore / 1024.0, heapAfter / 1024.0, heapAdded / 1024.0, rssBefore / 1024.0, rssAfter / 1024.0,
+      rssAdded / 1024.0, kBudget / 1024);
+  const double added = std::max(heapAdded, rssAdded);
+  char measured[64], baseline[64];
+  std::snprintf(measured, sizeof measured, "+%.0f KiB heap, +%.0f KiB resident", heapAdded / 1024, rssAdded / 1024);
+  std::snprintf(baseline, sizeof baseline, "%.0f KiB heap, %.0f KiB resident", heapBefore / 1024.0, rssBefore / 1024.0);
+  bench::AppendSummaryRow("memory 100 markers + a 10,000-point track add to a view (the larger of heap and resident) vs 2 MiB",
+                          measured, baseline, added / kBudget, "<=1.00 (2 MiB)", added <= kBudget ? "met" : "NOT MET");
+  std::printf("    %s\n", added <= kBudget ? "met" : "NOT MET");
+  OMMapViewDestroy(view);
+  Pump();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -338,7 +447,12 @@ int main(int argc, char** argv) {
        {"BM_DragPaint/size:1/iterations:1000", "BM_MemcpyPixels/size:1",
         "1024x768 stylus move + paint vs memcpy of the client pixels", 3.0},
        {"BM_PaintOnly/size:0", "BM_MemcpyPixels/size:0", "238x222 Paint alone (into a memory surface) vs memcpy", 0},
-       {"BM_PaintOnly/size:1", "BM_MemcpyPixels/size:1", "1024x768 Paint alone (into a memory surface) vs memcpy", 0}});
+       {"BM_PaintOnly/size:1", "BM_MemcpyPixels/size:1", "1024x768 Paint alone (into a memory surface) vs memcpy", 0},
+       {"BM_PaintWithTrack/size:0/seen:0", "BM_PaintWithTrack/size:0/seen:1",
+        "238x222 Paint with a 100,000-point track vs with only the points it is drawn through", 1.2},
+       {"BM_PaintWithTrack/size:1/seen:0", "BM_PaintWithTrack/size:1/seen:1",
+        "1024x768 Paint with a 100,000-point track vs with only the points it is drawn through", 1.2}});
   MeasurePanMemory();
+  MeasureTrackAndMarkerMemory();
   return status;
 }

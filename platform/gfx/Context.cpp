@@ -98,7 +98,7 @@ HBRUSH CreateSolidBrush(COLORREF color) {
 }
 
 HPEN CreatePen(int style, int width, COLORREF color) {
-  if ((style != PS_SOLID && style != PS_NULL) || width < 0 || width > 1) {
+  if ((style != PS_SOLID && style != PS_NULL) || width < 0 || width > kMaxPenWidth) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
@@ -106,6 +106,7 @@ HPEN CreatePen(int style, int width, COLORREF color) {
   pen->kind = ObjectKind::Pen;
   pen->color = color & 0x00FFFFFF;
   pen->isNull = style == PS_NULL;
+  pen->penWidth = width < 1 ? 1 : width;
   return Publish(std::move(pen));
 }
 
@@ -163,4 +164,39 @@ int SetBkMode(HDC dc, int mode) {
   const int previous = context->bkMode;
   context->bkMode = mode;
   return previous;
+}
+
+int IntersectClipRect(HDC dc, int left, int top, int right, int bottom) {
+  auto context = LiveContext(dc);
+  if (!context) return ERROR_REGION;
+  const gfx::Box wanted{int64_t(left) + context->originX, int64_t(top) + context->originY,
+                        int64_t(right) + context->originX, int64_t(bottom) + context->originY};
+  // Narrowed against the current clip, so that the stored rectangle always fits 32 bits.
+  gfx::Box box = gfx::Intersect(gfx::BoxOf(gfx::TargetOf(*context).clip), wanted);
+  if (box.Empty()) box = gfx::Box{0, 0, 0, 0};
+  context->narrowed = true;
+  context->narrowClip = RECT{LONG(box.left), LONG(box.top), LONG(box.right), LONG(box.bottom)};
+  return box.Empty() ? NULLREGION : SIMPLEREGION;
+}
+
+int SaveDC(HDC dc) {
+  auto context = LiveContext(dc);
+  if (!context) return 0;
+  context->saved.push_back({context->narrowed, context->narrowClip});
+  return int(context->saved.size());
+}
+
+BOOL RestoreDC(HDC dc, int level) {
+  auto context = LiveContext(dc);
+  if (!context) return FALSE;
+  const int depth = int(context->saved.size());
+  const int wanted = level < 0 ? depth + 1 + level : level;
+  if (level == 0 || wanted < 1 || wanted > depth) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  context->narrowed = context->saved[size_t(wanted - 1)].narrowed;
+  context->narrowClip = context->saved[size_t(wanted - 1)].narrowClip;
+  context->saved.resize(size_t(wanted - 1));
+  return TRUE;
 }

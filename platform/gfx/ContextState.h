@@ -2,6 +2,7 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include "platform/gfx/GraphicsObject.h"
 #include "platform/gfx/Surface.h"
@@ -18,6 +19,15 @@ struct ContextState {
   int32_t originX = 0;
   int32_t originY = 0;
   RECT clip{0, 0, 0, 0};
+  // A clip rectangle set by IntersectClipRect, in surface coordinates, narrowing the context's
+  // own clip; `saved` holds the ones SaveDC kept, the latest last.
+  bool narrowed = false;
+  RECT narrowClip{0, 0, 0, 0};
+  struct SavedClip {
+    bool narrowed;
+    RECT narrowClip;
+  };
+  std::vector<SavedClip> saved;
 
   std::shared_ptr<GraphicsObject> bitmap;
   std::shared_ptr<GraphicsObject> brush;
@@ -29,7 +39,8 @@ struct ContextState {
   int bkMode = 2;                 // OPAQUE
 };
 
-// Where `context` draws: its surface, origin and clip rectangle in surface coordinates.
+// Where `context` draws: its surface, origin and clip rectangle in surface coordinates (the
+// context's own clip, narrowed by IntersectClipRect).
 DrawTarget TargetOf(const ContextState& context);
 
 }  // namespace gfx

@@ -36,6 +36,8 @@ struct GraphicsObject {
   // Brush and pen: colour; `isNull` for the null brush and the null pen.
   COLORREF color = 0;
   bool isNull = false;
+  // Pen: its width in pixels (0 and 1 both draw one pixel wide).
+  int32_t penWidth = 1;
 
   // Font: the request, resolved into faces on first use.
   FontRequest font;

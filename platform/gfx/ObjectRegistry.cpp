@@ -1,6 +1,7 @@
 #include "platform/gfx/ObjectRegistry.h"
 
 #include "platform/gfx/Gdi.h"
+#include "platform/gfx/RectMath.h"
 
 namespace gfx {
 
@@ -159,10 +160,20 @@ BOOL ObjectRegistry::DeleteContext(HDC handle) {
 }
 
 DrawTarget TargetOf(const ContextState& context) {
-  if (context.isSurfaceContext) return DrawTarget{context.surface, context.originX, context.originY, context.clip};
-  const GraphicsObject& bitmap = *context.bitmap;
-  return DrawTarget{PixelSurface{bitmap.pixels.get(), bitmap.width, bitmap.height, bitmap.width}, 0, 0,
-                    RECT{0, 0, bitmap.width, bitmap.height}};
+  DrawTarget target;
+  if (context.isSurfaceContext) {
+    target = DrawTarget{context.surface, context.originX, context.originY, context.clip};
+  } else {
+    const GraphicsObject& bitmap = *context.bitmap;
+    target = DrawTarget{PixelSurface{bitmap.pixels.get(), bitmap.width, bitmap.height, bitmap.width}, 0, 0,
+                        RECT{0, 0, bitmap.width, bitmap.height}};
+  }
+  if (context.narrowed) {
+    Box box = Intersect(BoxOf(target.clip), BoxOf(context.narrowClip));
+    if (box.Empty()) box = Box{0, 0, 0, 0};
+    target.clip = RECT{LONG(box.left), LONG(box.top), LONG(box.right), LONG(box.bottom)};
+  }
+  return target;
 }
 
 }  // namespace gfx

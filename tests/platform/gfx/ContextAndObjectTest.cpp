@@ -170,7 +170,8 @@ TEST(Contexts, BitmapSizesAreChecked) {
   EXPECT_EQ(GetPixel(dc, 0, 0), CLR_INVALID);
   SelectObject(dc, old);
   EXPECT_TRUE(DeleteObject(empty));
-  EXPECT_EQ(CreatePen(PS_SOLID, 3, 0), nullptr);  // wide pens are not drawn, so not made
+  EXPECT_EQ(CreatePen(PS_SOLID, kMaxPenWidth + 1, 0), nullptr);
+  EXPECT_EQ(CreatePen(PS_SOLID, -1, 0), nullptr);
   EXPECT_EQ(CreateFontIndirectW(nullptr), nullptr);
   EXPECT_TRUE(DeleteDC(dc));
 }

@@ -32,9 +32,16 @@ constexpr int DEFAULT_GUI_FONT = 17;
 // Raster operation of BitBlt: only the plain copy is supported.
 constexpr DWORD SRCCOPY = 0x00CC0020;
 
-// Pen styles: a solid pen of width 0 or 1 (both draw one pixel) and the null pen.
+// Pen styles: a solid pen (width 0 and 1 both draw one pixel) and the null pen.
 constexpr int PS_SOLID = 0;
 constexpr int PS_NULL = 5;
+// The widest pen CreatePen makes, in pixels.
+constexpr int kMaxPenWidth = 256;
+
+// Results of IntersectClipRect: the kind of clip left.
+constexpr int ERROR_REGION = 0;
+constexpr int NULLREGION = 1;
+constexpr int SIMPLEREGION = 2;
 
 // Background modes for text.
 constexpr int TRANSPARENT = 1;
@@ -60,8 +67,8 @@ BOOL DeleteDC(HDC dc);
 HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height);
 
 HBRUSH CreateSolidBrush(COLORREF color);
-// `style` PS_SOLID with width 0 or 1, or PS_NULL. Wider pens are not supported: null with
-// ERROR_INVALID_PARAMETER.
+// `style` PS_SOLID or PS_NULL, `width` 0 to kMaxPenWidth; null with ERROR_INVALID_PARAMETER
+// otherwise.
 HPEN CreatePen(int style, int width, COLORREF color);
 
 HGDIOBJ GetStockObject(int index);
@@ -99,6 +106,26 @@ BOOL Rectangle(HDC dc, int left, int top, int right, int bottom);
 // Fills `rect` without its right column and bottom row with `brush` (the null brush paints
 // nothing). An empty or reversed rectangle paints nothing.
 int FillRect(HDC dc, const RECT* rect, HBRUSH brush);
+
+// Draws the lines from each point to the next with the selected pen: every pixel whose centre lies
+// closer than half the pen's width to a line between the points' pixel centres (odd widths) or
+// pixel corners (even widths: the line then has exactly the pen's width). So joins and ends are
+// round, and a line of width 1 is one pixel thick. No anti-aliasing; the null pen draws nothing.
+// FALSE with ERROR_INVALID_PARAMETER for null points or fewer than 2.
+BOOL Polyline(HDC dc, const POINT* points, int count);
+
+// ---- Clipping ----
+
+// Narrows the context's clip to its intersection with the rectangle (logical coordinates, right
+// and bottom exclusive). Returns NULLREGION when nothing is left, else SIMPLEREGION; ERROR_REGION
+// for a context that is not live.
+int IntersectClipRect(HDC dc, int left, int top, int right, int bottom);
+// Keeps the context's clip on a stack and returns its depth (> 0), 0 on failure. Only the clip is
+// kept: selected objects and colours are not.
+int SaveDC(HDC dc);
+// Restores the clip kept by SaveDC at depth `level` (negative: that many back from the latest)
+// and drops it and every later one. FALSE for a level that was not saved.
+BOOL RestoreDC(HDC dc, int level);
 
 // Sets one pixel; returns the colour set, or CLR_INVALID outside the clip rectangle.
 COLORREF SetPixel(HDC dc, int x, int y, COLORREF color);
