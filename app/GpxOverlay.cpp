@@ -74,7 +74,8 @@ bool ShowGpxRead(OMMapView* view, int32_t mapType) {
   if (reading == nullptr) return false;
   AwaitReadingThread();  // it posted its last message: the wait is over at once
   std::vector<gpx::GpxData> shown;
-  for (gpx::GpxFile& file : reading->files) {
+  for (size_t i = 0; i < reading->files.size(); ++i) {
+    gpx::GpxFile& file = reading->files[i];
     if (!file.error.empty()) {
       unread.push_back(file.error);
       continue;
@@ -84,7 +85,8 @@ bool ShowGpxRead(OMMapView* view, int32_t mapType) {
                                             kPinTipX, kPinTipY);
       if (id != 0) waypointsByMarker[id] = waypoint;
     }
-    ShowGpxTracks(view, file.data.lines);
+    if (const std::string refused = ShowGpxTracks(view, file.data.lines); !refused.empty())
+      Say(reading->paths[i] + ": a track is not shown: " + refused);
     shown.push_back(std::move(file.data));
   }
   const HWND window = reading->window;

@@ -539,7 +539,7 @@ TEST(AmbrelSettings, ARefusedTileSourceIsNamedInOneLineAndAMessageBoxAndEndsTheP
 // on stderr and in a message box and the program goes on; the map opens fitted to the waypoints
 // (at 15 the box would fill 200 of the map's 222 rows, leaving no room above the northern point
 // for its pin: one level out, at 14) with their pins on screen, and a tap on a pin names it.
-TEST_F(AmbrelHeadless, GpxWaypointsArePinnedTheMapFitsThemAndATapOnOneShowsItsName) {
+TEST_F(AmbrelHeadless, GpxWaypointsArePinnedTheTrackDrawnTheMapFitsThemAndATapOnOneShowsItsName) {
   TempFolder folder("ambrel-gpx");
   const std::string trail = folder.File("namhan walk.gpx");
   std::ofstream(trail) << R"(<?xml version="1.0" encoding="UTF-8"?>
@@ -607,6 +607,16 @@ TEST_F(AmbrelHeadless, GpxWaypointsArePinnedTheMapFitsThemAndATapOnOneShowsItsNa
     EXPECT_GE(pin.tip.x - 9, 1) << pin.name;
     EXPECT_LT(pin.tip.x + 9, kScreenWidth - 1) << pin.name;
   }
+  // The track runs from the Car Park over the Summit to the North Gate in its own colour: three
+  // quarters along each leg (clear of the pins, which stand over their tips) the line is drawn.
+  auto isTrack = [](Rgb c) { return c == Rgb{0xD0, 0x30, 0x9F}; };
+  for (size_t leg = 2; leg > 0; --leg) {
+    const Point from = pins[leg].tip, to = pins[leg - 1].tip;
+    const Point at{from.x + (to.x - from.x) * 3 / 4, from.y + (to.y - from.y) * 3 / 4};
+    EXPECT_GE(shot->Count(at.x - 1, at.y - 1, at.x + 2, at.y + 2, isTrack), 3)
+        << "no track from " << pins[leg].name << " towards " << pins[leg - 1].name << " at " << at.x << "," << at.y;
+  }
+
   // The map opened there, not on the home position first, and asked for the tiles under it.
   const std::vector<Tile> asked = TilesAskedFor(server.Log());
   EXPECT_EQ(AtZoom(asked, 17), std::set<Tile>{});
