@@ -104,7 +104,7 @@ void WaitIdle(OMMapView* view) {
 }
 
 // After a fill: "" when every tile the view holds is of the level and holds image bytes from the
-// source (a failed read also fires its event, drawing white, and must not pass for a tile).
+// source (a tile whose bytes were no image, say, fires its events too and must not pass for one).
 std::string CheckFill(OMMapView* view, size_t expected) {
   WaitIdle(view);
   if (view->tileLayer.cache.Count() != expected) return "the view changed its tiles during the fill";

@@ -3,13 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <mutex>
 #include <set>
+#include <thread>
 
 #include "platform/kernel/VirtualMemory.h"
 #include "projection/MercatorProjection.h"
 #include "tests/net/FetchRecorder.h"
 #include "tests/support/TileServerFixture.h"
 #include "tests/tiles/TileReports.h"
+#include "tiles/ExternalTileSource.h"
 #include "tiles/TileLayer.h"
 
 namespace {
@@ -51,6 +54,41 @@ class Layer : public testing::Test {
   TileReports reports;
   std::unique_ptr<TileLayer> layer = std::make_unique<TileLayer>();
 };
+
+// A source that notes the positions read, in order, and has no tiles.
+class RecordingSource : public tilesources::TileSource {
+ public:
+  tilesources::SourcedTile Fetch(const tilesources::TilePosition& position) override {
+    std::lock_guard<std::mutex> held(mutex);
+    read.push_back(position);
+    return tilesources::SourcedTile::Text(404, "missing", "none\n");
+  }
+  std::string Describe() const override { return "recording"; }
+  std::mutex mutex;
+  std::vector<tilesources::TilePosition> read;
+};
+
+// From a source, a screen's tiles are read from its middle outwards (one worker: in the order
+// asked), each once.
+TEST_F(Layer, ReadsFromASourceStartAtTheMiddleOfTheRectangle) {
+  auto source = std::make_shared<RecordingSource>();
+  layer->cache.external = std::make_shared<ExternalTileSource>(source, tilesources::SourceLevels{}, 1, "");
+  // Tiles 3..7 x 7..9 at level 5: the middle one is (5, 8).
+  EXPECT_EQ(layer->RequestTiles(3 * 256, 7 * 256, 7 * 256 + 10, 9 * 256 + 10, 5.0, TileReports::Callback, &reports), 1);
+  auto busy = [&] {
+    for (Tile* t : layer->cache.order)
+      if (t->Downloading()) return true;
+    return false;
+  };
+  for (int i = 0; i < 2000 && busy(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  ASSERT_FALSE(busy());
+  std::lock_guard<std::mutex> held(source->mutex);
+  ASSERT_EQ(source->read.size(), 15u);
+  EXPECT_EQ(source->read[0], (tilesources::TilePosition{5, 8, 5}));
+  auto distance = [](const tilesources::TilePosition& p) { return (p.x - 5) * (p.x - 5) + (p.y - 8) * (p.y - 8); };
+  for (size_t i = 1; i < source->read.size(); ++i)
+    EXPECT_LE(distance(source->read[i - 1]), distance(source->read[i])) << "read " << i;
+}
 
 TEST_F(Layer, RangesAndAlignedRectanglesTakeRightAndBottomAsPixelsOfTheRectangle) {
   EXPECT_EQ(layer->TileRangeForRect(10, 10, 20, 20), (TileRange{0, 0, 0, 0}));
