@@ -218,12 +218,9 @@ void BM_DragPaint(benchmark::State& state) {
 }
 BENCHMARK(BM_DragPaint)->Arg(0)->Arg(1)->ArgName("size")->Unit(benchmark::kMicrosecond)->Iterations(1000);
 
-// The control's own part of the drag path: Paint into a memory surface of the client's size.
-void BM_PaintOnly(benchmark::State& state) {
-  const Size size = kSizes[state.range(0)];
-  SetLatency(0);
-  OMMapView* view = MakeLoadedView(size);
-  Pump();
+// Paints the view into a memory surface of the client's size on every iteration, at drag offsets
+// back and forth across 100 pixels; then destroys the view.
+void PaintAtDragOffsets(benchmark::State& state, OMMapView* view, Size size) {
   HDC dc = CreateCompatibleDC(nullptr);
   HBITMAP bitmap = CreateCompatibleBitmap(dc, size.width, size.height);
   HGDIOBJ old = SelectObject(dc, bitmap);
@@ -238,6 +235,15 @@ void BM_PaintOnly(benchmark::State& state) {
   DeleteDC(dc);
   OMMapViewDestroy(view);
   Pump();
+}
+
+// The control's own part of the drag path: Paint into a memory surface of the client's size.
+void BM_PaintOnly(benchmark::State& state) {
+  const Size size = kSizes[state.range(0)];
+  SetLatency(0);
+  OMMapView* view = MakeLoadedView(size);
+  Pump();
+  PaintAtDragOffsets(state, view, size);
 }
 BENCHMARK(BM_PaintOnly)->Arg(0)->Arg(1)->ArgName("size")->Unit(benchmark::kMicrosecond);
 
@@ -279,21 +285,8 @@ void BM_PaintWithTrack(benchmark::State& state) {
     Pump();
     drawnPoints = view->tracks[0].levels[size_t(kZoom)].points.size();
   }
-  HDC dc = CreateCompatibleDC(nullptr);
-  HBITMAP bitmap = CreateCompatibleBitmap(dc, size.width, size.height);
-  HGDIOBJ old = SelectObject(dc, bitmap);
-  int i = 0;
-  for (auto _ : state) {
-    view->dragX = (i++ % 100) - 50;
-    Paint(view, dc);
-  }
   state.counters["drawn_points"] = double(drawnPoints);
-  view->dragX = 0;
-  SelectObject(dc, old);
-  DeleteObject(bitmap);
-  DeleteDC(dc);
-  OMMapViewDestroy(view);
-  Pump();
+  PaintAtDragOffsets(state, view, size);
 }
 BENCHMARK(BM_PaintWithTrack)
     ->ArgsProduct({{0, 1}, {0, 1}})
