@@ -13,7 +13,7 @@ constexpr const char* kProgram = "OrvanMapLib";
 // The tile servers of the URL rule, through the device's HTTP client.
 constexpr const char* kDefaultSource = "default";
 // How long SetTileSource may check a whole file: about a frame.
-constexpr int kWholeFileCheckMs = 16;
+constexpr int kCheckWithinFrameMs = 16;
 
 }  // namespace
 
@@ -54,7 +54,7 @@ int32_t SetTileSource(OMMapView* view, const char* text) {
     settings.contact = view->tileContact;
     // Opening runs on the GUI thread: a file too large to check within a frame is read unchecked
     // (damage found later fails the tiles it touches, drawn as missing tiles).
-    settings.wholeFileCheckMs = kWholeFileCheckMs;
+    settings.wholeFileCheckMs = kCheckWithinFrameMs;
     tilesources::OpenedSource opened = tilesources::OpenSource(*parsed.choice, settings);
     if (!opened.source) {
       view->lastError = tilesources::OneLine(opened.error);
