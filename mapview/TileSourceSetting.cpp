@@ -62,12 +62,9 @@ int32_t SetTileSource(OMMapView* view, const char* text) {
     }
     attribution = opened.source->Attribution();
     const tilesources::SourceLevels levels = opened.source->Levels();
-    // A file's tiles cost CPU (reading, decoding): one worker a core. A service's may wait on the
-    // network: a worker for each of its connections besides, so that tiles from the disk cache
-    // are not all held up behind downloads. More would only decode in each other's way.
-    const size_t readers = TileReadQueue::LocalWorkers() + (parsed.choice->kind == tilesources::SourceKind::Upstream
-                                                                ? size_t(settings.upstreamConnections)
-                                                                : 0);
+    // Tiles cost CPU (reading, decoding): one worker a core. A service's downloads hold no worker
+    // (they wait on the network thread), so it needs no more than a file does.
+    const size_t readers = TileReadQueue::LocalWorkers();
     external = std::make_shared<ExternalTileSource>(std::move(opened.source), levels, readers, view->tileContact);
   }
   // The old tiles go first (a read still under way is cancelled, not awaited), then new tiles come

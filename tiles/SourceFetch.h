@@ -1,7 +1,9 @@
 // Reads one tile from an external source on a worker of the source's read queue, and hands the
-// answer to a delivery function on that worker unless cancelled first.
+// answer to a delivery function on a worker unless cancelled first. A download does not hold a
+// worker: the source answers in a job of its own when the bytes are in, and cancelling drops the
+// download (an HTTP/2 stream is reset).
 //
-// A source may block (a file on a slow disk, a tile service): cancelling never waits for the read,
+// A source may block (a file on a slow disk): cancelling never waits for the read,
 // only for a delivery already under way (a decode and a draw, a frame at most). A cancelled worker
 // finishes its read on its own, keeping the source alive until then, and delivers nothing; one
 // cancelled before its turn reads nothing.

@@ -56,22 +56,32 @@ TileReadQueue::~TileReadQueue() {
   // `dropped` goes here, outside the lock: a job may hold the last reference to its source.
 }
 
-bool TileReadQueue::Post(std::function<void()> job) const {
-  std::unique_lock<std::mutex> held(state_->mutex);
-  state_->jobs.push_back(std::move(job));
-  // Every idle thread is already promised to a waiting job: a new thread only when jobs outnumber them.
-  if (state_->jobs.size() <= state_->idle || state_->workers >= state_->maxWorkers) {
+bool TileReadQueue::Post(std::function<void()> job) const { return PostTo(state_, std::move(job)); }
+
+std::function<bool(std::function<void()>)> TileReadQueue::Poster() const {
+  return [state = state_](std::function<void()> job) { return PostTo(state, std::move(job)); };
+}
+
+bool TileReadQueue::PostTo(const std::shared_ptr<State>& state, std::function<void()> job) {
+  std::unique_lock<std::mutex> held(state->mutex);
+  if (state->closing) {
     held.unlock();
-    state_->arrived.notify_one();
+    return false;  // `job` goes here, outside the lock
+  }
+  state->jobs.push_back(std::move(job));
+  // Every idle thread is already promised to a waiting job: a new thread only when jobs outnumber them.
+  if (state->jobs.size() <= state->idle || state->workers >= state->maxWorkers) {
+    held.unlock();
+    state->arrived.notify_one();
     return true;
   }
   try {
-    std::thread(State::Work, state_).detach();
-    ++state_->workers;
+    std::thread(State::Work, state).detach();
+    ++state->workers;
   } catch (const std::system_error&) {
-    if (state_->workers == 0) {
-      std::function<void()> undone = std::move(state_->jobs.back());
-      state_->jobs.pop_back();
+    if (state->workers == 0) {
+      std::function<void()> undone = std::move(state->jobs.back());
+      state->jobs.pop_back();
       held.unlock();
       return false;
     }

@@ -20,13 +20,17 @@ class TileReadQueue {
   TileReadQueue(const TileReadQueue&) = delete;
   TileReadQueue& operator=(const TileReadQueue&) = delete;
 
-  // Queues `job`; false when no thread runs and none could be started (the job is dropped).
+  // Queues `job`; false when no thread runs and none could be started, or the queue has been
+  // dropped (the job is dropped).
   bool Post(std::function<void()> job) const;
+  // Post as a function that may outlive the queue (posting to a dropped queue drops the job).
+  std::function<bool(std::function<void()>)> Poster() const;
 
   // How many threads to give a source that works on the CPU: one a core, at least two.
   static size_t LocalWorkers();
 
  private:
   struct State;
+  static bool PostTo(const std::shared_ptr<State>& state, std::function<void()> job);
   std::shared_ptr<State> state_;
 };

@@ -139,8 +139,15 @@ OpenedSource OpenSource(const SourceChoice& choice, const SourceSettings& settin
         noCache = file.error;
       }
       if (!cache) opened.note = OneLine("upstream " + pattern.Text() + " works without a disk cache: " + noCache);
-      auto client = std::make_unique<UpstreamClient>(UpstreamUserAgent(settings.program, settings.contact),
-                                                     settings.upstreamConnections);
+      UpstreamRequestOptions requests;
+      requests.userAgent = UpstreamUserAgent(settings.program, settings.contact);
+      requests.useProxyEnvironment = settings.useProxyEnvironment;
+      requests.caFile = settings.caFile;
+      if (requests.caFile.empty()) {
+        const char* caFile = std::getenv("ORVAN_TILE_CA_FILE");
+        if (caFile != nullptr) requests.caFile = caFile;
+      }
+      auto client = std::make_unique<UpstreamClient>(std::move(requests), settings.upstreamConnections);
       opened.source = std::make_unique<UpstreamSource>(pattern, std::move(cache), std::move(client),
                                                        settings.upstreamConnections, OneLine(noCache));
       return opened;

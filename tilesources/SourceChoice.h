@@ -43,7 +43,12 @@ struct SourceSettings {
   std::string program = "orvan-tileserver";  // names the program in the User-Agent and the cache
   std::optional<int> maxAgeSeconds;          // Cache-Control on the answers of a file source
   std::string contact;                       // goes into the upstream User-Agent; required for upstreams
-  int upstreamConnections = 2;
+  int upstreamConnections = 2;  // per host on HTTP/1.1; HTTP/2 uses one
+  // Whether upstream requests honour http_proxy, https_proxy and no_proxy of the environment.
+  bool useProxyEnvironment = true;
+  // PEM file of the certificates upstreams are verified against; empty: $ORVAN_TILE_CA_FILE, or
+  // when that is unset the system's CA store.
+  std::string caFile;
   std::string cacheDir;  // where upstream disk caches live; empty: DefaultCacheDir()
   int64_t cacheMaxBytes = kDefaultCacheMaxBytes;  // the bound of each upstream's disk cache file
   // How long opening may spend checking a whole file (an MBTiles file, an upstream's disk cache)

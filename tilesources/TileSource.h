@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -41,10 +42,29 @@ struct SourceLevels {
   int32_t max = kMaxZoom;
 };
 
+// A read started by TileSource::FetchLater; cancelling never waits (a download is dropped).
+class PendingFetch {
+ public:
+  virtual ~PendingFetch() = default;
+  virtual void Cancel() = 0;
+};
+
 class TileSource {
  public:
+  // Runs a job on a worker; false when it could not be queued (the job is dropped).
+  using Poster = std::function<bool(std::function<void()>)>;
+  using Answer = std::function<void(SourcedTile)>;
+
   virtual ~TileSource() = default;
   virtual SourcedTile Fetch(const TilePosition& position) = 0;
+  // Answers `answer` with the tile without holding the calling worker while the tile is
+  // downloaded: the answer comes either before this returns (null then) or later in a job given
+  // to `post` (a pending fetch is returned to cancel it). By default the tile is read here.
+  virtual std::shared_ptr<PendingFetch> FetchLater(const TilePosition& position, const Poster& post, Answer answer) {
+    (void)post;
+    answer(Fetch(position));
+    return nullptr;
+  }
   // One line for a start-up report: the kind of source and what was read of it.
   virtual std::string Describe() const = 0;
   // Who made the data, to be shown with it (UTF-8, one line); empty when the source does not say.

@@ -1,56 +1,45 @@
-// HTTP(S) requests to an upstream tile service on libcurl, with a fixed number of connections:
-// each of `connections` transfer handles keeps one connection alive, and a request waits for a
-// free handle, so no more connections than that are ever open to the service at once. Every
-// request names the program, its version and the operator's contact in its User-Agent. Proxy
-// settings in the environment are ignored: this server is itself the viewer's proxy, and its
-// own setting pointing back at it would loop.
+// HTTP(S) requests of one upstream tile source, on the process's upstream network (one multi
+// handle, one network thread): HTTP/2 streams on one connection when the service speaks it, at
+// most `connections` kept-alive HTTP/1.1 connections otherwise. Every request names the program,
+// its version and the operator's contact in its User-Agent. Whether proxy settings of the
+// environment apply is the caller's choice: the map control honours them, the tile server (itself
+// the viewer's proxy, whose setting pointing back at it would loop) does not.
 #pragma once
 
-#include <condition_variable>
-#include <mutex>
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "tilesources/HttpFreshness.h"
+#include "tilesources/UpstreamNetwork.h"
 
 namespace tilesources {
 
-struct UpstreamReply {
-  bool reached = false;  // a whole answer came back (false: no connection, a reset, a time-out, a cut body)
-  bool timedOut = false;
-  std::string error;  // why not, when !reached
-  int status = 0;
-  HeaderList headers;  // of the final answer, names in lower case
-  std::string body;
-};
-
 class UpstreamClient {
  public:
-  static constexpr size_t kMaxBodyBytes = size_t{16} << 20;  // far above any tile
-  static constexpr long kConnectTimeoutMs = 10000;
-  static constexpr long kTransferTimeoutMs = 60000;
-  static constexpr long kMaxRedirects = 3;
+  static constexpr size_t kMaxBodyBytes = UpstreamNetwork::kMaxBodyBytes;
+  static constexpr long kConnectTimeoutMs = UpstreamNetwork::kConnectTimeoutMs;
+  static constexpr long kTransferTimeoutMs = UpstreamNetwork::kTransferTimeoutMs;
+  static constexpr long kMaxRedirects = UpstreamNetwork::kMaxRedirects;
 
-  UpstreamClient(std::string userAgent, int connections);
-  ~UpstreamClient();
-  UpstreamClient(const UpstreamClient&) = delete;
-  UpstreamClient& operator=(const UpstreamClient&) = delete;
+  UpstreamClient(UpstreamRequestOptions options, int connections)
+      : options_(std::move(options)), network_(UpstreamNetwork::Shared(connections)) {}
 
-  // GET url with the given extra head lines ("If-None-Match: ..."); blocks while every
-  // connection is busy.
+  // GET url with the given extra head lines ("If-None-Match: ..."), waiting for the answer.
   UpstreamReply Get(const std::string& url, const std::vector<std::string>& headerLines);
+  // The same without waiting: `done` runs on the network thread (see UpstreamNetwork).
+  uint64_t Start(const std::string& url, const std::vector<std::string>& headerLines, UpstreamNetwork::Done done) {
+    return network_->Start(url, headerLines, options_, std::move(done));
+  }
+  void Cancel(uint64_t id) { network_->Cancel(id); }
 
-  const std::string& UserAgent() const { return userAgent_; }
+  const std::string& UserAgent() const { return options_.userAgent; }
+  const UpstreamRequestOptions& Options() const { return options_; }
+  UpstreamNetwork& Network() const { return *network_; }
 
  private:
-  void* TakeHandle();
-  void GiveBack(void* handle);
-
-  const std::string userAgent_;
-  std::mutex mutex_;
-  std::condition_variable freed_;
-  std::vector<void*> idle_;  // CURL* handles not in use
-  std::vector<void*> all_;
+  const UpstreamRequestOptions options_;
+  const std::shared_ptr<UpstreamNetwork> network_;
 };
 
 }  // namespace tilesources

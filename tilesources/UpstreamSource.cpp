@@ -59,17 +59,17 @@ void UpstreamSource::NoteCacheFailure(bool writing, const std::string& error) {
                writing ? "writing" : "reading", OneLine(error).c_str());
 }
 
-SourcedTile UpstreamSource::Fetch(const TilePosition& key) {
+std::optional<SourcedTile> UpstreamSource::AnswerWithoutAsking(const TilePosition& key,
+                                                               std::optional<CachedTile>* cached) {
   const int64_t nowMs = WallClockMs();
-  std::optional<CachedTile> cached;
   if (cache_) {
     std::string error;
-    cached = cache_->Get(key.z, key.x, key.y, &error);
+    *cached = cache_->Get(key.z, key.x, key.y, &error);
     if (!error.empty()) NoteCacheFailure(false, error);
   }
-  if (cached && nowMs < cached->freshUntilMs) return FromCache(*cached, "cached", nowMs);
+  if (*cached && nowMs < (*cached)->freshUntilMs) return FromCache(**cached, "cached", nowMs);
   if (const int64_t leftMs = BackoffLeftMs(nowMs)) {
-    if (cached) return FromCache(*cached, "stale", nowMs);
+    if (*cached) return FromCache(**cached, "stale", nowMs);
     int status;
     {
       std::lock_guard<std::mutex> lock(mutex_);
@@ -79,6 +79,49 @@ SourcedTile UpstreamSource::Fetch(const TilePosition& key) {
     held.headers.emplace_back("Retry-After", std::to_string(CeilSeconds(leftMs)));
     return held;
   }
+  return std::nullopt;
+}
+
+namespace {
+
+class PendingDownload final : public PendingFetch {
+ public:
+  PendingDownload(std::weak_ptr<UpstreamNetwork> network, uint64_t id) : network_(std::move(network)), id_(id) {}
+  void Cancel() override {
+    if (std::shared_ptr<UpstreamNetwork> network = network_.lock()) network->Cancel(id_);
+  }
+
+ private:
+  const std::weak_ptr<UpstreamNetwork> network_;
+  const uint64_t id_;
+};
+
+}  // namespace
+
+std::shared_ptr<PendingFetch> UpstreamSource::FetchLater(const TilePosition& key, const Poster& post, Answer answer) {
+  std::weak_ptr<UpstreamSource> self = weak_from_this();
+  if (self.expired()) return TileSource::FetchLater(key, post, std::move(answer));
+  std::optional<CachedTile> cached;
+  if (std::optional<SourcedTile> tile = AnswerWithoutAsking(key, &cached)) {
+    answer(std::move(*tile));
+    return nullptr;
+  }
+  // Only weak references reach the network thread: the last owner of the source (and of the
+  // network it holds) never lets go there.
+  auto settle = [self, post, key, cached, answer = std::move(answer)](UpstreamReply reply) mutable {
+    auto job = [self, key, cached = std::move(cached), answer = std::move(answer),
+                reply = std::make_shared<UpstreamReply>(std::move(reply))] {
+      if (std::shared_ptr<UpstreamSource> source = self.lock()) answer(source->Settle(key, cached, *reply));
+    };
+    post(std::move(job));
+  };
+  const uint64_t id = client_->Start(pattern_.Expand(key.z, key.x, key.y), Conditions(cached), std::move(settle));
+  return std::make_shared<PendingDownload>(client_->Network().weak_from_this(), id);
+}
+
+SourcedTile UpstreamSource::Fetch(const TilePosition& key) {
+  std::optional<CachedTile> cached;
+  if (std::optional<SourcedTile> tile = AnswerWithoutAsking(key, &cached)) return std::move(*tile);
 
   const Position position{key.z, key.x, key.y};
   std::promise<SourcedTile> promise;
@@ -103,15 +146,33 @@ SourcedTile UpstreamSource::Fetch(const TilePosition& key) {
   return tile;
 }
 
-SourcedTile UpstreamSource::FetchFromUpstream(const TilePosition& key, const std::optional<CachedTile>& cached) {
+std::vector<std::string> UpstreamSource::Conditions(const std::optional<CachedTile>& cached) {
   std::vector<std::string> conditions;
   if (cached && !cached->etag.empty()) conditions.push_back("If-None-Match: " + cached->etag);
   if (cached && !cached->lastModified.empty()) conditions.push_back("If-Modified-Since: " + cached->lastModified);
-  const UpstreamReply reply = client_->Get(pattern_.Expand(key.z, key.x, key.y), conditions);
+  return conditions;
+}
+
+SourcedTile UpstreamSource::FetchFromUpstream(const TilePosition& key, const std::optional<CachedTile>& cached) {
+  return Settle(key, cached, client_->Get(pattern_.Expand(key.z, key.x, key.y), Conditions(cached)));
+}
+
+void UpstreamSource::NoteCertificateRefused(const std::string& error) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (certificateRefused_ == error) return;
+    certificateRefused_ = error;
+  }
+  std::fprintf(stderr, "upstream %s\n", OneLine(error).c_str());
+}
+
+SourcedTile UpstreamSource::Settle(const TilePosition& key, const std::optional<CachedTile>& cached,
+                                   const UpstreamReply& reply) {
   const int64_t nowMs = WallClockMs();
   const int status = reply.status;
 
   if (!reply.reached) {
+    if (reply.certificateRefused) NoteCertificateRefused(reply.error);
     if (cached) return FromCache(*cached, "stale", nowMs);
     return SourcedTile::Text(reply.timedOut ? 504 : 502, "unreachable", "the upstream failed: " + reply.error + "\n");
   }
@@ -169,6 +230,7 @@ std::string UpstreamSource::CacheState() const {
   std::lock_guard<std::mutex> lock(mutex_);
   if (!readFailure_.empty()) state += "; reading it failed: " + readFailure_;
   if (!writeFailure_.empty()) state += "; writing it failed, tiles are not kept: " + writeFailure_;
+  if (!certificateRefused_.empty()) state += "; " + certificateRefused_;
   return state;
 }
 

@@ -31,7 +31,7 @@
 
 namespace tilesources {
 
-class UpstreamSource final : public TileSource {
+class UpstreamSource final : public TileSource, public std::enable_shared_from_this<UpstreamSource> {
  public:
   // A 429 without Retry-After still holds requests back this long.
   static constexpr int64_t kDefaultBackoffMs = 60000;
@@ -48,12 +48,22 @@ class UpstreamSource final : public TileSource {
         noCacheReason_(std::move(noCacheReason)) {}
 
   SourcedTile Fetch(const TilePosition& key) override;
+  // Reads the disk cache here; a download goes to the network thread and its answer is settled
+  // (checked, cached) in a job given to `post`. Held only by shared pointers: otherwise as Fetch.
+  std::shared_ptr<PendingFetch> FetchLater(const TilePosition& key, const Poster& post, Answer answer) override;
   std::string Describe() const override;
 
  private:
   using Position = std::tuple<int32_t, int32_t, int32_t>;  // z, x, y
 
+  // The answer without asking upstream (fresh in the cache, or held back by a Retry-After), if any.
+  std::optional<SourcedTile> AnswerWithoutAsking(const TilePosition& key, std::optional<CachedTile>* cached);
+  static std::vector<std::string> Conditions(const std::optional<CachedTile>& cached);
   SourcedTile FetchFromUpstream(const TilePosition& key, const std::optional<CachedTile>& cached);
+  // The tile made of the upstream's reply (checked, cached), or the cached bytes when it failed.
+  SourcedTile Settle(const TilePosition& key, const std::optional<CachedTile>& cached, const UpstreamReply& reply);
+  // A refused certificate goes to stderr once (one line naming the host) and into Describe().
+  void NoteCertificateRefused(const std::string& error);
   // The time left of a Retry-After wait, 0 when none.
   int64_t BackoffLeftMs(int64_t nowMs);
   void BackOff(int status, const HeaderList& headers, int64_t nowMs);
@@ -73,6 +83,7 @@ class UpstreamSource final : public TileSource {
   int64_t backoffUntilMs_ = 0;
   int backoffStatus_ = 0;
   std::string readFailure_, writeFailure_;  // the first of each, guarded by mutex_
+  std::string certificateRefused_;          // the last refusal, guarded by mutex_
 };
 
 }  // namespace tilesources

@@ -64,13 +64,14 @@ class InstalledAmbrel : public ::testing::Test {
 
   // Runs the installed ambrel with `arguments`, as its user: nothing of this machine's user is
   // found (home, settings, cache), the proxy settings are the recorder's.
-  std::unique_ptr<AmbrelProcess> Start(const std::vector<std::string>& arguments) {
-    return std::make_unique<AmbrelProcess>(Settings{{"AMBREL_TILES", ""},
-                                                    {"AMBREL_CONTACT", ""},
-                                                    {"HOME", user_.File("home")},
-                                                    {"XDG_CONFIG_HOME", user_.File("config")},
-                                                    {"XDG_CACHE_HOME", user_.File("cache")}},
-                                           arguments, program_);
+  std::unique_ptr<AmbrelProcess> Start(const std::vector<std::string>& arguments, Settings more = {}) {
+    Settings settings{{"AMBREL_TILES", ""},
+                      {"AMBREL_CONTACT", ""},
+                      {"HOME", user_.File("home")},
+                      {"XDG_CONFIG_HOME", user_.File("config")},
+                      {"XDG_CACHE_HOME", user_.File("cache")}};
+    settings.merge(more);
+    return std::make_unique<AmbrelProcess>(settings, arguments, program_);
   }
 
   // Waits until the tiles under the map have loaded and a screenshot satisfies `shows`; that
@@ -148,7 +149,7 @@ TEST_F(InstalledAmbrel, AnMBTilesFileShowsItsExactPixelsWithoutAnyConnection) {
 }
 
 // A tile service played by the tile server on loopback, answering /{z}/{x}/{y}.png, reached
-// directly (the recorder behind the proxy settings sees nothing); two runs on each of two
+// directly as no_proxy says (the recorder behind the proxy settings sees nothing); two runs on each of two
 // services: one whose tiles stay fresh for an hour, one whose tiles are stale at once.
 TEST_F(InstalledAmbrel, ATileServiceIsAskedPolitelyAndItsTilesAreKeptFreshOnesNotAskedForAgain) {
   TileServer fresh({"--max-age", "3600", "--latency", "50"});
@@ -176,7 +177,8 @@ TEST_F(InstalledAmbrel, ATileServiceIsAskedPolitelyAndItsTilesAreKeptFreshOnesNo
   auto run = [&](TileServer& service, const ScreenImage* like) {
     service.Reset();
     std::unique_ptr<AmbrelProcess> app =
-        Start({"--tiles", "upstream:http://" + service.HostPort() + "/{z}/{x}/{y}.png", "--contact", kContact});
+        Start({"--tiles", "upstream:http://" + service.HostPort() + "/{z}/{x}/{y}.png", "--contact", kContact},
+              {{"no_proxy", "127.0.0.1,localhost"}});
     Run result;
     result.shot = WaitForScreen(*app, [&](const ScreenImage& s) { return like ? sameMap(s, *like) : tilesShown(s); });
     EXPECT_NE(result.shot, nullptr) << app->Stderr();

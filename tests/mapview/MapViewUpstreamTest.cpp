@@ -1,6 +1,7 @@
 // Tiles from an upstream tile service through the real control, played by a second tile server on
 // loopback answering plain /{z}/{x}/{y}.png paths: the screen shows its tiles, every request names
-// the program and the contact, at most two travel at once, none goes through the proxy setting,
+// the program and the contact, at most two travel at once, none goes through the proxy setting
+// (loopback is in no_proxy),
 // fresh tiles come from the disk cache (under $XDG_CACHE_HOME) without a request, and stale ones
 // are revalidated, a 304 keeping the bytes the screen shows.
 #include <cstdlib>
@@ -98,6 +99,9 @@ class UpstreamTiles : public MapViewTest {
 
   TempFolder cacheHome;
   EnvironmentValue cacheHomeSetting{"XDG_CACHE_HOME", cacheHome.Path()};
+  // The control honours the proxy settings, which point at the fixture's server: loopback
+  // services are exempt, as a user's no_proxy would make them.
+  EnvironmentValue noProxy{"no_proxy", "127.0.0.1,localhost"};
 
  private:
   std::map<TileId, std::vector<uint8_t>> rendered_;

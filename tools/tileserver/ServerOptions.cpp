@@ -29,6 +29,9 @@ ServerOptionsParse ParseServerOptions(int argc, const char* const* argv) {
   ServerOptionsParse result;
   ServerOptions& o = result.options;
   o.cacheBytes = EncodedTileCache::kDefaultMaxBytes;
+  // This server is itself the viewer's proxy: a proxy setting in its environment (pointing back at
+  // it) would loop, so upstream requests always go straight to the upstream.
+  o.sourceSettings.useProxyEnvironment = false;
   if (const char* contact = std::getenv(kContactVariable); contact != nullptr && *contact != 0) {
     if (!ValidContact(contact)) {
       result.error = std::string(kContactVariable) + ": printable text of at most " +
@@ -103,6 +106,12 @@ ServerOptionsParse ParseServerOptions(int argc, const char* const* argv) {
         return result;
       }
       o.sourceSettings.upstreamConnections = static_cast<int>(n);
+    } else if (arg == "--ca-file") {
+      if (value.empty()) {
+        result.error = "--ca-file: a PEM file";
+        return result;
+      }
+      o.sourceSettings.caFile = std::string(value);
     } else if (arg == "--cache-dir") {
       if (value.empty()) {
         result.error = "--cache-dir: a folder";
@@ -167,7 +176,10 @@ Tile sources (one for each domain, chosen at start; what was read of each is pri
                      UpstreamUserAgent("TEXT") + R"(";
                             needed by upstream sources (default: $ORVAN_TILE_CONTACT)
   --upstream-connections N  connections to an upstream at once, kept alive (default 2, the most
-                            public tile services allow; 1 to 8)
+                            public tile services allow; 1 to 8) on HTTP/1.1; an upstream that
+                            speaks HTTP/2 gets all its requests on one connection
+  --ca-file FILE            PEM certificates an https upstream is verified against (default
+                            $ORVAN_TILE_CA_FILE, else the system's CA store)
   --cache-dir DIR           folder of the upstream disk caches (default $XDG_CACHE_HOME or
                             ~/.cache, then orvanmap); one MBTiles file per template. A folder
                             or file that cannot be used leaves the upstream without a disk
