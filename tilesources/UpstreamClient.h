@@ -27,9 +27,13 @@ class UpstreamClient {
 
   // GET url with the given extra head lines ("If-None-Match: ..."), waiting for the answer.
   UpstreamReply Get(const std::string& url, const std::vector<std::string>& headerLines);
-  // The same without waiting: `done` runs on the network thread (see UpstreamNetwork).
-  uint64_t Start(const std::string& url, const std::vector<std::string>& headerLines, UpstreamNetwork::Done done) {
-    return network_->Start(url, headerLines, options_, std::move(done));
+  // The same without waiting: `done` runs on the network thread (see UpstreamNetwork). With
+  // `retryWhileDown` a host that is down is asked again by itself until it answers.
+  uint64_t Start(const std::string& url, const std::vector<std::string>& headerLines, UpstreamNetwork::Done done,
+                 bool retryWhileDown = false) {
+    UpstreamRequestOptions options = options_;
+    options.retryWhileDown = retryWhileDown;
+    return network_->Start(url, headerLines, options, std::move(done));
   }
   void Cancel(uint64_t id) { network_->Cancel(id); }
 

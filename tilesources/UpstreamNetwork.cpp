@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <map>
 #include <mutex>
 #include <string_view>
@@ -28,6 +29,8 @@ struct UpstreamNetwork::Request {
   CURL* easy = nullptr;
   Sink sink;
   char error[CURL_ERROR_SIZE] = {};
+  int64_t retryDelayMs = UpstreamNetwork::kFirstRetryDelayMs;
+  int64_t dueMs = 0;  // when waiting to be sent again
 
   ~Request() {
     if (easy != nullptr) curl_easy_cleanup(easy);
@@ -79,6 +82,29 @@ std::string HostOf(const std::string& url) {
   start = start == std::string::npos ? 0 : start + 3;
   const size_t end = url.find_first_of("/?#", start);
   return url.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}
+
+int64_t SteadyMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+// The host is down or cut off (as opposed to answering badly): worth asking again later.
+bool HostDown(CURLcode code, CURL* curl) {
+  switch (code) {
+    case CURLE_COULDNT_CONNECT:
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_RESOLVE_PROXY:
+    case CURLE_GOT_NOTHING:
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR: return true;
+    case CURLE_OPERATION_TIMEDOUT: {
+      curl_off_t connectedUs = 0;
+      curl_easy_getinfo(curl, CURLINFO_CONNECT_TIME_T, &connectedUs);
+      return connectedUs == 0;  // no connection within the connect time-out
+    }
+    default: return false;
+  }
 }
 
 bool CertificateFailure(CURLcode code) {
@@ -149,9 +175,13 @@ void UpstreamNetwork::Cancel(uint64_t id) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     auto it = std::find_if(starting_.begin(), starting_.end(), [id](const auto& r) { return r->id == id; });
+    auto waiting = std::find_if(waiting_.begin(), waiting_.end(), [id](const auto& r) { return r->id == id; });
     if (it != starting_.end()) {
       dropped = std::move(*it);  // not yet taken up: never sent
       starting_.erase(it);
+    } else if (waiting != waiting_.end()) {
+      dropped = std::move(*waiting);
+      waiting_.erase(waiting);
     } else {
       cancelling_.push_back(id);
     }
@@ -237,6 +267,18 @@ void UpstreamNetwork::Finish(void* easy, int result) {
     std::lock_guard<std::mutex> lock(mutex_);
     connectionsOpened_ += connects;
   }
+  if (code != CURLE_OK && request->options.retryWhileDown && HostDown(code, curl)) {
+    // Sent again as new later: the answer so far, and the handle, are dropped.
+    curl_easy_cleanup(request->easy);
+    request->easy = nullptr;
+    request->sink = Sink{};
+    request->error[0] = '\0';
+    request->dueMs = SteadyMs() + request->retryDelayMs;
+    request->retryDelayMs = std::min(request->retryDelayMs * 2, kMaxRetryDelayMs);
+    std::lock_guard<std::mutex> lock(mutex_);
+    waiting_.push_back(std::move(request));
+    return;
+  }
   UpstreamReply reply = std::move(request->sink.reply);
   reply.status = static_cast<int>(status);
   if (code == CURLE_OK) {
@@ -262,6 +304,7 @@ void UpstreamNetwork::Run() {
       std::lock_guard<std::mutex> lock(mutex_);
       if (stopping_) break;
     }
+    const int64_t nextDueMs = RetryDue(SteadyMs());
     TakeUpNew();
     int active = 0;
     curl_multi_perform(multi, &active);
@@ -269,13 +312,30 @@ void UpstreamNetwork::Run() {
     while (CURLMsg* message = curl_multi_info_read(multi, &left)) {
       if (message->msg == CURLMSG_DONE) Finish(message->easy_handle, message->data.result);
     }
-    curl_multi_poll(multi, nullptr, 0, 1000, nullptr);
+    const int64_t untilDueMs = nextDueMs - SteadyMs();
+    curl_multi_poll(multi, nullptr, 0, static_cast<int>(std::clamp<int64_t>(untilDueMs, 0, 1000)), nullptr);
   }
   // Unanswered requests end here: their callbacks are not called (their callers are going too).
   for (std::unique_ptr<Request>& request : running_) curl_multi_remove_handle(multi, request->easy);
   running_.clear();
   std::lock_guard<std::mutex> lock(mutex_);
   starting_.clear();
+  waiting_.clear();
+}
+
+int64_t UpstreamNetwork::RetryDue(int64_t nowMs) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  int64_t next = nowMs + 1000;
+  for (auto it = waiting_.begin(); it != waiting_.end();) {
+    if ((*it)->dueMs <= nowMs) {
+      starting_.push_back(std::move(*it));
+      it = waiting_.erase(it);
+    } else {
+      next = std::min(next, (*it)->dueMs);
+      ++it;
+    }
+  }
+  return next;
 }
 
 }  // namespace tilesources

@@ -41,6 +41,10 @@ struct UpstreamRequestOptions {
   // CONNECT); false: every request goes straight to the host.
   bool useProxyEnvironment = false;
   std::string caFile;  // PEM file of the certificates to trust; empty: the system's CA store
+  // true: a request that finds the host down (refused, unreachable, cut off before an answer)
+  // is sent again later by itself (after 1 s, doubling up to kMaxRetryDelayMs) until it is
+  // answered or cancelled; false: it is answered with the failure.
+  bool retryWhileDown = false;
 };
 
 class UpstreamNetwork : public std::enable_shared_from_this<UpstreamNetwork> {
@@ -49,6 +53,8 @@ class UpstreamNetwork : public std::enable_shared_from_this<UpstreamNetwork> {
   static constexpr long kConnectTimeoutMs = 10000;
   static constexpr long kTransferTimeoutMs = 60000;
   static constexpr long kMaxRedirects = 3;
+  static constexpr int64_t kFirstRetryDelayMs = 1000;
+  static constexpr int64_t kMaxRetryDelayMs = 16000;
 
   using Done = std::function<void(UpstreamReply)>;
 
@@ -90,7 +96,11 @@ class UpstreamNetwork : public std::enable_shared_from_this<UpstreamNetwork> {
   uint64_t nextId_ = 1;                             // guarded
   int64_t connectionsOpened_ = 0;                   // guarded
 
+  // Returns the request to `starting_` after its retry delay; the time of the next one due.
+  int64_t RetryDue(int64_t nowMs);
+
   std::vector<std::unique_ptr<Request>> running_;  // network thread only
+  std::vector<std::unique_ptr<Request>> waiting_;  // to be sent again, guarded
   std::thread thread_;
 };
 

@@ -115,7 +115,11 @@ std::shared_ptr<PendingFetch> UpstreamSource::FetchLater(const TilePosition& key
     };
     post(std::move(job));
   };
-  const uint64_t id = client_->Start(pattern_.Expand(key.z, key.x, key.y), Conditions(cached), std::move(settle));
+  // A tile with nothing cached waits for a host that is down to answer again (it comes by itself
+  // then); a cached one is answered from the cache at once when the revalidation fails.
+  const bool retryWhileDown = !cached.has_value();
+  const uint64_t id =
+      client_->Start(pattern_.Expand(key.z, key.x, key.y), Conditions(cached), std::move(settle), retryWhileDown);
   return std::make_shared<PendingDownload>(client_->Network().weak_from_this(), id);
 }
 

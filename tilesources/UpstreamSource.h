@@ -49,7 +49,9 @@ class UpstreamSource final : public TileSource, public std::enable_shared_from_t
 
   SourcedTile Fetch(const TilePosition& key) override;
   // Reads the disk cache here; a download goes to the network thread and its answer is settled
-  // (checked, cached) in a job given to `post`. Held only by shared pointers: otherwise as Fetch.
+  // (checked, cached) in a job given to `post`. A tile not in the cache whose host is down is
+  // asked for again by itself until the host answers (or it is cancelled); a cached one is
+  // answered stale at once. Held only by shared pointers: otherwise as Fetch.
   std::shared_ptr<PendingFetch> FetchLater(const TilePosition& key, const Poster& post, Answer answer) override;
   std::string Describe() const override;
 
