@@ -49,7 +49,8 @@ class PendingFetch {
   virtual void Cancel() = 0;
 };
 
-class TileSource {
+// Sources held by shared pointers may answer later (FetchLater) holding only a weak reference.
+class TileSource : public std::enable_shared_from_this<TileSource> {
  public:
   // Runs a job on a worker; false when it could not be queued (the job is dropped).
   using Poster = std::function<bool(std::function<void()>)>;

@@ -99,8 +99,9 @@ class PendingDownload final : public PendingFetch {
 }  // namespace
 
 std::shared_ptr<PendingFetch> UpstreamSource::FetchLater(const TilePosition& key, const Poster& post, Answer answer) {
-  std::weak_ptr<UpstreamSource> self = weak_from_this();
-  if (self.expired()) return TileSource::FetchLater(key, post, std::move(answer));
+  const std::shared_ptr<TileSource> held = weak_from_this().lock();
+  if (!held) return TileSource::FetchLater(key, post, std::move(answer));
+  const std::weak_ptr<UpstreamSource> self = std::static_pointer_cast<UpstreamSource>(held);
   std::optional<CachedTile> cached;
   if (std::optional<SourcedTile> tile = AnswerWithoutAsking(key, &cached)) {
     answer(std::move(*tile));

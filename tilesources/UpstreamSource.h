@@ -31,7 +31,7 @@
 
 namespace tilesources {
 
-class UpstreamSource final : public TileSource, public std::enable_shared_from_this<UpstreamSource> {
+class UpstreamSource final : public TileSource {
  public:
   // A 429 without Retry-After still holds requests back this long.
   static constexpr int64_t kDefaultBackoffMs = 60000;
