@@ -6,6 +6,7 @@
 // are revalidated, a 304 keeping the bytes the screen shows.
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 
 #include "tests/mapview/MapViewHarness.h"
 #include "tests/support/TempFolder.h"
@@ -155,6 +156,34 @@ TEST_F(UpstreamTiles, StaleTilesAreRevalidatedAndA304KeepsTheirBytes) {
   EXPECT_EQ(Mismatches(view), 0);
   EXPECT_EQ(Asked(upstream), first);
   for (const TileServerLogEntry& entry : upstream.Log()) EXPECT_EQ(entry.outcome, "304 not-modified") << entry.path;
+}
+
+// The service goes down mid-session and comes back: the tiles in the disk cache are shown though
+// stale (the failed revalidation keeps their bytes), tiles not cached wait, and arrive by
+// themselves once the service answers again, without anything asking for them anew.
+TEST_F(UpstreamTiles, WhileTheServiceIsDownCachedTilesAreShownAndTheRestArriveWhenItIsBack) {
+  std::optional<TileServer> upstream(std::in_place, std::vector<std::string>{"--max-age", "0"});
+  const std::string port = std::to_string(upstream->Port());
+  OMMapView* view = ShowUpstream(*upstream, 10);
+  EXPECT_EQ(Mismatches(view), 0);
+
+  upstream->Kill();
+  ASSERT_EQ(OMMapViewSetTileSource(view, UpstreamSourceText(*upstream).c_str()), 1);
+  ASSERT_TRUE(WaitForTiles(view));
+  Pump();
+  EXPECT_EQ(Mismatches(view), 0) << "stale tiles from the disk cache are not shown while the service is down";
+
+  // Elsewhere, where nothing is cached: the tiles wait for the service.
+  ShowAt(view, kCentre + 700, kCentre - 600, kZoom);
+  PumpUntil([] { return false; }, 300);
+  upstream.reset();
+  upstream.emplace(std::vector<std::string>{"--max-age", "0", "--port", port});
+  ASSERT_TRUE(WaitForTiles(view));
+  Pump();
+  EXPECT_EQ(Mismatches(view), 0) << "tiles did not come once the service was back";
+  const std::vector<TileServerLogEntry> log = upstream->Log();
+  EXPECT_FALSE(log.empty());
+  for (const TileServerLogEntry& entry : log) EXPECT_EQ(entry.outcome, "200 tile") << entry.path;
 }
 
 }  // namespace
