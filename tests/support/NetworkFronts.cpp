@@ -33,18 +33,21 @@ std::string Http2Front::Unavailable() {
   return "";
 }
 
-Http2Front::Http2Front(uint16_t backendPort) {
+Http2Front::Http2Front(uint16_t backendPort, bool http2) {
   MakeCertificate(folder_, "key.pem", "cert.pem");
   MakeCertificate(folder_, "other-key.pem", "other.pem");
   port_ = ChildProcess::FreePort();
-  process_ = std::make_unique<ChildProcess>(
-      std::vector<std::string>{"nghttpx", "--conf=/dev/null", "--frontend=127.0.0.1," + std::to_string(port_),
-                               "--backend=127.0.0.1," + std::to_string(backendPort), "--workers=1", "--no-ocsp",
-                               "--accesslog-file=" + folder_.File("access.log"),
-                               "--accesslog-format=$remote_port $ssl_session_reused $alpn $status $request",
-                               "--errorlog-file=" + folder_.File("error.log"), folder_.File("key.pem"),
-                               folder_.File("cert.pem")},
-      folder_.File("nghttpx.out"));
+  std::vector<std::string> argv{"nghttpx", "--conf=/dev/null", "--frontend=127.0.0.1," + std::to_string(port_),
+                                "--backend=127.0.0.1," + std::to_string(backendPort), "--workers=1", "--no-ocsp",
+                                // Every stream of a screen goes on to the backend at once.
+                                "--backend-connections-per-host=64",
+                                "--accesslog-file=" + folder_.File("access.log"),
+                                "--accesslog-format=$remote_port $ssl_session_reused $alpn $status $request",
+                                "--errorlog-file=" + folder_.File("error.log")};
+  if (!http2) argv.push_back("--npn-list=http/1.1");
+  argv.push_back(folder_.File("key.pem"));
+  argv.push_back(folder_.File("cert.pem"));
+  process_ = std::make_unique<ChildProcess>(argv, folder_.File("nghttpx.out"));
   if (!ChildProcess::WaitForListener(port_, kStartTimeoutMs))
     throw std::runtime_error("nghttpx does not listen: " + ReadFile(folder_.File("error.log")));
 }

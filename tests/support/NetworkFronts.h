@@ -30,7 +30,8 @@ class Http2Front {
   // Why the front cannot run here (a program missing), or empty.
   static std::string Unavailable();
 
-  explicit Http2Front(uint16_t backendPort);
+  // `http2` false: the front offers HTTP/1.1 only (ALPN), as a service without HTTP/2 would.
+  explicit Http2Front(uint16_t backendPort, bool http2 = true);
   uint16_t Port() const { return port_; }
   std::string Origin() const { return "https://127.0.0.1:" + std::to_string(port_); }
   const std::string CaFile() const { return folder_.File("cert.pem"); }
