@@ -224,9 +224,12 @@ SourcedTile UpstreamSource::Settle(const TilePosition& key, const std::optional<
 }
 
 std::string UpstreamSource::Describe() const {
-  return "upstream " + pattern_.Text() + ", at most " + std::to_string(connections_) + " connection" +
-         (connections_ == 1 ? "" : "s") + " to " + pattern_.Origin() + ", User-Agent \"" + client_->UserAgent() +
-         "\", " + CacheState();
+  const UpstreamRequestOptions& options = client_->Options();
+  return "upstream " + pattern_.Text() + ", one HTTP/2 connection or at most " + std::to_string(connections_) +
+         " HTTP/1.1 connection" + (connections_ == 1 ? "" : "s") + " to " + pattern_.Origin() + ", User-Agent \"" +
+         client_->UserAgent() + "\", " + (options.useProxyEnvironment ? "proxy settings honoured" : "no proxy") +
+         ", certificates from " + (options.caFile.empty() ? "the system's CA store" : options.caFile) + ", " +
+         CacheState();
 }
 
 std::string UpstreamSource::CacheState() const {
