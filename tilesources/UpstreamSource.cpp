@@ -62,7 +62,12 @@ void UpstreamSource::NoteCacheFailure(bool writing, const std::string& error) {
 std::optional<SourcedTile> UpstreamSource::AnswerWithoutAsking(const TilePosition& key,
                                                                std::optional<CachedTile>* cached) {
   const int64_t nowMs = WallClockMs();
-  if (cache_) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = unwritten_.find(Position{key.z, key.x, key.y});
+    if (it != unwritten_.end()) *cached = it->second;
+  }
+  if (cache_ && !*cached) {
     std::string error;
     *cached = cache_->Get(key.z, key.x, key.y, &error);
     if (!error.empty()) NoteCacheFailure(false, error);
@@ -110,9 +115,14 @@ std::shared_ptr<PendingFetch> UpstreamSource::FetchLater(const TilePosition& key
   // Only weak references reach the network thread: the last owner of the source (and of the
   // network it holds) never lets go there.
   auto settle = [self, post, key, cached, answer = std::move(answer)](UpstreamReply reply) mutable {
-    auto job = [self, key, cached = std::move(cached), answer = std::move(answer),
+    auto job = [self, post, key, cached = std::move(cached), answer = std::move(answer),
                 reply = std::make_shared<UpstreamReply>(std::move(reply))] {
-      if (std::shared_ptr<UpstreamSource> source = self.lock()) answer(source->Settle(key, cached, *reply));
+      std::shared_ptr<UpstreamSource> source = self.lock();
+      if (!source) return;
+      // The tile is drawn first; its disk cache write waits behind the other tiles' answers.
+      std::function<void()> write;
+      answer(source->Settle(key, cached, *reply, &write));
+      if (write) post([source, write = std::move(write)] { write(); });
     };
     post(std::move(job));
   };
@@ -171,8 +181,28 @@ void UpstreamSource::NoteCertificateRefused(const std::string& error) {
   std::fprintf(stderr, "upstream %s\n", OneLine(error).c_str());
 }
 
+void UpstreamSource::WriteCache(const TilePosition& key, const CachedTile& tile, std::function<void()> write,
+                                std::function<void()>* later) {
+  if (later == nullptr) {
+    write();
+    return;
+  }
+  const Position position{key.z, key.x, key.y};
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    unwritten_[position] = tile;
+  }
+  *later = [this, position, tile, write = std::move(write)] {
+    write();
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = unwritten_.find(position);
+    if (it != unwritten_.end() && it->second.bytes == tile.bytes && it->second.freshUntilMs == tile.freshUntilMs)
+      unwritten_.erase(it);
+  };
+}
+
 SourcedTile UpstreamSource::Settle(const TilePosition& key, const std::optional<CachedTile>& cached,
-                                   const UpstreamReply& reply) {
+                                   const UpstreamReply& reply, std::function<void()>* later) {
   const int64_t nowMs = WallClockMs();
   const int status = reply.status;
 
@@ -187,10 +217,15 @@ SourcedTile UpstreamSource::Settle(const TilePosition& key, const std::optional<
     renewed.freshUntilMs = nowMs + CachePolicyOf(reply.headers, nowMs).freshMs;
     renewed.etag = HeaderOr(reply.headers, "etag", cached->etag);
     renewed.lastModified = HeaderOr(reply.headers, "last-modified", cached->lastModified);
-    std::string error;
-    if (cache_ &&
-        !cache_->Refresh(key.z, key.x, key.y, renewed.freshUntilMs, renewed.etag, renewed.lastModified, &error))
-      NoteCacheFailure(true, error);
+    WriteCache(
+        key, renewed,
+        [this, key, renewed] {
+          std::string error;
+          if (cache_ &&
+              !cache_->Refresh(key.z, key.x, key.y, renewed.freshUntilMs, renewed.etag, renewed.lastModified, &error))
+            NoteCacheFailure(true, error);
+        },
+        later);
     return FromCache(renewed, "revalidated", nowMs);
   }
   if (status == 429 || status == 503) {
@@ -218,8 +253,14 @@ SourcedTile UpstreamSource::Settle(const TilePosition& key, const std::optional<
   fetched.etag = HeaderOr(reply.headers, "etag", "");
   fetched.lastModified = HeaderOr(reply.headers, "last-modified", "");
   fetched.freshUntilMs = nowMs + policy.freshMs;
-  std::string error;
-  if (cache_ && policy.store && !cache_->Put(key.z, key.x, key.y, fetched, &error)) NoteCacheFailure(true, error);
+  if (policy.store)
+    WriteCache(
+        key, fetched,
+        [this, key, fetched] {
+          std::string error;
+          if (cache_ && !cache_->Put(key.z, key.x, key.y, fetched, &error)) NoteCacheFailure(true, error);
+        },
+        later);
   return FromCache(fetched, "fetched", nowMs);
 }
 

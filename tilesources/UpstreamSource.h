@@ -18,6 +18,7 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <future>
 #include <map>
 #include <memory>
@@ -63,7 +64,13 @@ class UpstreamSource final : public TileSource {
   static std::vector<std::string> Conditions(const std::optional<CachedTile>& cached);
   SourcedTile FetchFromUpstream(const TilePosition& key, const std::optional<CachedTile>& cached);
   // The tile made of the upstream's reply (checked, cached), or the cached bytes when it failed.
-  SourcedTile Settle(const TilePosition& key, const std::optional<CachedTile>& cached, const UpstreamReply& reply);
+  // With `later`, the disk cache write is handed back there instead of made.
+  SourcedTile Settle(const TilePosition& key, const std::optional<CachedTile>& cached, const UpstreamReply& reply,
+                     std::function<void()>* later = nullptr);
+  // Makes `write` now, or hands it back in `later` keeping `tile` in memory until it is made, so
+  // that the tile is read as cached meanwhile.
+  void WriteCache(const TilePosition& key, const CachedTile& tile, std::function<void()> write,
+                  std::function<void()>* later);
   // A refused certificate goes to stderr once (one line naming the host) and into Describe().
   void NoteCertificateRefused(const std::string& error);
   // The time left of a Retry-After wait, 0 when none.
@@ -86,6 +93,7 @@ class UpstreamSource final : public TileSource {
   int backoffStatus_ = 0;
   std::string readFailure_, writeFailure_;  // the first of each, guarded by mutex_
   std::string certificateRefused_;          // the last refusal, guarded by mutex_
+  std::map<Position, CachedTile> unwritten_;  // tiles whose disk cache write is to come, guarded by mutex_
 };
 
 }  // namespace tilesources
