@@ -3,10 +3,13 @@
 // HTTP proxy (tinyproxy) that tunnels https with CONNECT. A screen of tiles asked at once travels
 // as streams of one connection with one TLS handshake; a certificate that does not verify is
 // refused with one line naming the host, and nothing is sent in the clear instead; the proxy of
-// the environment carries https through CONNECT.
+// the environment carries https through CONNECT; a tile cancelled while on its way has its stream
+// reset without harm to the connection.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <condition_variable>
+#include <thread>
 #include <cstdlib>
 #include <mutex>
 #include <optional>
@@ -150,6 +153,37 @@ TEST_F(RealNetwork, HttpsGoesThroughTheProxyOfTheEnvironmentWithConnect) {
   ASSERT_GE(connects.size(), 1u) << "nothing went through the proxy";
   for (const std::string& c : connects) EXPECT_EQ(c, "CONNECT 127.0.0.1:" + std::to_string(front_->Port()));
   EXPECT_EQ(front_->AccessLog().size(), Screen().size());
+  EXPECT_EQ(front_->Connections(), 1u);
+}
+
+TEST_F(RealNetwork, ACancelledTileResetsItsStreamAndTheConnectionCarriesOn) {
+  backend_.AddRule("x=7 delay=1500");
+  std::shared_ptr<tilesources::TileSource> source = OpenUpstream(front_->Origin(), front_->CaFile(), cache_, false);
+  ASSERT_TRUE(source);
+  auto post = [](std::function<void()> job) {
+    job();
+    return true;
+  };
+  std::atomic<bool> cancelledAnswered{false};
+  std::shared_ptr<tilesources::PendingFetch> slow =
+      source->FetchLater({7, 7, 5}, post, [&](tilesources::SourcedTile) { cancelledAnswered = true; });
+  ASSERT_TRUE(slow);
+  ASSERT_TRUE(backend_.WaitForRequests(1, kTimeoutMs));
+  slow->Cancel();
+  const std::vector<tilesources::SourcedTile> others = FetchAllAtOnce(*source, {{8, 7, 5}, {9, 7, 5}});
+  for (const tilesources::SourcedTile& tile : others) EXPECT_EQ(tile.status, 200);
+  // The front passed the reset on: the backend's answer to the cancelled tile found its client gone.
+  std::string slowOutcome;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kTimeoutMs);
+  while ((slowOutcome.empty() || slowOutcome == "pending") && std::chrono::steady_clock::now() < deadline) {
+    for (const TileServerLogEntry& entry : backend_.Log())
+      if (entry.path == "/5/7/7.png") slowOutcome = entry.outcome;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  EXPECT_NE(slowOutcome.find("client-closed"), std::string::npos) << slowOutcome;
+  EXPECT_FALSE(cancelledAnswered) << "a cancelled tile was answered";
+  // The stream was reset, not the connection: the other tiles came on the same one.
+  EXPECT_EQ(front_->AccessLog().size(), 2u);
   EXPECT_EQ(front_->Connections(), 1u);
 }
 
