@@ -1,7 +1,8 @@
 // Upstream requests on a real network stack over loopback: an HTTP/2 front (nghttpx, TLS with a
 // throwaway certificate the test trusts through the CA-file setting) before a tile server, and an
 // HTTP proxy (tinyproxy) that tunnels https with CONNECT. A screen of tiles asked at once travels
-// as streams of one connection with one TLS handshake; a certificate that does not verify is
+// as streams of one connection with one TLS handshake, and over HTTP/1.1 on two connections that
+// share one TLS session; a certificate that does not verify is
 // refused with one line naming the host, and nothing is sent in the clear instead; the proxy of
 // the environment carries https through CONNECT; a tile cancelled while on its way has its stream
 // reset without harm to the connection.
@@ -9,6 +10,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <map>
 #include <thread>
 #include <cstdlib>
 #include <mutex>
@@ -111,6 +113,32 @@ TEST_F(RealNetwork, AScreenOverHttp2TravelsOnOneConnectionWithOneHandshake) {
   }
   // Several travelled at once (the backend saw them together), none waited for another's answer.
   EXPECT_GE(backend_.Counters().maxInFlight, 4u);
+}
+
+// A service without HTTP/2: the screen travels over two kept-alive connections, the second
+// resuming the first's TLS session instead of a full handshake.
+TEST_F(RealNetwork, OverHttp1TheScreenTravelsOnTwoConnectionsSharingOneTlsSession) {
+  Http2Front http1(backend_.Port(), false);
+  std::shared_ptr<tilesources::TileSource> source = OpenUpstream(http1.Origin(), http1.CaFile(), cache_, false);
+  ASSERT_TRUE(source);
+  // One tile first (its connection has the session by then), then the rest of the screen at once.
+  std::vector<tilesources::TilePosition> rest = Screen();
+  const std::vector<tilesources::TilePosition> first(rest.begin(), rest.begin() + 1);
+  rest.erase(rest.begin());
+  for (const auto& part : {first, rest})
+    for (const tilesources::SourcedTile& tile : FetchAllAtOnce(*source, part)) EXPECT_EQ(tile.status, 200);
+  const std::vector<Http2Front::Request> log = http1.AccessLog();
+  ASSERT_EQ(log.size(), Screen().size());
+  EXPECT_EQ(http1.Connections(), 2u);
+  std::map<int, bool> reusedByConnection;
+  for (const Http2Front::Request& r : log) {
+    EXPECT_EQ(r.alpn, "http/1.1");
+    reusedByConnection[r.clientPort] = r.sessionReused;
+  }
+  int resumed = 0;
+  for (const auto& [port, reused] : reusedByConnection) resumed += reused ? 1 : 0;
+  EXPECT_EQ(resumed, 1) << "the second connection made a full TLS handshake";
+  EXPECT_LE(backend_.Counters().maxInFlight, 2u);
 }
 
 TEST_F(RealNetwork, ACertificateThatDoesNotVerifyIsRefusedWithOneLineNamingTheHost) {
