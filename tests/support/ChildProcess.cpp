@@ -2,11 +2,12 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
@@ -24,19 +25,28 @@ constexpr int kPollStepMs = 10;
 }  // namespace
 
 ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::string& outputFile) {
+  const std::string program = FindProgram(argv.at(0));
+  if (program.empty()) throw std::runtime_error("cannot start " + argv[0] + ": not found");
   std::vector<std::string> args = argv;
   std::vector<char*> pointers;
   for (std::string& a : args) pointers.push_back(a.data());
   pointers.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outputFile.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
-  posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  pid_t pid = -1;
-  const int spawned = ::posix_spawnp(&pid, args[0].c_str(), &actions, nullptr, pointers.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (spawned != 0) throw std::runtime_error("cannot start " + args[0] + ": " + std::strerror(spawned));
+  const pid_t parent = ::getpid();
+  const pid_t pid = ::fork();
+  if (pid < 0) throw std::runtime_error("cannot start " + argv[0] + ": " + std::strerror(errno));
+  if (pid == 0) {
+    // Only async-signal-safe calls until exec. The child ends with this process, also when a
+    // crash leaves no destructor to stop it.
+    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (::getppid() != parent) ::_exit(127);
+    const int out = ::open(outputFile.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    const int in = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (out < 0 || in < 0 || ::dup2(out, STDOUT_FILENO) < 0 || ::dup2(out, STDERR_FILENO) < 0 ||
+        ::dup2(in, STDIN_FILENO) < 0)
+      ::_exit(127);
+    ::execve(program.c_str(), pointers.data(), environ);
+    ::_exit(127);
+  }
   pid_ = pid;
 }
 
@@ -70,8 +80,10 @@ bool ChildProcess::Run(const std::vector<std::string>& argv, const std::string& 
   return child.Wait(timeoutMs) == 0;
 }
 
-bool ChildProcess::Installed(const std::string& program) {
-  if (program.find('/') != std::string::npos) return ::access(program.c_str(), X_OK) == 0;
+bool ChildProcess::Installed(const std::string& program) { return !FindProgram(program).empty(); }
+
+std::string ChildProcess::FindProgram(const std::string& program) {
+  if (program.find('/') != std::string::npos) return ::access(program.c_str(), X_OK) == 0 ? program : "";
   const char* path = std::getenv("PATH");
   std::string folders = path != nullptr ? path : "/usr/bin:/bin";
   folders += ":/usr/sbin:/sbin";
@@ -79,8 +91,8 @@ bool ChildProcess::Installed(const std::string& program) {
   for (;;) {
     const size_t colon = folders.find(':', start);
     const std::string folder = folders.substr(start, colon == std::string::npos ? std::string::npos : colon - start);
-    if (!folder.empty() && ::access((folder + "/" + program).c_str(), X_OK) == 0) return true;
-    if (colon == std::string::npos) return false;
+    if (!folder.empty() && ::access((folder + "/" + program).c_str(), X_OK) == 0) return folder + "/" + program;
+    if (colon == std::string::npos) return "";
     start = colon + 1;
   }
 }

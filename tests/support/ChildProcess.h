@@ -1,6 +1,8 @@
 // A helper program run by a test (an HTTP/2 front, an HTTP proxy, openssl): started with its
 // output going to a file, stopped (SIGTERM, then SIGKILL after a bounded wait) and reaped by the
-// destructor, also when the test fails. Failures to start throw std::runtime_error.
+// destructor, also when the test fails, and sent SIGTERM by the system when the thread that
+// started it ends (a crashed test leaves nothing running). Start it on a thread that outlives it.
+// Failures to start throw std::runtime_error.
 #pragma once
 
 #include <cstdint>
@@ -26,6 +28,8 @@ class ChildProcess {
   static bool Run(const std::vector<std::string>& argv, const std::string& outputFile, int timeoutMs);
   // Whether `program` is found on PATH (or is a path to an executable).
   static bool Installed(const std::string& program);
+  // Its path, or empty.
+  static std::string FindProgram(const std::string& program);
   // A port on 127.0.0.1 that was free a moment ago.
   static uint16_t FreePort();
   // Waits (bounded) until something accepts connections on 127.0.0.1:port.
