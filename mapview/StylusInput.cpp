@@ -1,5 +1,6 @@
 #include "mapview/StylusInput.h"
 
+#include "mapview/FlickGlide.h"
 #include "mapview/LayerScroller.h"
 #include "mapview/MapMarkers.h"
 #include "mapview/MapViewEvents.h"
@@ -43,6 +44,8 @@ bool IsDoubleTap(OMMapView* view, int32_t x, int32_t y) {
 }  // namespace
 
 void OnStylusDown(OMMapView* view, int32_t x, int32_t y) {
+  // A touch stops a gliding map at once, where it is.
+  StopGlide(view);
   if (!HasMap(view)) return;
   // A double tap zooms in one level around the tapped point, as map users expect; at the upper
   // limit it does nothing more than a tap. The tap also starts a drag, as every stylus-down does:
@@ -57,6 +60,8 @@ void OnStylusDown(OMMapView* view, int32_t x, int32_t y) {
   view->lastX = x;
   view->lastY = y;
   view->dragging = 1;
+  view->sampleCount = 0;
+  if (view->flickEnabled != 0) NoteStylusSample(view, x, y, GetTickCount());
   if (zoomed) NotifyViewChanged(view);
 }
 
@@ -64,6 +69,7 @@ void OnStylusMove(OMMapView* view, int32_t x, int32_t y) {
   if (view->dragging == 0 || !HasMap(view)) return;
   view->lastX = x;
   view->lastY = y;
+  if (view->flickEnabled != 0) NoteStylusSample(view, x, y, GetTickCount());
   // The live clamp looks at the viewport only: while a pending pan is set, the live picture may
   // pass the world's edge by up to that pan, and the release clamps the sum.
   view->dragX =
@@ -100,8 +106,12 @@ void OnStylusUp(OMMapView* view, int32_t x, int32_t y, bool lifted) {
   if (HasMap(view)) PanBy(view, dx, dy);
   view->dragging = 0;
   InvalidateRect(view->window, nullptr, TRUE);
-  if (int64_t(view->centerX) + view->pendingX != shownXBefore || int64_t(view->centerY) + view->pendingY != shownYBefore)
+  if (int64_t(view->centerX) + view->pendingX != shownXBefore || int64_t(view->centerY) + view->pendingY != shownYBefore) {
     NotifyViewChanged(view);
+    // Lifted while still moving: with flick panning on, the map glides on.
+    if (lifted && view->secondTap == 0) StartGlide(view, x, y, GetTickCount());
+  }
+  view->sampleCount = 0;
 }
 
 int32_t PanBy(OMMapView* view, int32_t dx, int32_t dy) {

@@ -21,6 +21,7 @@ class Compositor {
  public:
   static Compositor& Get();
 
+  // Also when the screen changes size: the screen is desktop colour until composed again.
   void Start(int32_t width, int32_t height, int32_t taskBarHeight);
   int32_t Width() const { return width_; }
   int32_t Height() const { return height_; }

@@ -6,6 +6,7 @@
 #include "platform/kernel/Time.h"
 #include "platform/ui/core/DeviceScreenState.h"
 #include "platform/ui/core/InputRouter.h"
+#include "platform/ui/core/Timers.h"
 #include "platform/ui/core/WindowCalls.h"
 
 namespace {
@@ -150,8 +151,15 @@ Retrieved Retrieve(MSG* out, HWND filter, UINT filterMin, UINT filterMax, bool r
       SetLastError(ERROR_INVALID_WINDOW_HANDLE);
       return Retrieved::kError;
     }
+    // Timers last, as the platform does: a due timer never delays input or paint.
+    int64_t untilTimer = -1;
+    if (!queue->timers.empty() && InRange(WM_TIMER, filterMin, filterMax) &&
+        TakeDueTimer(
+            ws, *queue, [&](HWND target) { return MatchesWindow(ws, filter, target); }, out, &untilTimer)) {
+      return Retrieved::kMessage;
+    }
     if (!wait) return Retrieved::kNothing;
-    ws.Wait(*queue, held);
+    ws.Wait(*queue, held, untilTimer);
   }
 }
 }  // namespace

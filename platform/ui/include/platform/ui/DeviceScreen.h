@@ -48,6 +48,7 @@ void InjectStylusDown(int32_t screenX, int32_t screenY);
 void InjectStylusMove(int32_t screenX, int32_t screenY);
 void InjectStylusUp(int32_t screenX, int32_t screenY);
 void InjectKey(WORD virtualKey, bool down);  // VK_CONTROL etc. keep their state between calls
+void InjectWheel(int32_t screenX, int32_t screenY, int32_t delta);  // WHEEL_DELTA per notch, + away
 
 // Runs a program's entry point the way the device starts a program: starts the screen from the
 // settings, then calls winMain(instance, null, command line, SW_SHOW) on this thread and returns
