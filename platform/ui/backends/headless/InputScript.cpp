@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
@@ -147,10 +148,11 @@ bool RunInputLine(const std::string& line) {
     return true;
   }
   if (command == "wheel") {
-    int x = 0, y = 0, notches = 0;
+    int x = 0, y = 0;
+    double notches = 0;
     std::string extra;
-    if (!(words >> x >> y >> notches) || (words >> extra) || notches < -100 || notches > 100) return false;
-    InjectWheel(x, y, notches * WHEEL_DELTA);
+    if (!(words >> x >> y >> notches) || (words >> extra) || !(notches >= -100 && notches <= 100)) return false;
+    InjectWheel(x, y, int32_t(std::lround(notches * WHEEL_DELTA)));
     return true;
   }
   if (command == "key") {
