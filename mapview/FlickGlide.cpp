@@ -14,8 +14,9 @@ double GlideDistance(double speed, double elapsed) { return speed * kGlideDecayM
 
 void NoteStylusSample(OMMapView* view, int32_t x, int32_t y, DWORD time) {
   view->samples[view->sampleCount % OMMapView::kStylusSamples] = OMMapView::StylusSample{time, x, y};
-  // Kept below twice the ring's size so that it never wraps; the ring's position is what counts.
-  view->sampleCount = view->sampleCount % OMMapView::kStylusSamples + OMMapView::kStylusSamples;
+  // Kept below twice the ring's size so that it never wraps: once past the size, the ring is full.
+  const int32_t next = view->sampleCount + 1;
+  view->sampleCount = next >= 2 * OMMapView::kStylusSamples ? next - OMMapView::kStylusSamples : next;
 }
 
 bool StartGlide(OMMapView* view, int32_t x, int32_t y, DWORD time) {
