@@ -100,6 +100,9 @@ TEST(AmbrelDesktop, ClickOnZoomOutDrawsTheNewTilesAndTheOkSoftKeyCloses) {
   // From the map's top to below the window: longer than the layers reach, so tiles are fetched.
   mouse("mousedown", kMapCentre.x * kScale, (kMapTop + 5) * kScale);
   for (int y = kMapTop + 35; y < kScreenHeight; y += 30) mouse(nullptr, kMapCentre.x * kScale, y * kScale);
+  // Held still a moment before the release (a release while moving would flick the map on).
+  mouse(nullptr, kMapCentre.x * kScale, kScreenHeight * kScale + 15);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
   mouse("mouseup", kMapCentre.x * kScale, kScreenHeight * kScale + 15);  // outside the window
   // The uncovered tiles come and are drawn; then nothing more is asked for, and the window stops
   // changing (a tile's event comes before the paint that shows it).
