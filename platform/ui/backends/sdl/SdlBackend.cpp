@@ -162,7 +162,9 @@ class SdlBackend final : public DisplayBackend {
     notches = wheel.preciseY;
 #endif
     if (wheel.direction == SDL_MOUSEWHEEL_FLIPPED) notches = -notches;
-    int32_t delta = int32_t(notches * float(WHEEL_DELTA));
+    wheelRest_ += notches * float(WHEEL_DELTA);
+    const int32_t delta = int32_t(wheelRest_);
+    wheelRest_ -= float(delta);
     if (delta == 0) return;
     int x = 0, y = 0;
     SDL_GetMouseState(&x, &y);
@@ -221,6 +223,7 @@ class SdlBackend final : public DisplayBackend {
   int32_t scale_ = 1;
   int32_t textureWidth_ = 0, textureHeight_ = 0;  // the device screen's size as last shown
   int32_t windowWidth_ = 0, windowHeight_ = 0;    // the desktop window's size
+  float wheelRest_ = 0;                            // a fine-grained wheel's turn short of a unit
   DWORD thread_ = 0;
   std::atomic<bool> wakeQueued_{false};
   std::atomic<bool> raise_{false};
