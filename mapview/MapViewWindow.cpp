@@ -7,7 +7,6 @@
 #include "mapview/StylusInput.h"
 #include "mapview/ViewPosition.h"
 #include "mapview/ViewRegistry.h"
-#include "platform/kernel/Time.h"
 
 namespace {
 
@@ -87,7 +86,7 @@ LRESULT MapViewWndProc(HWND window, UINT message, WPARAM first, LPARAM second) {
       if (OnKey(view, WORD(first))) return 0;
       return DefWindowProcW(window, message, first, second);
     case WM_TIMER:
-      if (first == kGlideTimer) StepGlide(view, GetTickCount());
+      if (first == kGlideTimer) StepGlide(view, tapClock());
       return 0;
     case WM_MOUSEMOVE: OnStylusMove(view, StylusX(second), StylusY(second)); return 0;
     // The control holds the stylus from down to up, so that a drag released over another window

@@ -61,7 +61,7 @@ void OnStylusDown(OMMapView* view, int32_t x, int32_t y) {
   view->lastY = y;
   view->dragging = 1;
   view->sampleCount = 0;
-  if (view->flickEnabled != 0) NoteStylusSample(view, x, y, GetTickCount());
+  if (view->flickEnabled != 0) NoteStylusSample(view, x, y, tapClock());
   if (zoomed) NotifyViewChanged(view);
 }
 
@@ -69,7 +69,7 @@ void OnStylusMove(OMMapView* view, int32_t x, int32_t y) {
   if (view->dragging == 0 || !HasMap(view)) return;
   view->lastX = x;
   view->lastY = y;
-  if (view->flickEnabled != 0) NoteStylusSample(view, x, y, GetTickCount());
+  if (view->flickEnabled != 0) NoteStylusSample(view, x, y, tapClock());
   // The live clamp looks at the viewport only: while a pending pan is set, the live picture may
   // pass the world's edge by up to that pan, and the release clamps the sum.
   view->dragX =
@@ -109,7 +109,7 @@ void OnStylusUp(OMMapView* view, int32_t x, int32_t y, bool lifted) {
   if (int64_t(view->centerX) + view->pendingX != shownXBefore || int64_t(view->centerY) + view->pendingY != shownYBefore) {
     NotifyViewChanged(view);
     // Lifted while still moving: with flick panning on, the map glides on.
-    if (lifted && view->secondTap == 0) StartGlide(view, x, y, GetTickCount());
+    if (lifted && view->secondTap == 0) StartGlide(view, x, y, tapClock());
   }
   view->sampleCount = 0;
 }
