@@ -155,7 +155,7 @@ Retrieved Retrieve(MSG* out, HWND filter, UINT filterMin, UINT filterMax, bool r
     int64_t untilTimer = -1;
     if (!queue->timers.empty() && InRange(WM_TIMER, filterMin, filterMax) &&
         TakeDueTimer(
-            ws, *queue, [&](HWND target) { return MatchesWindow(ws, filter, target); }, out, &untilTimer)) {
+            ws, *queue, [&](HWND target) { return MatchesWindow(ws, filter, target); }, remove, out, &untilTimer)) {
       return Retrieved::kMessage;
     }
     if (!wait) return Retrieved::kNothing;
