@@ -293,6 +293,33 @@ TEST(AmbrelDesktop, WheelZoomsAroundThePointerArrowsPanAFlickGlidesAndStopsAResi
       AmbrelProcess::kStartTimeoutMs))
       << wide.width << "x" << wide.height << ", " << rightOfOldWidth(wide)
       << " map pixels right of the old width: " << app.Stderr();
+  // The map keeps its centre: the old picture shows again around the new view's centre (client
+  // centre (119, 111) then, (159, 147) now, the task bar 34 high), within a pixel of rounding.
+  const int wideTop = kTaskBar * kWideWidth / kScreenWidth;
+  const int moveX = (159 - 119) * kScale, moveY = (wideTop + 147 - (kMapTop + 111)) * kScale;
+  auto centredDifferences = [&](const Capture& after, int dx, int dy) {
+    int n = 0;
+    for (int y = (kMapTop + 1) * kScale; y < (kMapBottom - 1) * kScale; ++y)
+      for (int x = kScale; x < (kScreenWidth - 1) * kScale; ++x)
+        n += (glided.pixels[size_t(y) * glided.width + x] == kRegionalBackground) !=
+             (after.pixels[size_t(y + moveY + dy) * after.width + x + moveX + dx] == kRegionalBackground);
+    return n;
+  };
+  int fewest = -1;
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        wide = capture();
+        if (wide.width != kWideWidth * kScale || wide.height != kWideHeight * kScale) return false;
+        fewest = -1;
+        for (int dy = -kScale; dy <= kScale; dy += kScale)
+          for (int dx = -kScale; dx <= kScale; dx += kScale) {
+            const int n = centredDifferences(wide, dx, dy);
+            if (fewest < 0 || n < fewest) fewest = n;
+          }
+        return fewest == 0;
+      },
+      AmbrelProcess::kStartTimeoutMs))
+      << fewest << " map pixels differ from the picture before the resize, moved to the new centre";
 
   display.Xdotool({"key", "ctrl+q"});
   ASSERT_EQ(app.WaitForExit(), 0) << app.Stderr();

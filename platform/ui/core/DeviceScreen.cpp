@@ -154,7 +154,8 @@ void ResizeDeviceScreen(int32_t width, int32_t height) {
       const RECT r = window->rect;
       if (r.left != 0 || r.right != oldWidth) continue;
       if (r.top == oldHeight - oldBar && r.bottom == oldHeight) {
-        moves.push_back(Move{ToHandle(window), RECT{0, height - bar, width, height}});
+        // The bars first: a window laid out again on its WM_SIZE finds them at their new size.
+        moves.insert(moves.begin(), Move{ToHandle(window), RECT{0, height - bar, width, height}});
       } else if (r.top == oldTop && (r.bottom == oldHeight || r.bottom == oldHeight - oldBar)) {
         moves.push_back(Move{ToHandle(window), RECT{0, top, width, r.bottom == oldHeight ? height : height - bar}});
       }
