@@ -12,6 +12,10 @@ DWORD (*tapClock)() = GetTickCount;
 
 namespace {
 
+// When a stylus message was made: its time stamp, so that a busy moment of the GUI thread does not
+// bunch a drag's points together; a test's own clock when it sets one.
+DWORD StylusTime() { return tapClock == GetTickCount ? DWORD(GetMessageTime()) : tapClock(); }
+
 // The window whose stylus-down set lastTapTime: a tap in one control and a tap in another are no
 // double tap. Window handles are never reused, so comparing a stale one is safe.
 HWND lastTapWindow = nullptr;
@@ -61,7 +65,7 @@ void OnStylusDown(OMMapView* view, int32_t x, int32_t y) {
   view->lastY = y;
   view->dragging = 1;
   view->sampleCount = 0;
-  if (view->flickEnabled != 0) NoteStylusSample(view, x, y, tapClock());
+  if (view->flickEnabled != 0) NoteStylusSample(view, x, y, StylusTime());
   if (zoomed) NotifyViewChanged(view);
 }
 
@@ -69,7 +73,7 @@ void OnStylusMove(OMMapView* view, int32_t x, int32_t y) {
   if (view->dragging == 0 || !HasMap(view)) return;
   view->lastX = x;
   view->lastY = y;
-  if (view->flickEnabled != 0) NoteStylusSample(view, x, y, tapClock());
+  if (view->flickEnabled != 0) NoteStylusSample(view, x, y, StylusTime());
   // The live clamp looks at the viewport only: while a pending pan is set, the live picture may
   // pass the world's edge by up to that pan, and the release clamps the sum.
   view->dragX =
@@ -109,7 +113,7 @@ void OnStylusUp(OMMapView* view, int32_t x, int32_t y, bool lifted) {
   if (int64_t(view->centerX) + view->pendingX != shownXBefore || int64_t(view->centerY) + view->pendingY != shownYBefore) {
     NotifyViewChanged(view);
     // Lifted while still moving: with flick panning on, the map glides on.
-    if (lifted && view->secondTap == 0) StartGlide(view, x, y, tapClock());
+    if (lifted && view->secondTap == 0) StartGlide(view, x, y, StylusTime());
   }
   view->sampleCount = 0;
 }

@@ -101,6 +101,7 @@ void PostStylus(UINT message, int32_t x, int32_t y) {
         queue.posted.back().hwnd == handle) {
       queue.posted.back().lParam = where;
       queue.posted.back().pt = POINT{x, y};
+      queue.posted.back().time = GetTickCount();
     } else {
       queue.posted.push_back(MSG{handle, message, buttons, where, GetTickCount(), POINT{x, y}});
     }

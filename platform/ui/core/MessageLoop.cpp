@@ -26,6 +26,8 @@ struct RetrievedProcedure {
   uint64_t generation = ~uint64_t(0);
 };
 thread_local RetrievedProcedure lastRetrieved;
+// The time stamp of the latest message this thread retrieved (GetMessageTime).
+thread_local DWORD lastMessageTime = 0;
 
 enum class Retrieved { kMessage, kQuit, kError, kNothing };
 
@@ -170,7 +172,7 @@ BOOL GetMessageW(MSG* message, HWND window, UINT filterMin, UINT filterMax) {
     return -1;
   }
   switch (Retrieve(message, window, filterMin, filterMax, true, true)) {
-    case Retrieved::kMessage: return TRUE;
+    case Retrieved::kMessage: lastMessageTime = message->time; return TRUE;
     case Retrieved::kQuit: return FALSE;
     default: return -1;
   }
@@ -182,7 +184,7 @@ BOOL PeekMessageW(MSG* message, HWND window, UINT filterMin, UINT filterMax, UIN
     return FALSE;
   }
   switch (Retrieve(message, window, filterMin, filterMax, (removeFlags & PM_REMOVE) != 0, false)) {
-    case Retrieved::kMessage:
+    case Retrieved::kMessage: lastMessageTime = message->time; return TRUE;
     case Retrieved::kQuit: return TRUE;
     default: return FALSE;
   }
@@ -256,6 +258,8 @@ LRESULT SendMessageW(HWND handle, UINT message, WPARAM first, LPARAM second) {
   }
   return sent->result;
 }
+
+LONG GetMessageTime() { return LONG(lastMessageTime); }
 
 BOOL TranslateMessage(const MSG* message) {
   if (message == nullptr || message->message != WM_KEYDOWN) return FALSE;

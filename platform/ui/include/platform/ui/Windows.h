@@ -275,6 +275,9 @@ BOOL GetMessageW(MSG* message, HWND window, UINT filterMin, UINT filterMax);
 constexpr UINT PM_NOREMOVE = 0x0000;
 constexpr UINT PM_REMOVE = 0x0001;
 BOOL PeekMessageW(MSG* message, HWND window, UINT filterMin, UINT filterMax, UINT removeFlags);
+// The tick count stamped on the latest message the calling thread retrieved: for input, when the
+// device's user acted, not when the program got round to it.
+LONG GetMessageTime();
 BOOL TranslateMessage(const MSG* message);
 LRESULT DispatchMessageW(const MSG* message);
 BOOL PostMessageW(HWND window, UINT message, WPARAM first, LPARAM second);
