@@ -45,6 +45,7 @@ struct ShellState {
   double startZoom = kStartZoom;
   HWND menuBar = nullptr;  // null when the menu bar could not be created
   SHACTIVATEINFO activation{};
+  bool laidOut = false;  // the children are placed; a new size places them again
 };
 ShellState shell;
 
@@ -72,6 +73,26 @@ void MakeRoomForMenuBar(HWND window) {
   MoveWindow(window, frame.left, frame.top, frame.right - frame.left, frame.bottom - frame.top - barHeight, FALSE);
 }
 
+// The window got a new size (the device's screen changed): the map view and the buttons are placed
+// again. The layout was made for the window before it left room for the soft keys, so it is
+// computed for the client area with the soft-key bar's height added back.
+void LayOutAgain(HWND window) {
+  if (!shell.laidOut) return;
+  RECT client{};
+  RECT bar{};
+  GetClientRect(window, &client);
+  const LONG barHeight = GetWindowRect(shell.menuBar, &bar) ? bar.bottom - bar.top : 0;
+  const MainWindowLayout layout = LayOutMainWindow(client.right - client.left, client.bottom - client.top + barHeight);
+  auto place = [](HWND child, const RECT& r) {
+    if (child != nullptr) MoveWindow(child, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
+  };
+  place(OMMapViewGetWindow(shell.mapView), layout.mapView);
+  place(shell.zoomInButton, layout.buttons[0]);
+  place(shell.zoomOutButton, layout.buttons[1]);
+  place(shell.homeButton, layout.buttons[2]);
+  InvalidateRect(window, nullptr, TRUE);
+}
+
 void GoHome() {
   OMMapViewSetCenter(shell.mapView, kHomeLatitude, kHomeLongitude);
   OMMapViewSetZoom(shell.mapView, kHomeZoom);
@@ -94,6 +115,7 @@ void SetStartMap() { OMMapViewSetMap(shell.mapView, kMapType, kHomeLatitude, kHo
 void OnDestroy() {
   StopReadingGpx();
   // Destroying the control cancels and awaits its downloads; its window goes with ours.
+  shell.laidOut = false;
   OMMapViewDestroy(shell.mapView);
   shell.mapView = nullptr;
   DestroyWindow(shell.zoomInButton);
@@ -200,8 +222,14 @@ StartResult CreateMainWindow(HINSTANCE instance, int showCommand, const StartSet
   shell.homeButton = CreateButton(u"OrvanMobile", layout.buttons[2], kCommandHome, window);
 
   MakeRoomForMenuBar(window);
+  shell.laidOut = true;
 
   ShowWindow(window, showCommand);
+  // Keys go to the map from the start: the arrows pan it, + and - zoom, Home goes back.
+  if (shell.mapView != nullptr) {
+    OMMapViewSetFlickPanning(shell.mapView, 1);
+    SetFocus(OMMapViewGetWindow(shell.mapView));
+  }
   UpdateWindow(window);
   return StartResult::Running;
 }
@@ -227,6 +255,7 @@ LRESULT MainWindowProc(HWND window, UINT message, WPARAM first, LPARAM second) {
       EndPaint(window, &paint);
       return 0;
     }
+    case WM_SIZE: LayOutAgain(window); return 0;
     case WM_ACTIVATE: SHHandleWMActivate(window, first, second, &shell.activation, 0); return 0;
     case WM_SETTINGCHANGE: SHHandleWMSettingChange(window, first, second, &shell.activation); return 0;
     case WM_DESTROY: OnDestroy(); return 0;

@@ -6,6 +6,19 @@
 
 namespace ambrel {
 
+namespace {
+// Accelerators command the top-level window: a key that went to a child with the focus (the map
+// view) still reaches the main window's commands.
+HWND CommandWindowOf(HWND window) {
+  while (window != nullptr && (GetWindowLongPtrW(window, GWL_STYLE) & WS_CHILD) != 0) {
+    HWND parent = GetParent(window);
+    if (parent == nullptr) break;
+    window = parent;
+  }
+  return window;
+}
+}  // namespace
+
 int WinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int showCommand) {
   const Arguments arguments = ParseArguments(ArgumentsOf(commandLine));
   if (!arguments.error.empty()) return RefuseSetting(nullptr, arguments.error);
@@ -28,7 +41,7 @@ int WinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int showCommand) 
     // -1 is a failed fetch, not a message: ending here (as a failure) rather than looping on it,
     // which would spin for ever.
     if (got == -1) return 1;
-    if (TranslateAcceleratorW(message.hwnd, accelerators, &message)) continue;
+    if (TranslateAcceleratorW(CommandWindowOf(message.hwnd), accelerators, &message)) continue;
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }

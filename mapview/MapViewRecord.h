@@ -97,6 +97,32 @@ struct OMMapView {
   // thread only).
   std::vector<MapTrack> tracks;
   int32_t nextTrackId = 1;
+
+  // Desktop input (GUI thread only): the wheel's turn short of a whole notch, and where
+  // OMMapViewSetMap last put the view (the Home key returns there).
+  int32_t wheelRest = 0;
+  uint8_t homeSet = 0;
+  double homeLatitude = 0.0;
+  double homeLongitude = 0.0;
+  double homeZoom = 0.0;
+
+  // Flick panning (GUI thread only; mapview/FlickGlide.h): whether it is on, the latest stylus
+  // points of a drag with their tick counts (a ring), and the glide under way.
+  struct StylusSample {
+    DWORD time;
+    int32_t x;
+    int32_t y;
+  };
+  static constexpr int kStylusSamples = 16;
+  uint8_t flickEnabled = 0;
+  StylusSample samples[kStylusSamples] = {};
+  int32_t sampleCount = 0;  // how many of the ring are filled; the newest is at (sampleCount - 1) % size
+  uint8_t gliding = 0;
+  double glideVelocityX = 0.0;  // stylus pixels per millisecond when released
+  double glideVelocityY = 0.0;
+  DWORD glideStart = 0;
+  int32_t glideDoneX = 0;  // stylus pixels of the glide already panned
+  int32_t glideDoneY = 0;
 };
 
 // Tears the control down in the order its download threads need: the tile layer first (every

@@ -1,5 +1,7 @@
 #include "mapview/MapViewWindow.h"
 
+#include "mapview/DesktopInput.h"
+#include "mapview/FlickGlide.h"
 #include "mapview/MapLayers.h"
 #include "mapview/MapPainter.h"
 #include "mapview/StylusInput.h"
@@ -54,6 +56,7 @@ LRESULT MapViewWndProc(HWND window, UINT message, WPARAM first, LPARAM second) {
   if (view == nullptr) return DefWindowProcW(window, message, first, second);
   switch (message) {
     case WM_DESTROY:
+      StopGlide(view);
       FreeLayers(view);
       // The window is gone; a later OMMapViewDestroy finds no entry to remove.
       ForgetViewWindow(window, view);
@@ -72,6 +75,19 @@ LRESULT MapViewWndProc(HWND window, UINT message, WPARAM first, LPARAM second) {
       if (view->projection != nullptr) ZoomTo(view, view->zoom);
       return 0;
     case WM_COMMAND: return 0;
+    // The wheel's point comes in screen coordinates.
+    case WM_MOUSEWHEEL: {
+      POINT point{GET_X_LPARAM(second), GET_Y_LPARAM(second)};
+      ScreenToClient(window, &point);
+      OnWheel(view, point.x, point.y, GET_WHEEL_DELTA_WPARAM(first));
+      return 0;
+    }
+    case WM_KEYDOWN:
+      if (OnKey(view, WORD(first))) return 0;
+      return DefWindowProcW(window, message, first, second);
+    case WM_TIMER:
+      if (first == kGlideTimer) StepGlide(view, tapClock());
+      return 0;
     case WM_MOUSEMOVE: OnStylusMove(view, StylusX(second), StylusY(second)); return 0;
     // The control holds the stylus from down to up, so that a drag released over another window
     // or off the screen still ends here and becomes a pan.

@@ -117,10 +117,25 @@ int32_t OMMapViewLatLonToPoint(OMMapView* view, double latitude, double longitud
  * west > east. */
 int32_t OMMapViewFitBounds(OMMapView* view, double south, double west, double north, double east);
 
+/* Flick panning (off until turned on): with `enabled` nonzero, a drag released while the stylus
+ * still moves lets the map glide on the same way, slowing down until it stops within about a
+ * second; tiles are fetched as it goes, a new stylus-down stops it where it is, and so does any
+ * new position or zoom. 0 turns it off (a glide under way stops). */
+int32_t OMMapViewSetFlickPanning(OMMapView* view, int32_t enabled);
+
+/* The control's child window (to move it, give it the focus), or null for a null view. */
+HWND OMMapViewGetWindow(OMMapView* view);
+
+/* Desktop input, always on: the mouse wheel over the control zooms one level per notch around the
+ * point under the pointer, within the zoom limits. While the control has the keyboard focus, the
+ * arrow keys pan by a quarter of the window, + and - zoom one level at the centre and Home goes back
+ * to the position and zoom of the latest OMMapViewSetMap. */
+
 /* Called on the GUI thread after the centre or the zoom changed: after each successful
  * OMMapViewSetMap, OMMapViewSetCenter, OMMapViewSetZoom, OMMapViewZoomIn, OMMapViewZoomOut and
  * OMMapViewFitBounds (before it returns), after a double tap that zoomed and after a drag that
- * moved the map, once the stylus is lifted (never while it moves). */
+ * moved the map, once the stylus is lifted (never while it moves); after a wheel turn or a key that
+ * moved or zoomed the map, and when a flick's glide ends. */
 typedef void (*OMViewChangedHandler)(OMMapView* view, void* userData);
 
 /* Stores the view-changed handler (null: none) and the user data handed back with it. Separate

@@ -2,6 +2,7 @@
 #include <cmath>
 #include <new>
 
+#include "mapview/FlickGlide.h"
 #include "mapview/MapMarkers.h"
 #include "mapview/MapTracks.h"
 #include "mapview/MapViewEvents.h"
@@ -55,7 +56,20 @@ int32_t OMMapViewSetMap(OMMapView* view, int32_t mapType, double latitude, doubl
   if (view == nullptr || !IsPosition(latitude, longitude) || !std::isfinite(zoom)) return 0;
   if (SetMapType(view, mapType) == 0) return 0;
   ClearPendingPan(view);
+  view->homeSet = 1;
+  view->homeLatitude = latitude;
+  view->homeLongitude = longitude;
+  view->homeZoom = zoom;
   return Changed(view, ApplyPosition(view, latitude, longitude, zoom));
+}
+
+HWND OMMapViewGetWindow(OMMapView* view) { return view != nullptr ? view->window : nullptr; }
+
+int32_t OMMapViewSetFlickPanning(OMMapView* view, int32_t enabled) {
+  if (view == nullptr) return 0;
+  view->flickEnabled = enabled != 0 ? 1 : 0;
+  if (enabled == 0) StopGlide(view);
+  return 1;
 }
 
 // The four functions below need a projection. Called before a map was set they return 0 and do

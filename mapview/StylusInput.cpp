@@ -1,5 +1,6 @@
 #include "mapview/StylusInput.h"
 
+#include "mapview/FlickGlide.h"
 #include "mapview/LayerScroller.h"
 #include "mapview/MapMarkers.h"
 #include "mapview/MapViewEvents.h"
@@ -10,6 +11,10 @@ int64_t lastTapTime = 0;
 DWORD (*tapClock)() = GetTickCount;
 
 namespace {
+
+// When a stylus message was made: its time stamp, so that a busy moment of the GUI thread does not
+// bunch a drag's points together; a test's own clock when it sets one.
+DWORD StylusTime() { return tapClock == GetTickCount ? DWORD(GetMessageTime()) : tapClock(); }
 
 // The window whose stylus-down set lastTapTime: a tap in one control and a tap in another are no
 // double tap. Window handles are never reused, so comparing a stale one is safe.
@@ -43,6 +48,8 @@ bool IsDoubleTap(OMMapView* view, int32_t x, int32_t y) {
 }  // namespace
 
 void OnStylusDown(OMMapView* view, int32_t x, int32_t y) {
+  // A touch stops a gliding map at once, where it is.
+  StopGlide(view);
   if (!HasMap(view)) return;
   // A double tap zooms in one level around the tapped point, as map users expect; at the upper
   // limit it does nothing more than a tap. The tap also starts a drag, as every stylus-down does:
@@ -57,6 +64,8 @@ void OnStylusDown(OMMapView* view, int32_t x, int32_t y) {
   view->lastX = x;
   view->lastY = y;
   view->dragging = 1;
+  view->sampleCount = 0;
+  if (view->flickEnabled != 0) NoteStylusSample(view, x, y, StylusTime());
   if (zoomed) NotifyViewChanged(view);
 }
 
@@ -64,6 +73,7 @@ void OnStylusMove(OMMapView* view, int32_t x, int32_t y) {
   if (view->dragging == 0 || !HasMap(view)) return;
   view->lastX = x;
   view->lastY = y;
+  if (view->flickEnabled != 0) NoteStylusSample(view, x, y, StylusTime());
   // The live clamp looks at the viewport only: while a pending pan is set, the live picture may
   // pass the world's edge by up to that pan, and the release clamps the sum.
   view->dragX =
@@ -100,8 +110,12 @@ void OnStylusUp(OMMapView* view, int32_t x, int32_t y, bool lifted) {
   if (HasMap(view)) PanBy(view, dx, dy);
   view->dragging = 0;
   InvalidateRect(view->window, nullptr, TRUE);
-  if (int64_t(view->centerX) + view->pendingX != shownXBefore || int64_t(view->centerY) + view->pendingY != shownYBefore)
+  if (int64_t(view->centerX) + view->pendingX != shownXBefore || int64_t(view->centerY) + view->pendingY != shownYBefore) {
     NotifyViewChanged(view);
+    // Lifted while still moving: with flick panning on, the map glides on.
+    if (lifted && view->secondTap == 0) StartGlide(view, x, y, StylusTime());
+  }
+  view->sampleCount = 0;
 }
 
 int32_t PanBy(OMMapView* view, int32_t dx, int32_t dy) {

@@ -28,5 +28,5 @@ int32_t PanBy(OMMapView* view, int32_t dx, int32_t dy);
 
 // The process-wide tick count of the latest stylus-down (0: none that can start a double tap).
 extern int64_t lastTapTime;
-// The clock the double tap reads; GetTickCount unless a test sets its own.
+// The clock the double tap and the flick read; GetTickCount unless a test sets its own.
 extern DWORD (*tapClock)();

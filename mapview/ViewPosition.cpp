@@ -2,6 +2,7 @@
 
 #include <limits>
 
+#include "mapview/FlickGlide.h"
 #include "mapview/MapLayers.h"
 #include "mapview/TileDelivery.h"
 #include "mapview/ViewGeometry.h"
@@ -39,6 +40,8 @@ bool ZoomHasLevel(const OMMapView* view) {
 }
 
 int32_t ApplyPosition(OMMapView* view, double latitude, double longitude, double zoom) {
+  // The glide pans from the position it started at; a new one ends it.
+  StopGlide(view);
   view->zoom = zoom;
   view->latitude = latitude;
   view->longitude = longitude;
@@ -83,13 +86,13 @@ int32_t ZoomTo(OMMapView* view, double zoom) {
   return ApplyPosition(view, view->latitude, view->longitude, zoom);
 }
 
-int32_t ZoomInAround(OMMapView* view, int32_t x, int32_t y) {
-  if (!ZoomHasLevel(view) || view->zoom >= view->maxZoom) return 0;
+namespace {
+// Applies `newZoom` with the world point under client pixel (x, y) kept under it.
+int32_t ZoomAround(OMMapView* view, int32_t x, int32_t y, double newZoom) {
   FoldPendingPan(view);
   // With no offset left, client pixel (x, y) shows world pixel viewport + (x, y).
   const int32_t worldX = view->viewport.left + x;
   const int32_t worldY = view->viewport.top + y;
-  const double newZoom = view->zoom + 1.0;
   const GeoPoint point = view->projection->PixelToLatLon(worldX, worldY, view->zoom);
   const PixelPoint there = view->projection->LatLonToPixel(point.latitude, point.longitude, newZoom);
   // The new centre is as far from the point as the point is from the window's centre.
@@ -97,4 +100,15 @@ int32_t ZoomInAround(OMMapView* view, int32_t x, int32_t y) {
   const int32_t centreY = there.y - (worldY - view->centerY);
   const GeoPoint centre = view->projection->PixelToLatLon(centreX, centreY, newZoom);
   return ApplyPosition(view, centre.latitude, centre.longitude, newZoom);
+}
+}  // namespace
+
+int32_t ZoomInAround(OMMapView* view, int32_t x, int32_t y) {
+  if (!ZoomHasLevel(view) || view->zoom >= view->maxZoom) return 0;
+  return ZoomAround(view, x, y, view->zoom + 1.0);
+}
+
+int32_t ZoomOutAround(OMMapView* view, int32_t x, int32_t y) {
+  if (!ZoomHasLevel(view) || view->zoom <= view->minZoom) return 0;
+  return ZoomAround(view, x, y, view->zoom - 1.0);
 }

@@ -9,7 +9,7 @@
 int32_t SetMapType(OMMapView* view, int32_t type);
 // Whether the view's zoom has a tile level of its projection (a world to draw and pan).
 bool ZoomHasLevel(const OMMapView* view);
-// Stores the position, places the centre, rebuilds both layers, computes the world's size and
+// Ends a flick glide, then stores the position, places the centre, rebuilds both layers, computes the world's size and
 // requests the viewport's tiles (tiles already held are drawn, with their events, before it
 // returns). Leaves the pending pan alone. Needs a projection. 1.
 int32_t ApplyPosition(OMMapView* view, double latitude, double longitude, double zoom);
@@ -26,3 +26,5 @@ int32_t ZoomTo(OMMapView* view, double zoom);
 // folds the pending pan, then applies the centre that puts that point there at zoom + 1.0. 0 and
 // nothing changes at or above the upper limit, else 1.
 int32_t ZoomInAround(OMMapView* view, int32_t x, int32_t y);
+// The same one level out: 0 and nothing changes at or below the lower limit, else 1.
+int32_t ZoomOutAround(OMMapView* view, int32_t x, int32_t y);

@@ -2,6 +2,10 @@
 // person would: a mouse click on "Zoom Out", a look at the window, a click on the "OK" soft key.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
 #include "tests/app/AmbrelProcess.h"
 #include "tests/app/AmbrelScene.h"
 #include "tests/app/VirtualDisplay.h"
@@ -96,6 +100,9 @@ TEST(AmbrelDesktop, ClickOnZoomOutDrawsTheNewTilesAndTheOkSoftKeyCloses) {
   // From the map's top to below the window: longer than the layers reach, so tiles are fetched.
   mouse("mousedown", kMapCentre.x * kScale, (kMapTop + 5) * kScale);
   for (int y = kMapTop + 35; y < kScreenHeight; y += 30) mouse(nullptr, kMapCentre.x * kScale, y * kScale);
+  // Held still a moment before the release (a release while moving would flick the map on).
+  mouse(nullptr, kMapCentre.x * kScale, kScreenHeight * kScale + 15);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
   mouse("mouseup", kMapCentre.x * kScale, kScreenHeight * kScale + 15);  // outside the window
   // The uncovered tiles come and are drawn; then nothing more is asked for, and the window stops
   // changing (a tile's event comes before the paint that shows it).
@@ -131,6 +138,190 @@ TEST(AmbrelDesktop, ClickOnZoomOutDrawsTheNewTilesAndTheOkSoftKeyCloses) {
   mouse("mouseup", 70 * kScale, 110 * kScale);
 
   click(Point{30, kMenuBarTop + kMenuBar / 2});
+  ASSERT_EQ(app.WaitForExit(), 0) << app.Stderr();
+}
+
+// The desktop's habits, as a person at a desktop would use them: the wheel over a point of the map
+// zooms out around that point (the tiles asked for are those that keep it under the pointer); an
+// arrow key pans the focused map by a quarter of it; a fast drag released while moving glides on
+// further than the drag and then stops; and a resized desktop window gives a device screen of the
+// new size, with the map laid out again to fill it.
+TEST(AmbrelDesktop, WheelZoomsAroundThePointerArrowsPanAFlickGlidesAndStopsAResizeRelaysTheMap) {
+  if (!VirtualDisplay::Available()) GTEST_SKIP() << "Xvfb or xdotool is not installed (scripts/setup.sh installs them)";
+  constexpr int kWideWidth = 320, kWideHeight = 400;  // the device screen after the resize
+  VirtualDisplay display(kWideWidth * kScale + 40, kWideHeight * kScale + 40);
+  TileServer server;
+  ProxyEnvironment proxy(server);
+  AmbrelProcess app(Settings{{"ORVAN_BACKEND", "sdl"},
+                             {"DISPLAY", display.Name()},
+                             {"ORVAN_SCALE", std::to_string(kScale)},
+                             {"ORVAN_INPUT", ""},
+                             {"ASAN_OPTIONS", "detect_leaks=0:halt_on_error=1"}});
+  const std::set<Tile> home = TilesCovering(kHomeLatitude, kHomeLongitude, 17);
+  ASSERT_TRUE(app.WaitForLines("OMEventTypeMapLoaded", home.size())) << app.Stderr();
+  unsigned long window = 0;
+  ASSERT_TRUE(
+      WaitUntil([&] { return (window = display.WindowOfProcess(app.Pid())) != 0; }, AmbrelProcess::kStartTimeoutMs));
+  const std::string id = std::to_string(window);
+  auto capture = [&] {
+    Capture c;
+    c.pixels = display.Capture(window, &c.width, &c.height);
+    return c;
+  };
+  // Once nothing more is asked for and two looks a moment apart agree (a glide may leave downloads
+  // cancelled, so loaded tiles need not match requests).
+  auto settled = [&] {
+    Capture shown;
+    size_t asked = 0;
+    const bool still = WaitUntil(
+        [&] {
+          const size_t now = server.Log().size();
+          const bool quiet = now == asked;
+          asked = now;
+          std::this_thread::sleep_for(std::chrono::milliseconds(100));
+          Capture previous = std::move(shown);
+          shown = capture();
+          return quiet && previous.width > 0 && previous.width == shown.width && previous.pixels == shown.pixels;
+        },
+        AmbrelProcess::kStartTimeoutMs);
+    EXPECT_TRUE(still) << app.Stderr();
+    return shown;
+  };
+  auto move = [&](int x, int y) {
+    display.Xdotool({"mousemove", "--window", id, std::to_string(x * kScale), std::to_string(y * kScale)});
+  };
+
+  // The wheel, one notch towards the user over the map's lower left: zoom 16 around that point.
+  const Point pointer{20, 240};
+  const int64_t fromCentreX = pointer.x - 1 - kMapClientWidth / 2;
+  const int64_t fromCentreY = pointer.y - kMapTop - 1 - kMapClientHeight / 2;
+  const auto [x17, y17] = WorldPixel(kHomeLatitude, kHomeLongitude, 17);
+  const int64_t centreX = (x17 + fromCentreX) / 2 - fromCentreX, centreY = (y17 + fromCentreY) / 2 - fromCentreY;
+  auto tilesAround = [](int64_t cx, int64_t cy, int width, int height) {
+    std::set<Tile> tiles;
+    for (int64_t x = (cx - width / 2) / 256; x <= (cx + width / 2) / 256; ++x)
+      for (int64_t y = (cy - height / 2) / 256; y <= (cy + height / 2) / 256; ++y) tiles.insert({x, y, 16});
+    return tiles;
+  };
+  const std::set<Tile> aroundPointer = tilesAround(centreX, centreY, kMapClientWidth, kMapClientHeight);
+  ASSERT_NE(aroundPointer, TilesCovering(kHomeLatitude, kHomeLongitude, 16));  // the point tells them apart
+  move(pointer.x, pointer.y);
+  display.Xdotool({"click", "5"});
+  ASSERT_TRUE(WaitUntil([&] { return AtZoom(TilesAskedFor(server.Log()), 16) == aroundPointer; },
+                        AmbrelProcess::kStartTimeoutMs))
+      << app.Stderr();
+  const Capture zoomed = settled();
+
+  // The right arrow: the focused map moves left by a quarter of its width.
+  display.Xdotool({"windowfocus", "--sync", id});
+  display.Xdotool({"key", "Right"});
+  const int quarter = kMapClientWidth / 4 * kScale;
+  Capture panned;
+  auto shiftedDifferences = [&](const Capture& before, const Capture& after, int dx, int dy) {
+    int n = 0;
+    for (int y = (kMapTop + 1) * kScale; y < (kMapBottom - 1) * kScale; ++y)
+      for (int x = kScale; x < (kScreenWidth - 1) * kScale; ++x) {
+        const int bx = x + dx, by = y + dy;
+        if (bx < kScale || bx >= (kScreenWidth - 1) * kScale || by < (kMapTop + 1) * kScale ||
+            by >= (kMapBottom - 1) * kScale)
+          continue;
+        n += (before.pixels[size_t(y) * before.width + x] == kRegionalBackground) !=
+             (after.pixels[size_t(by) * after.width + bx] == kRegionalBackground);
+      }
+    return n;
+  };
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        panned = capture();
+        return panned.width == zoomed.width && shiftedDifferences(zoomed, panned, -quarter, 0) == 0 &&
+               panned.DifferingMapPixels(zoomed) > 1000;
+      },
+      AmbrelProcess::kStartTimeoutMs))
+      << shiftedDifferences(zoomed, panned, -quarter, 0) << " pixels differ from the picture moved a quarter left";
+  const int64_t pannedX = centreX + kMapClientWidth / 4;
+  settled();
+
+  // A flick upwards: 100 pixels in 50 milliseconds, released while moving. The map glides on past
+  // the drag (tiles further down are asked for than the drag alone uncovers), then stops.
+  constexpr int kDrag = 100;
+  std::vector<std::string> flick{"mousemove", "--window", id, std::to_string(kMapCentre.x * kScale),
+                                 std::to_string((kMapCentre.y + kDrag / 2) * kScale), "mousedown", "1"};
+  for (int step = 1; step <= 5; ++step) {
+    for (const std::string& word : {std::string("sleep"), std::string("0.01"), std::string("mousemove"),
+                                    std::string("--window"), id, std::to_string(kMapCentre.x * kScale),
+                                    std::to_string((kMapCentre.y + kDrag / 2 - step * kDrag / 5) * kScale)})
+      flick.push_back(word);
+  }
+  flick.insert(flick.end(), {"mouseup", "1"});
+  display.Xdotool(flick);
+  int64_t lowestRow = 0;
+  const int64_t dragOnlyRow = (centreY + kDrag + kMapClientHeight / 2) / 256;
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        for (const Tile& t : AtZoom(TilesAskedFor(server.Log()), 16))
+          if (t.x >= (pannedX - kMapClientWidth / 2) / 256) lowestRow = std::max(lowestRow, t.y);
+        return lowestRow > dragOnlyRow;
+      },
+      AmbrelProcess::kStartTimeoutMs))
+      << "the lowest row asked for is " << lowestRow << ", the drag alone reaches row " << dragOnlyRow << "\n"
+      << app.Stderr();
+  // Stopped: everything asked for drawn, and two pictures a second apart equal.
+  const Capture glided = settled();
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  const Capture later = capture();
+  EXPECT_TRUE(later.width == glided.width && later.pixels == glided.pixels) << "the map still moves after the glide: " << later.width << " " << glided.width << " " << glided.DifferingMapPixels(later);
+
+  // The desktop window made larger: the device screen takes its size (divided by the scale), and
+  // the map view fills the new width, tiles and all.
+  // (Moved to the display's corner first: a window reaching past the display cannot be read.)
+  display.Xdotool({"windowmove", "--sync", id, "0", "0"});
+  display.Xdotool({"windowsize", "--sync", id, std::to_string(kWideWidth * kScale), std::to_string(kWideHeight * kScale)});
+  Capture wide;
+  const int wideMapBottom = kWideHeight - 70;  // the layout leaves 70 rows under the map
+  auto rightOfOldWidth = [&](const Capture& c) {
+    int n = 0;
+    for (int y = (kMapTop + 40) * kScale; y < (wideMapBottom - 2) * kScale && y < c.height; ++y)
+      for (int x = (kScreenWidth + 5) * kScale; x < (kWideWidth - 2) * kScale && x < c.width; ++x)
+        n += c.pixels[size_t(y) * c.width + x] == kRegionalBackground ? 1 : 0;
+    return n;
+  };
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        wide = capture();
+        return wide.width == kWideWidth * kScale && wide.height == kWideHeight * kScale && rightOfOldWidth(wide) > 2000;
+      },
+      AmbrelProcess::kStartTimeoutMs))
+      << wide.width << "x" << wide.height << ", " << rightOfOldWidth(wide)
+      << " map pixels right of the old width: " << app.Stderr();
+  // The map keeps its centre: the old picture shows again around the new view's centre (client
+  // centre (119, 111) then, (159, 147) now, the task bar 34 high), within a pixel of rounding.
+  const int wideTop = kTaskBar * kWideWidth / kScreenWidth;
+  const int moveX = (159 - 119) * kScale, moveY = (wideTop + 147 - (kMapTop + 111)) * kScale;
+  auto centredDifferences = [&](const Capture& after, int dx, int dy) {
+    int n = 0;
+    for (int y = (kMapTop + 1) * kScale; y < (kMapBottom - 1) * kScale; ++y)
+      for (int x = kScale; x < (kScreenWidth - 1) * kScale; ++x)
+        n += (glided.pixels[size_t(y) * glided.width + x] == kRegionalBackground) !=
+             (after.pixels[size_t(y + moveY + dy) * after.width + x + moveX + dx] == kRegionalBackground);
+    return n;
+  };
+  int fewest = -1;
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        wide = capture();
+        if (wide.width != kWideWidth * kScale || wide.height != kWideHeight * kScale) return false;
+        fewest = -1;
+        for (int dy = -kScale; dy <= kScale; dy += kScale)
+          for (int dx = -kScale; dx <= kScale; dx += kScale) {
+            const int n = centredDifferences(wide, dx, dy);
+            if (fewest < 0 || n < fewest) fewest = n;
+          }
+        return fewest == 0;
+      },
+      AmbrelProcess::kStartTimeoutMs))
+      << fewest << " map pixels differ from the picture before the resize, moved to the new centre";
+
+  display.Xdotool({"key", "ctrl+q"});
   ASSERT_EQ(app.WaitForExit(), 0) << app.Stderr();
 }
 

@@ -640,6 +640,41 @@ TEST_F(AmbrelHeadless, GpxWaypointsArePinnedTheTrackDrawnTheMapFitsThemAndATapOn
   ASSERT_EQ(app.WaitForExit(), 0) << app.Stderr();
 }
 
+// The wheel turned over a point off the map's centre by two half notches (a fine-grained wheel):
+// together they zoom out one level, not two and not none, around that point, so the tiles asked for
+// at 16 are those around the centre that keeps the point under the pointer, not the centre's.
+TEST_F(AmbrelHeadless, TwoHalfNotchesOfTheWheelZoomOutOneLevelKeepingThePointUnderThePointer) {
+  AmbrelProcess app;
+  ASSERT_TRUE(app.WaitForLines(kLoaded, homeTiles.size())) << app.Stderr();
+  const Point pointer{20, 240};
+  // The world pixel under the pointer at 17, halved at 16, stays at the pointer's place in the view.
+  const int64_t fromCentreX = pointer.x - 1 - kMapClientWidth / 2, fromCentreY = pointer.y - kMapTop - 1 - kMapClientHeight / 2;
+  const auto [x17, y17] = WorldPixel(kHomeLatitude, kHomeLongitude, 17);
+  const int64_t centreX = (x17 + fromCentreX) / 2 - fromCentreX, centreY = (y17 + fromCentreY) / 2 - fromCentreY;
+  auto tilesAround = [](int64_t cx, int64_t cy) {
+    std::set<Tile> tiles;
+    for (int64_t x = (cx - kMapClientWidth / 2) / 256; x <= (cx + kMapClientWidth / 2) / 256; ++x)
+      for (int64_t y = (cy - kMapClientHeight / 2) / 256; y <= (cy + kMapClientHeight / 2) / 256; ++y)
+        tiles.insert({x, y, 16});
+    return tiles;
+  };
+  const std::set<Tile> expected = tilesAround(centreX, centreY);
+  // The point chosen tells the two apart, with a pixel of rounding either way.
+  ASSERT_NE(expected, zoomedOutTiles);
+  for (int dx = -1; dx <= 1; ++dx)
+    for (int dy = -1; dy <= 1; ++dy) ASSERT_EQ(tilesAround(centreX + dx, centreY + dy), expected);
+
+  app.Input("wheel " + std::to_string(pointer.x) + " " + std::to_string(pointer.y) + " -0.5");
+  app.Input("wheel " + std::to_string(pointer.x) + " " + std::to_string(pointer.y) + " -0.5");
+  ASSERT_TRUE(app.WaitForLines(kLoaded, homeTiles.size() + expected.size())) << app.Stderr();
+  app.Input("key ctrl+q");
+  ASSERT_EQ(app.WaitForExit(), 0);
+  const std::vector<Tile> asked = TilesAskedFor(server.Log());
+  EXPECT_EQ(AtZoom(asked, 16), expected);
+  EXPECT_TRUE(AtZoom(asked, 15).empty());
+  EXPECT_EQ(asked.size(), homeTiles.size() + expected.size());
+}
+
 TEST(AmbrelLayout, OnAScreen241WideTheButtonsAre80WideAndTheLastColumnStaysBare) {
   TileServer server;
   ProxyEnvironment proxy(server);

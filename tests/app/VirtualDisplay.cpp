@@ -164,6 +164,9 @@ std::vector<uint32_t> VirtualDisplay::Capture(unsigned long window, int* width, 
   std::vector<uint32_t> pixels;
   Display* display = XOpenDisplay(name_.c_str());
   if (display == nullptr) return pixels;
+  // A window caught mid-resize refuses the read (BadMatch): that is an empty capture to try again,
+  // not Xlib's default of ending the process.
+  XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
   XWindowAttributes attributes{};
   if (XGetWindowAttributes(display, window, &attributes) != 0) {
     XImage* image = XGetImage(display, window, 0, 0, attributes.width, attributes.height, AllPlanes, ZPixmap);

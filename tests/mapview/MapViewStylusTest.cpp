@@ -259,4 +259,50 @@ TEST_F(Stylus, ARefusedZoomAtALimitKeepsThePendingPanAndTheOffsetPicture) {
   EXPECT_EQ(MismatchesOnScreen(view, 10, 5, 5), 0);
 }
 
+// A flick (flick panning on): a drag released while moving glides on the same way, further than the
+// drag, and stops by itself within a second of the stylus clock, its timer gone; a stylus-down
+// during a glide stops it where it is.
+TEST_F(Stylus, AFlickGlidesOnAndStopsByItselfAndATouchStopsTheGlideAtOnce) {
+  OMMapView* view = Show(4000, 4000, 6.0);
+  ASSERT_EQ(OMMapViewSetFlickPanning(view, 1), 1);
+  auto flick = [&] {
+    StylusDown(view, 200, 100);
+    for (int i = 1; i <= 5; ++i) {
+      fakeTicks += 10;
+      StylusMove(view, 200 - 20 * i, 100);  // 2 pixels a millisecond to the left
+    }
+    StylusUp(view, 100, 100);
+  };
+  // The clock moves by `ms`; the glide's timer then steps it (messages pumped until it moved).
+  auto run = [&](DWORD ms) {
+    const int32_t before = view->pendingX + view->centerX;
+    fakeTicks += ms;
+    return PumpUntil([&] { return view->pendingX + view->centerX != before || view->gliding == 0; });
+  };
+  const int32_t start = view->centerX + view->pendingX;
+  flick();
+  EXPECT_EQ(view->centerX + view->pendingX - start, 100);
+  ASSERT_EQ(view->gliding, 1);
+  ASSERT_TRUE(run(100));
+  EXPECT_GT(view->centerX + view->pendingX - start, 100);
+  ASSERT_TRUE(run(1000));
+  EXPECT_EQ(view->gliding, 0);
+  // 2 pixels a millisecond, slowing as exp(-t / 200 ms) until 0.03: about 394 pixels more.
+  EXPECT_NEAR(view->centerX + view->pendingX - start, 100 + 394, 3);
+  EXPECT_EQ(KillTimer(view->window, 0x474C), FALSE);  // no timer left running
+
+  flick();
+  ASSERT_TRUE(run(50));
+  ASSERT_EQ(view->gliding, 1);
+  StylusDown(view, 50, 50);
+  EXPECT_EQ(view->gliding, 0);
+  const int32_t stopped = view->centerX + view->pendingX;
+  fakeTicks += 500;
+  Sleep(100);
+  Pump();
+  EXPECT_EQ(view->centerX + view->pendingX, stopped);
+  StylusUp(view, 50, 50);
+  EXPECT_TRUE(WaitForTiles(view));
+}
+
 }  // namespace

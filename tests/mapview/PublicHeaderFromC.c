@@ -18,7 +18,8 @@ int CallEveryFunctionFromC(void) {
   int32_t x = 0, y = 0;
   sum += OMMapViewGetCenter(none, &a, &b) + OMMapViewGetZoom(none, &a) + OMMapViewPointToLatLon(none, 1, 2, &a, &b) +
          OMMapViewLatLonToPoint(none, 1.0, 2.0, &x, &y) + OMMapViewFitBounds(none, 1.0, 2.0, 3.0, 4.0) +
-         OMMapViewSetViewChangedHandler(none, IgnoreChange, 0);
+         OMMapViewSetViewChangedHandler(none, IgnoreChange, 0) + OMMapViewSetFlickPanning(none, 1) +
+         (OMMapViewGetWindow(none) != 0);
   return sum + (OMMapViewCreate(0x50800000u, 0, 0, 10, 10, (HWND)0, (HINSTANCE)0) != 0) + OMEventTypeMapWillLoad +
          OMEventTypeMapLoaded - 1 + OMEventTypeMapWillDraw - 2 + OMEventTypeMapDrawn - 3;
 }

@@ -17,8 +17,9 @@ class DisplayBackend {
   virtual bool Start(int32_t width, int32_t height, int32_t scale) = 0;
   // The thread whose GetMessageW waits in WaitForEvents instead of a condition variable; 0: none.
   virtual DWORD EventThreadId() const { return 0; }
-  // Waits on the event thread until an event or Wake arrives, and handles the events that came.
-  virtual void WaitForEvents() {}
+  // Waits on the event thread until an event or Wake arrives, or `timeoutMs` passed (negative: no
+  // limit), and handles the events that came.
+  virtual void WaitForEvents(int32_t timeoutMs) { (void)timeoutMs; }
   // Handles the events that are waiting, without waiting (PeekMessageW on the event thread).
   virtual void PollEvents() {}
   // From any thread: ends the event thread's current or next WaitForEvents.

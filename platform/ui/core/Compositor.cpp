@@ -17,6 +17,7 @@ void Compositor::Start(int32_t width, int32_t height, int32_t taskBarHeight) {
   height_ = height;
   taskBarHeight_ = taskBarHeight;
   screen_.assign(size_t(width) * size_t(height), kDesktopPixel);
+  pending_ = RECT{0, 0, 0, 0};
   changed_ = RECT{0, 0, width, height};
 }
 
@@ -34,14 +35,15 @@ void Compositor::Snapshot(std::vector<Layer>* layers, std::u16string* title, boo
 }
 
 void Compositor::Damage(const RECT& damage) {
-  if (width_ == 0) return;
   std::vector<Layer> layers;
   std::u16string title;
   bool ok = false;
   Snapshot(&layers, &title, &ok);
   {
     std::lock_guard<std::mutex> held(screenLock_);
-    RECT area = RectUnion(RectIntersect(damage, RECT{0, 0, width_, height_}), pending_);
+    // The size is read under the lock: the display thread changes it when its window is resized.
+    if (width_ == 0) return;
+    RECT area = RectIntersect(RectUnion(damage, pending_), RECT{0, 0, width_, height_});
     pending_ = RECT{0, 0, 0, 0};
     if (taskBar_.Update(width_, taskBarHeight_, title, ok)) area = RectUnion(area, RECT{0, 0, width_, taskBarHeight_});
     if (RectEmpty(area)) return;

@@ -4,6 +4,7 @@
 // never waits on a paint. Call its functions without the window system's lock held.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -21,6 +22,7 @@ class Compositor {
  public:
   static Compositor& Get();
 
+  // Also when the screen changes size: the screen is desktop colour until composed again.
   void Start(int32_t width, int32_t height, int32_t taskBarHeight);
   int32_t Width() const { return width_; }
   int32_t Height() const { return height_; }
@@ -49,8 +51,10 @@ class Compositor {
 
   std::mutex screenLock_;
   std::vector<uint32_t> screen_;
-  int32_t width_ = 0;
-  int32_t height_ = 0;
+  // Written under screenLock_ (also when the display's window is resized); read by Width() and
+  // Height() without it, to size damage rectangles.
+  std::atomic<int32_t> width_{0};
+  std::atomic<int32_t> height_{0};
   int32_t taskBarHeight_ = 0;
   TaskBar taskBar_;
   RECT pending_{};  // areas a busy window kept out of a composition

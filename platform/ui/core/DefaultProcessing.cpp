@@ -60,6 +60,12 @@ LRESULT DefWindowProcW(HWND handle, UINT message, WPARAM first, LPARAM second) {
         if (!inside) SetFocus(handle);
       }
       return 0;
+    // A wheel turn a child does not use scrolls its parent.
+    case WM_MOUSEWHEEL:
+      if ((GetWindowLongPtrW(handle, GWL_STYLE) & WS_CHILD) != 0) {
+        if (HWND parent = GetParent(handle)) return SendMessageW(parent, message, first, second);
+      }
+      return 0;
     default: return 0;
   }
 }

@@ -1,5 +1,6 @@
 // The device screen's calls: starting it from the settings or explicit values, its bars and work
 // area, screenshots and pixels, the test hooks for stylus and keys, and RunProgram.
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstdio>
@@ -7,6 +8,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/kernel/CommandLine.h"
 #include "platform/kernel/WideText.h"
@@ -58,7 +60,7 @@ bool StartLocked(DeviceScreenConfig config) {
     config.width = kDefaultScreenWidth;
     config.height = kDefaultScreenHeight;
   }
-  if (config.scale < 1 || config.scale > kMaxScale) config.scale = kDefaultScale;
+  if (config.scale != 0 && (config.scale < 1 || config.scale > kMaxScale)) config.scale = kDefaultScale;
   int count = 0;
   const DisplayBackendEntry* table = DisplayBackends(&count);
   bool running = false;
@@ -80,7 +82,7 @@ bool StartLocked(DeviceScreenConfig config) {
   if (!running) return false;
   screenWidth.store(config.width);
   screenHeight.store(config.height);
-  screenScale.store(config.scale);
+  screenScale.store(config.scale != 0 ? config.scale : kDefaultScale);
   Compositor::Get().Start(config.width, config.height, TaskBarHeight());
   Compositor::Get().DamageAll();
   started.store(true);
@@ -127,6 +129,43 @@ class RunTimer {
 };
 }  // namespace
 
+void ResizeDeviceScreen(int32_t width, int32_t height) {
+  width = std::clamp(width, kMinScreenSide, kMaxScreenSide);
+  height = std::clamp(height, kMinScreenSide, kMaxScreenSide);
+  if (!started.load() || (width == screenWidth.load() && height == screenHeight.load())) return;
+  const int32_t oldWidth = screenWidth.load(), oldHeight = screenHeight.load();
+  const int32_t oldTop = TaskBarHeight(), oldBar = MenuBarHeight();
+  screenWidth.store(width);
+  screenHeight.store(height);
+  Compositor::Get().Start(width, height, TaskBarHeight());
+  const int32_t top = TaskBarHeight(), bar = MenuBarHeight();
+  // Windows laid out against the screen's edges keep to them: the soft-key bars along the bottom,
+  // and top-level windows that span the work area's width from its top down to the screen's
+  // bottom or to the soft-key bar. Dialogs, boxes and menus stay where they are.
+  struct Move {
+    HWND window;
+    RECT to;
+  };
+  std::vector<Move> moves;
+  {
+    WindowSystem& ws = WindowSystem::Get();
+    std::lock_guard<std::mutex> held(ws.lock);
+    for (Window* window : ws.zOrder) {
+      const RECT r = window->rect;
+      if (r.left != 0 || r.right != oldWidth) continue;
+      if (r.top == oldHeight - oldBar && r.bottom == oldHeight) {
+        // The bars first: a window laid out again on its WM_SIZE finds them at their new size.
+        moves.insert(moves.begin(), Move{ToHandle(window), RECT{0, height - bar, width, height}});
+      } else if (r.top == oldTop && (r.bottom == oldHeight || r.bottom == oldHeight - oldBar)) {
+        moves.push_back(Move{ToHandle(window), RECT{0, top, width, r.bottom == oldHeight ? height : height - bar}});
+      }
+    }
+  }
+  for (const Move& move : moves)
+    MoveWindow(move.window, move.to.left, move.to.top, move.to.right - move.to.left, move.to.bottom - move.to.top, TRUE);
+  Compositor::Get().DamageAll();
+}
+
 bool EnsureDeviceScreen() {
   if (started.load()) return true;
   return StartDeviceScreen() != FALSE;
@@ -139,7 +178,8 @@ BOOL StartDeviceScreen() {
   std::lock_guard<std::mutex> held(startLock);
   if (started.load()) return TRUE;
   const DeviceSettings& settings = Settings();
-  DeviceScreenConfig config{settings.backend.c_str(), settings.width, settings.height, settings.scale};
+  DeviceScreenConfig config{settings.backend.c_str(), settings.width, settings.height,
+                            settings.scaleGiven ? settings.scale : 0};
   return StartLocked(config) ? TRUE : FALSE;
 }
 
@@ -183,6 +223,9 @@ void InjectStylusUp(int32_t x, int32_t y) {
 }
 void InjectKey(WORD virtualKey, bool down) {
   if (EnsureDeviceScreen()) RouteKey(virtualKey, down);
+}
+void InjectWheel(int32_t x, int32_t y, int32_t delta) {
+  if (EnsureDeviceScreen()) RouteWheel(x, y, delta);
 }
 
 void NotifyProgramWindowClosing() { TakeProgramScreenshot(); }

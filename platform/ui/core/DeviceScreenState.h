@@ -9,3 +9,6 @@
 bool EnsureDeviceScreen();
 // The running backend, or null before the screen started.
 DisplayBackend* CurrentDisplayBackend();
+// The display's window changed size (display thread): the screen takes the new size, and the
+// windows laid out against its edges follow (they get WM_SIZE); everything is composed again.
+void ResizeDeviceScreen(int32_t width, int32_t height);

@@ -39,6 +39,7 @@ DeviceSettings ReadDeviceSettings() {
     }
   }
   if (const char* scale = std::getenv("ORVAN_SCALE"); scale != nullptr && *scale != 0) {
+    settings.scaleGiven = true;
     int64_t value = 0;
     if (ParseBoundedInteger(scale, 1, kMaxScale, &value)) {
       settings.scale = int32_t(value);

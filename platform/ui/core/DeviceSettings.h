@@ -11,6 +11,7 @@ struct DeviceSettings {
   int32_t width = 240;
   int32_t height = 320;
   int32_t scale = 2;
+  bool scaleGiven = false;  // ORVAN_SCALE was set (else the display's own scale is used)
   std::string screenshotPath;  // empty: none
   int64_t runMs = 0;           // 0: run until the program ends
 };

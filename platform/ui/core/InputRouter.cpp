@@ -101,6 +101,7 @@ void PostStylus(UINT message, int32_t x, int32_t y) {
         queue.posted.back().hwnd == handle) {
       queue.posted.back().lParam = where;
       queue.posted.back().pt = POINT{x, y};
+      queue.posted.back().time = GetTickCount();
     } else {
       queue.posted.push_back(MSG{handle, message, buttons, where, GetTickCount(), POINT{x, y}});
     }
@@ -122,6 +123,19 @@ void RouteKey(WORD virtualKey, bool down) {
   const LPARAM flags = down ? 1 : LPARAM(0xC0000001);
   target->queue->posted.push_back(
       MSG{ToHandle(target), down ? WM_KEYDOWN : WM_KEYUP, virtualKey, flags, GetTickCount(), StylusPosition()});
+  ws.Wake(*target->queue);
+}
+
+void RouteWheel(int32_t x, int32_t y, int32_t delta) {
+  if (delta == 0) return;
+  WindowSystem& ws = WindowSystem::Get();
+  std::lock_guard<std::mutex> held(ws.lock);
+  Window* target = ws.capture != nullptr ? ws.capture : HitTest(ws, x, y);
+  if (target == nullptr || !EnabledChain(target)) return;
+  const int32_t clamped = delta > 32767 ? 32767 : delta < -32768 ? -32768 : delta;
+  const WPARAM first = MAKEWPARAM(stylusDown ? WORD(MK_LBUTTON) : WORD(0), WORD(int16_t(clamped)));
+  const LPARAM where = MAKELPARAM(WORD(int16_t(x)), WORD(int16_t(y)));
+  target->queue->posted.push_back(MSG{ToHandle(target), WM_MOUSEWHEEL, first, where, GetTickCount(), POINT{x, y}});
   ws.Wake(*target->queue);
 }
 

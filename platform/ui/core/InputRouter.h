@@ -14,6 +14,10 @@ void RouteStylusDown(int32_t x, int32_t y);
 void RouteStylusMove(int32_t x, int32_t y);
 void RouteStylusUp(int32_t x, int32_t y);
 void RouteKey(WORD virtualKey, bool down);
+// The wheel turned by `delta` (WHEEL_DELTA per notch; positive: away from the user) with the
+// pointer at screen point (x, y): WM_MOUSEWHEEL to the capture window, else to the topmost shown,
+// enabled window under the pointer (the pointer need not touch). Nothing for a delta of 0.
+void RouteWheel(int32_t x, int32_t y, int32_t delta);
 // Posts WM_CLOSE to every shown ownerless top-level window, as a user closing the program would.
 void CloseProgramWindows();
 // Where the stylus last was (screen coordinates, x in the high half), for MSG::pt.

@@ -6,6 +6,7 @@
 #include "platform/kernel/Time.h"
 #include "platform/ui/core/DeviceScreenState.h"
 #include "platform/ui/core/InputRouter.h"
+#include "platform/ui/core/Timers.h"
 #include "platform/ui/core/WindowCalls.h"
 
 namespace {
@@ -25,6 +26,8 @@ struct RetrievedProcedure {
   uint64_t generation = ~uint64_t(0);
 };
 thread_local RetrievedProcedure lastRetrieved;
+// The time stamp of the latest message this thread retrieved (GetMessageTime).
+thread_local DWORD lastMessageTime = 0;
 
 enum class Retrieved { kMessage, kQuit, kError, kNothing };
 
@@ -150,8 +153,15 @@ Retrieved Retrieve(MSG* out, HWND filter, UINT filterMin, UINT filterMax, bool r
       SetLastError(ERROR_INVALID_WINDOW_HANDLE);
       return Retrieved::kError;
     }
+    // Timers last, as the platform does: a due timer never delays input or paint.
+    int64_t untilTimer = -1;
+    if (!queue->timers.empty() && InRange(WM_TIMER, filterMin, filterMax) &&
+        TakeDueTimer(
+            ws, *queue, [&](HWND target) { return MatchesWindow(ws, filter, target); }, remove, out, &untilTimer)) {
+      return Retrieved::kMessage;
+    }
     if (!wait) return Retrieved::kNothing;
-    ws.Wait(*queue, held);
+    ws.Wait(*queue, held, untilTimer);
   }
 }
 }  // namespace
@@ -162,7 +172,7 @@ BOOL GetMessageW(MSG* message, HWND window, UINT filterMin, UINT filterMax) {
     return -1;
   }
   switch (Retrieve(message, window, filterMin, filterMax, true, true)) {
-    case Retrieved::kMessage: return TRUE;
+    case Retrieved::kMessage: lastMessageTime = message->time; return TRUE;
     case Retrieved::kQuit: return FALSE;
     default: return -1;
   }
@@ -174,7 +184,7 @@ BOOL PeekMessageW(MSG* message, HWND window, UINT filterMin, UINT filterMax, UIN
     return FALSE;
   }
   switch (Retrieve(message, window, filterMin, filterMax, (removeFlags & PM_REMOVE) != 0, false)) {
-    case Retrieved::kMessage:
+    case Retrieved::kMessage: lastMessageTime = message->time; return TRUE;
     case Retrieved::kQuit: return TRUE;
     default: return FALSE;
   }
@@ -248,6 +258,8 @@ LRESULT SendMessageW(HWND handle, UINT message, WPARAM first, LPARAM second) {
   }
   return sent->result;
 }
+
+LONG GetMessageTime() { return LONG(lastMessageTime); }
 
 BOOL TranslateMessage(const MSG* message) {
   if (message == nullptr || message->message != WM_KEYDOWN) return FALSE;

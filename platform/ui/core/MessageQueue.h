@@ -7,11 +7,20 @@
 #include <condition_variable>
 #include <deque>
 #include <memory>
+#include <vector>
 
 #include "platform/ui/Windows.h"
 #include "platform/ui/core/MessageRing.h"
 
 class MessageQueue;
+
+// A window timer of this queue's thread (platform/ui/core/Timers.cpp).
+struct QueueTimer {
+  HWND window;
+  UINT_PTR id;
+  uint64_t intervalMs;
+  uint64_t dueMs;  // on the monotonic millisecond clock of MonotonicMs()
+};
 
 // A message sent across threads: the sender waits until `done`.
 struct SentMessage {
@@ -40,4 +49,5 @@ class MessageQueue {
   std::condition_variable wakeup;
   // Per-thread key state as the thread has retrieved its key messages: bit 0x80 down, 0x01 toggled.
   BYTE keys[256] = {};
+  std::vector<QueueTimer> timers;
 };

@@ -1,6 +1,8 @@
 #include "platform/ui/core/WindowSystem.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cstdint>
 
 #include "platform/kernel/Thread.h"
 #include "platform/ui/core/DeviceScreenState.h"
@@ -66,13 +68,15 @@ void WindowSystem::Wake(MessageQueue& queue) {
   }
 }
 
-void WindowSystem::Wait(MessageQueue& queue, std::unique_lock<std::mutex>& held) {
+void WindowSystem::Wait(MessageQueue& queue, std::unique_lock<std::mutex>& held, int64_t timeoutMs) {
   queue.waiting = true;
   DisplayBackend* backend = CurrentDisplayBackend();
   if (backend != nullptr && backend->EventThreadId() == queue.threadId) {
     held.unlock();
-    backend->WaitForEvents();
+    backend->WaitForEvents(int32_t(std::min<int64_t>(timeoutMs, INT32_MAX)));
     held.lock();
+  } else if (timeoutMs >= 0) {
+    queue.wakeup.wait_for(held, std::chrono::milliseconds(timeoutMs), [&queue] { return queue.wakePending; });
   } else {
     queue.wakeup.wait(held, [&queue] { return queue.wakePending; });
   }

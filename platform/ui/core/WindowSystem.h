@@ -66,8 +66,9 @@ class WindowSystem {
   }
   // Wakes a queue's thread if it waits (lock held).
   void Wake(MessageQueue& queue);
-  // Sleeps until woken (lock held on entry and on return).
-  void Wait(MessageQueue& queue, std::unique_lock<std::mutex>& held);
+  // Sleeps until woken, or for at most `timeoutMs` when that is not negative (lock held on entry
+  // and on return).
+  void Wait(MessageQueue& queue, std::unique_lock<std::mutex>& held, int64_t timeoutMs = -1);
 
   // ---- Top-level windows, bottom first ----
   std::vector<Window*> zOrder;

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
@@ -38,7 +39,8 @@ bool ParseKey(const std::string& name, WORD* key) {
     const char* name;
     WORD key;
   } kNamed[] = {{"return", VK_RETURN}, {"escape", VK_ESCAPE}, {"tab", VK_TAB}, {"back", VK_BACK},
-                {"left", VK_LEFT},     {"right", VK_RIGHT},   {"up", VK_UP},   {"down", VK_DOWN}};
+                {"left", VK_LEFT},     {"right", VK_RIGHT},   {"up", VK_UP},   {"down", VK_DOWN},
+                {"home", VK_HOME},     {"plus", VK_ADD},      {"minus", VK_SUBTRACT}};
   for (const auto& named : kNamed) {
     if (name == named.name) {
       *key = named.key;
@@ -143,6 +145,14 @@ bool RunInputLine(const std::string& line) {
     if (command == "tap" || command == "down") InjectStylusDown(x, y);
     if (command == "move") InjectStylusMove(x, y);
     if (command == "tap" || command == "up") InjectStylusUp(x, y);
+    return true;
+  }
+  if (command == "wheel") {
+    int x = 0, y = 0;
+    double notches = 0;
+    std::string extra;
+    if (!(words >> x >> y >> notches) || (words >> extra) || !(notches >= -100 && notches <= 100)) return false;
+    InjectWheel(x, y, int32_t(std::lround(notches * WHEEL_DELTA)));
     return true;
   }
   if (command == "key") {

@@ -3,8 +3,12 @@
 // another process.
 //
 //   tap X Y | down X Y | move X Y | up X Y     the stylus, screen coordinates
+//   wheel X Y NOTCHES                          the wheel turned with the pointer at (X, Y) by
+//                                              NOTCHES (a fraction for a fine-grained wheel),
+//                                              positive away from the user
 //   key [ctrl+][shift+][alt+]NAME              a key pressed and released: a letter, a digit,
-//                                              return, escape, tab, back, left, right, up, down
+//                                              return, escape, tab, back, left, right, up, down,
+//                                              home, plus, minus
 //   screenshot PATH                            the screen as a PNG, written whole and then renamed
 //                                              to PATH, so PATH never holds half a file
 //   state PATH                                 the device's state as lines "foreground TITLE" and

@@ -14,6 +14,12 @@ WORD VirtualKeyFromSdl(SDL_Keycode key) {
     case SDLK_RIGHT: return VK_RIGHT;
     case SDLK_UP: return VK_UP;
     case SDLK_DOWN: return VK_DOWN;
+    case SDLK_HOME: return VK_HOME;
+    case SDLK_KP_PLUS: return VK_ADD;
+    case SDLK_KP_MINUS: return VK_SUBTRACT;
+    case SDLK_PLUS:
+    case SDLK_EQUALS: return VK_OEM_PLUS;
+    case SDLK_MINUS: return VK_OEM_MINUS;
     case SDLK_LCTRL:
     case SDLK_RCTRL: return VK_CONTROL;
     case SDLK_LSHIFT:

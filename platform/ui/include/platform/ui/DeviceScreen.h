@@ -4,7 +4,7 @@
 // Settings (environment, read once when the screen starts; README.md has the full table):
 //   ORVAN_BACKEND     sdl | headless (default: sdl when a display is available, else headless)
 //   ORVAN_SCREEN      WxH, default 240x320 (each side 120..4096)
-//   ORVAN_SCALE       SDL window scale, default 2 (1..8)
+//   ORVAN_SCALE       SDL window scale (1..8); unset: the display's (2 at 96 dpi, fitting its area)
 //   ORVAN_SCREENSHOT  the PNG the screen is written to once, as it showed just before the
 //                     program's windows start going away: when ORVAN_RUN_MS expires, else when the
 //                     first ownerless top-level window starts being destroyed, else when the
@@ -48,6 +48,7 @@ void InjectStylusDown(int32_t screenX, int32_t screenY);
 void InjectStylusMove(int32_t screenX, int32_t screenY);
 void InjectStylusUp(int32_t screenX, int32_t screenY);
 void InjectKey(WORD virtualKey, bool down);  // VK_CONTROL etc. keep their state between calls
+void InjectWheel(int32_t screenX, int32_t screenY, int32_t delta);  // WHEEL_DELTA per notch, + away
 
 // Runs a program's entry point the way the device starts a program: starts the screen from the
 // settings, then calls winMain(instance, null, command line, SW_SHOW) on this thread and returns

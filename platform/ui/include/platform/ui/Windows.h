@@ -86,6 +86,13 @@ constexpr UINT WM_LBUTTONUP = 0x0202;
 // Sent to the window that loses the stylus capture (second parameter: the window that takes it, or
 // null): another window took it, it was released, or the window was hidden, disabled or destroyed.
 constexpr UINT WM_CAPTURECHANGED = 0x0215;
+// The wheel turned: HIWORD(first) is the signed distance in multiples of WHEEL_DELTA per notch
+// (positive: away from the user), LOWORD(first) the key state; the second parameter is the
+// pointer's SCREEN point. It goes to the capture window, else the topmost shown, enabled window
+// under the pointer; DefWindowProcW passes it on to the parent.
+constexpr UINT WM_MOUSEWHEEL = 0x020A;
+constexpr int WHEEL_DELTA = 120;
+constexpr int16_t GET_WHEEL_DELTA_WPARAM(WPARAM v) { return int16_t(HIWORD(uintptr_t(v))); }
 constexpr UINT WM_USER = 0x0400;
 constexpr UINT WM_APP = 0x8000;
 
@@ -93,6 +100,9 @@ constexpr UINT WM_APP = 0x8000;
 constexpr WORD WA_INACTIVE = 0;
 constexpr WORD WA_ACTIVE = 1;
 constexpr WORD WA_CLICKACTIVE = 2;
+
+// WM_SIZE first parameter: the window got a new size (LOWORD / HIWORD of the second: client size).
+constexpr WPARAM SIZE_RESTORED = 0;
 
 // Stylus button state in WM_MOUSEMOVE / WM_LBUTTON* first parameter.
 constexpr WPARAM MK_LBUTTON = 0x0001;
@@ -265,6 +275,9 @@ BOOL GetMessageW(MSG* message, HWND window, UINT filterMin, UINT filterMax);
 constexpr UINT PM_NOREMOVE = 0x0000;
 constexpr UINT PM_REMOVE = 0x0001;
 BOOL PeekMessageW(MSG* message, HWND window, UINT filterMin, UINT filterMax, UINT removeFlags);
+// The tick count stamped on the latest message the calling thread retrieved: for input, when the
+// device's user acted, not when the program got round to it.
+LONG GetMessageTime();
 BOOL TranslateMessage(const MSG* message);
 LRESULT DispatchMessageW(const MSG* message);
 BOOL PostMessageW(HWND window, UINT message, WPARAM first, LPARAM second);
@@ -274,6 +287,15 @@ BOOL PostThreadMessageW(DWORD threadId, UINT message, WPARAM first, LPARAM secon
 // GetMessageW, PeekMessageW or its own SendMessageW). 0 for a window that is not live.
 LRESULT SendMessageW(HWND window, UINT message, WPARAM first, LPARAM second);
 void PostQuitMessage(int exitCode);
+// Window timers: every `elapseMs` (at least 10) the window's thread retrieves WM_TIMER (first: the
+// id) once its queue holds nothing else and no window of it waits for paint; a timer that came
+// due several times while the thread was busy gives one message. Setting an id again restarts it.
+// Only timers of a window, without a callback. The id, or 0 for a window that is not live or a
+// callback. A waiting thread sleeps until the next timer is due, and not at all without timers.
+using TIMERPROC = void (*)(HWND window, UINT message, UINT_PTR id, DWORD time);
+UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapseMs, TIMERPROC callback);
+// FALSE when the window has no such timer.
+BOOL KillTimer(HWND window, UINT_PTR id);
 // Default processing: WM_CLOSE destroys the window, WM_ERASEBKGND fills with the class brush,
 // WM_PAINT validates, WM_SETTEXT / WM_GETTEXT handle the title; the rest returns 0.
 LRESULT DefWindowProcW(HWND window, UINT message, WPARAM first, LPARAM second);
@@ -357,10 +379,15 @@ constexpr WORD VK_SHIFT = 0x10;
 constexpr WORD VK_CONTROL = 0x11;
 constexpr WORD VK_MENU = 0x12;
 constexpr WORD VK_ESCAPE = 0x1B;
+constexpr WORD VK_HOME = 0x24;
 constexpr WORD VK_LEFT = 0x25;
 constexpr WORD VK_UP = 0x26;
 constexpr WORD VK_RIGHT = 0x27;
 constexpr WORD VK_DOWN = 0x28;
+constexpr WORD VK_ADD = 0x6B;  // the keypad's keys
+constexpr WORD VK_SUBTRACT = 0x6D;
+constexpr WORD VK_OEM_PLUS = 0xBB;  // the main keyboard's '=' / '+' and '-' keys
+constexpr WORD VK_OEM_MINUS = 0xBD;
 int16_t GetKeyState(int virtualKey);
 
 // ---- Menus (used by the soft-key menu bar) ----
