@@ -10,6 +10,7 @@ PACKAGES=(
   libfreetype-dev libfontconfig-dev fonts-nanum libcpp-httplib-dev libwebp-dev libsqlite3-dev libcairo2-dev libexpat1-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xdotool xauth libx11-dev
+  debhelper dpkg-dev fakeroot lintian desktop-file-utils appstream
 )
 FUZZ_PACKAGES=(clang libclang-rt-dev)
 
