@@ -64,7 +64,8 @@ echo "package-check: the packaged ambrel shows the world map packaged with it"
 # relative to itself, so the unpacked root serves as it is).
 export PKG_CONFIG_PATH="$libdir/pkgconfig"
 flags=$(pkg-config --cflags --libs OrvanMapLib) || fail "pkg-config does not know the packaged OrvanMapLib"
-[[ "$flags" == *"-I$root/usr/include/OrvanMapLib"* ]] || fail "pkg-config's flags name another tree: $flags"
+include=$(pkg-config --variable=includedir OrvanMapLib)
+[[ $(realpath -m "$include") == "$root/usr/include" ]] || fail "pkg-config's include folder is not the package's: $include"
 # shellcheck disable=SC2086 # the flags are words
 g++ -std=c++20 -o "$work/map-window" package/example/MapWindow.cpp $flags || fail "building package/example"
 
