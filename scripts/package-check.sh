@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Checks the built Debian packages as a user gets them: every .deb of DEB_DIR is unpacked with
-# dpkg-deb -x into a scratch root, the packaged ambrel runs headless from there with nothing
-# configured (a private home, settings and cache; every proxy a loopback port nobody listens on) and
-# must show the world map packaged with it, the same screen as the build tree's ambrel (whose world
+# dpkg-deb -x into a scratch root, its desktop entry and AppStream metadata are validated, the
+# packaged ambrel runs headless from there with nothing configured (a private home, settings and
+# cache; every proxy a loopback port nobody listens on) and must show the world map packaged with it, the same screen as the build tree's ambrel (whose world
 # map the headless suite checks for land, sea and attribution); then package/example is built with
 # the -dev package's pkg-config file and runs headless against the packaged tile server, which it
 # must ask for tiles.
@@ -34,12 +34,17 @@ for deb in "${packages[@]}"; do dpkg-deb -x "$deb" "$root"; done
 multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
 libdir=$root/usr/lib/$multiarch
 for f in usr/bin/ambrel usr/bin/orvan-tileserver usr/share/orvanmap/world.mbtiles \
-         usr/share/applications/ambrel.desktop usr/share/metainfo/org.orvanmap.Ambrel.metainfo.xml \
+         usr/share/applications/ambrel.desktop usr/share/metainfo/org.orvanmap.ambrel.metainfo.xml \
          usr/share/man/man1/ambrel.1.gz usr/share/man/man1/orvan-tileserver.1.gz \
          usr/include/OrvanMapLib/mapview/OMMapView.h "usr/lib/$multiarch/pkgconfig/OrvanMapLib.pc" \
          "usr/lib/$multiarch/cmake/OrvanMapLib/OrvanMapLibConfig.cmake" "usr/lib/$multiarch/libOrvanMapLib.so"; do
   [[ -e "$root/$f" ]] || fail "no package holds /$f"
 done
+
+# The desktop entry and the AppStream metadata as packaged.
+desktop-file-validate "$root/usr/share/applications/ambrel.desktop" || fail "desktop-file-validate: ambrel.desktop"
+appstreamcli validate --no-net "$root/usr/share/metainfo/org.orvanmap.ambrel.metainfo.xml" >"$work/appstream.out" 2>&1 ||
+  { cat "$work/appstream.out"; fail "appstreamcli validate: org.orvanmap.ambrel.metainfo.xml"; }
 
 mkdir -p "$work/home" "$work/config" "$work/cache" "$work/runtime"
 # run PROGRAM SCREENSHOT ARGUMENTS...: headless, nothing configured, nothing reaching the network.
