@@ -18,6 +18,10 @@ mkdir -p "$out/src"
 git ls-files -z --cached --others --exclude-standard | while IFS= read -r -d '' f; do [[ -e "$f" ]] && printf '%s\0' "$f"; done |
   tar --null -T - -cf - | tar -xf - -C "$out/src"
 
+# The tools' temporary files (dpkg-gensymbols', lintian's unpacked packages) stay in build-deb/ too.
+export TMPDIR=$out/tmp
+mkdir -p "$TMPDIR"
+
 # ccache, if there is one: debhelper gives the build a private HOME, so the cache is named here.
 if command -v ccache >/dev/null; then
   export CCACHE=ccache CCACHE_DIR=${CCACHE_DIR:-$(ccache -k cache_dir)} CCACHE_BASEDIR=$out/src
@@ -28,5 +32,6 @@ rm -rf "$out/src"
 
 changes=$(ls "$out"/*.changes)
 lintian --fail-on error,warning --tag-display-limit 0 "$changes"
+rm -rf "$TMPDIR"
 echo "deb: the packages are in build-deb/:"
 ls -1 "$out"/*.deb | sed "s|^$PWD/|  |"
