@@ -5,13 +5,15 @@
 #   make bench  install what is missing, build optimised, run the benchmarks
 #   make soak   build, run Ambrel against a faulty tile server for SOAK_S seconds (default 1800);
 #               SOAK_BUILD=build-asan make soak runs the AddressSanitizer build
+#   make deb    install what is missing, build the Debian packages into build-deb/ and check them
+#               with lintian; make deb-check unpacks them and runs the packaged programs
 #   make fuzz   install what is missing (Clang too), build the libFuzzer targets, run each FUZZ_S
 #               seconds (default 60); inputs that fail are kept in build-fuzz/findings/<target>/
 
 JOBS ?= $(shell nproc)
 CTEST_FLAGS = --output-on-failure --timeout 600 -j $(JOBS)
 
-.PHONY: all setup setup-fuzz build build-asan build-tsan test test-plain test-asan test-tsan run bench soak fuzz clean
+.PHONY: all setup setup-fuzz build build-asan build-tsan test test-plain test-asan test-tsan run bench soak fuzz deb deb-check clean
 
 all: build
 
@@ -77,5 +79,12 @@ fuzz: setup-fuzz build-fuzz/build.ninja
 	cmake --build build-fuzz -j $(JOBS) --target fuzzers
 	FUZZ_S=$(FUZZ_S) scripts/run-fuzz.sh build-fuzz
 
+deb: setup
+	JOBS=$(JOBS) scripts/build-deb.sh
+
+# Unpacks the built packages into a scratch root and runs them from there (scripts/package-check.sh).
+deb-check: deb build
+	@scripts/package-check.sh build-deb
+
 clean:
-	rm -rf build build-asan build-tsan build-fuzz
+	rm -rf build build-asan build-tsan build-fuzz build-deb

@@ -11,6 +11,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xdotool xauth libx11-dev
   nghttp2-proxy tinyproxy openssl ca-certificates
+  debhelper dpkg-dev fakeroot lintian desktop-file-utils appstream
 )
 FUZZ_PACKAGES=(clang libclang-rt-dev)
 
