@@ -3,9 +3,10 @@
 // BM_LoadScreen/<client>/<latency>: from OMMapViewSetMap to the last OMEventTypeMapLoaded of the
 //   first screen (every tile new to the control, already made by the server), beside
 //   BM_LoadFloor/<latency>: one tile request's latency plus the slowest of those tiles' decodes.
-// BM_DragPaint/<client>: one stylus move followed by a paint of the window (the drag path),
+// BM_DragPaint/<client>/<overlays>: one stylus move followed by a paint of the window (the drag
+//   path), without or with 100 markers and a 10,000-point track,
 //   beside BM_MemcpyPixels/<client>: a memcpy of the control's client pixels. BM_PaintOnly: the
-//   control's part of it, Paint into a memory surface.
+//   control's part of it, a whole Paint into a memory surface, without or with the same overlays.
 // BM_PaintWithTrack/<client>/seen:0: BM_PaintOnly with a 100,000-point track across the window,
 //   beside BM_PaintWithTrack/<client>/seen:1: with a track of only the points it is drawn through.
 // After the timed benchmarks: resident memory after panning across 500 distinct tiles beside the
@@ -197,10 +198,29 @@ BENCHMARK(BM_LoadFloor)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(15);
 
+std::vector<double> TrackAcross(OMMapView* view, Size size, uint32_t count);
+
+// 100 built-in pins on a 10 x 10 grid over the client area and a 10,000-point track across it.
+void AddOverlays(OMMapView* view, Size size) {
+  for (int i = 0; i < 100; ++i) {
+    double latitude = 0, longitude = 0;
+    OMMapViewPointToLatLon(view, 10 + (i % 10) * (size.width - 20) / 10, 20 + (i / 10) * (size.height - 20) / 10,
+                           &latitude, &longitude);
+    OMMapViewAddMarker(view, latitude, longitude, nullptr, 0, 9, 29);
+  }
+  const std::vector<double> track = TrackAcross(view, size, 10000);
+  OMMapViewAddPolyline(view, track.data(), 10000, 0xD02040, 4);
+  InvalidateRect(view->window, nullptr, TRUE);
+  UpdateWindow(view->window);
+  Pump();
+}
+
+// Arg 1 (overlays): 1 adds 100 markers and a 10,000-point track before the clock runs.
 void BM_DragPaint(benchmark::State& state) {
   const Size size = kSizes[state.range(0)];
   SetLatency(0);
   OMMapView* view = MakeLoadedView(size);
+  if (state.range(1) == 1) AddOverlays(view, size);
   Pump();
   const int32_t cx = size.width / 2, cy = size.height / 2;
   SendMessageW(view->window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(WORD(cx), WORD(cy)));
@@ -216,7 +236,11 @@ void BM_DragPaint(benchmark::State& state) {
   OMMapViewDestroy(view);
   Pump();
 }
-BENCHMARK(BM_DragPaint)->Arg(0)->Arg(1)->ArgName("size")->Unit(benchmark::kMicrosecond)->Iterations(1000);
+BENCHMARK(BM_DragPaint)
+    ->ArgsProduct({{0, 1}, {0, 1}})
+    ->ArgNames({"size", "overlays"})
+    ->Unit(benchmark::kMicrosecond)
+    ->Iterations(1000);
 
 // Paints the view into a memory surface of the client's size on every iteration, at drag offsets
 // back and forth across 100 pixels; then destroys the view.
@@ -242,10 +266,11 @@ void BM_PaintOnly(benchmark::State& state) {
   const Size size = kSizes[state.range(0)];
   SetLatency(0);
   OMMapView* view = MakeLoadedView(size);
+  if (state.range(1) == 1) AddOverlays(view, size);
   Pump();
   PaintAtDragOffsets(state, view, size);
 }
-BENCHMARK(BM_PaintOnly)->Arg(0)->Arg(1)->ArgName("size")->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PaintOnly)->ArgsProduct({{0, 1}, {0, 1}})->ArgNames({"size", "overlays"})->Unit(benchmark::kMicrosecond);
 
 // A track of `count` points across the view's window from its left-top to its right-bottom corner
 // region, wavering by a few pixels every 100 points, as latitude, longitude pairs.
@@ -435,12 +460,22 @@ int main(int argc, char** argv) {
         "238x222 first screen at 0 ms latency vs one request + slowest decode", 0},
        {"BM_LoadScreen/size:1/latency:0/iterations:15/real_time", "BM_LoadFloor/latency:0/iterations:15/manual_time",
         "1024x768 first screen at 0 ms latency vs one request + slowest decode", 0},
-       {"BM_DragPaint/size:0/iterations:1000", "BM_MemcpyPixels/size:0",
+       {"BM_DragPaint/size:0/overlays:0/iterations:1000", "BM_MemcpyPixels/size:0",
         "238x222 stylus move + paint vs memcpy of the client pixels", 3.0},
-       {"BM_DragPaint/size:1/iterations:1000", "BM_MemcpyPixels/size:1",
+       {"BM_DragPaint/size:1/overlays:0/iterations:1000", "BM_MemcpyPixels/size:1",
         "1024x768 stylus move + paint vs memcpy of the client pixels", 3.0},
-       {"BM_PaintOnly/size:0", "BM_MemcpyPixels/size:0", "238x222 Paint alone (into a memory surface) vs memcpy", 0},
-       {"BM_PaintOnly/size:1", "BM_MemcpyPixels/size:1", "1024x768 Paint alone (into a memory surface) vs memcpy", 0},
+       {"BM_DragPaint/size:0/overlays:1/iterations:1000", "BM_MemcpyPixels/size:0",
+        "238x222 stylus move + paint with 100 markers + a 10,000-point track vs memcpy of the client pixels", 3.0},
+       {"BM_DragPaint/size:1/overlays:1/iterations:1000", "BM_MemcpyPixels/size:1",
+        "1024x768 stylus move + paint with 100 markers + a 10,000-point track vs memcpy of the client pixels", 3.0},
+       {"BM_PaintOnly/size:0/overlays:0", "BM_MemcpyPixels/size:0",
+        "238x222 whole Paint (into a memory surface) vs memcpy", 2.0},
+       {"BM_PaintOnly/size:1/overlays:0", "BM_MemcpyPixels/size:1",
+        "1024x768 whole Paint (into a memory surface) vs memcpy", 2.0},
+       {"BM_PaintOnly/size:0/overlays:1", "BM_MemcpyPixels/size:0",
+        "238x222 whole Paint with 100 markers + a 10,000-point track (into a memory surface) vs memcpy", 2.0},
+       {"BM_PaintOnly/size:1/overlays:1", "BM_MemcpyPixels/size:1",
+        "1024x768 whole Paint with 100 markers + a 10,000-point track (into a memory surface) vs memcpy", 2.0},
        {"BM_PaintWithTrack/size:0/seen:0", "BM_PaintWithTrack/size:0/seen:1",
         "238x222 Paint with a 100,000-point track vs with only the points it is drawn through", 1.2},
        {"BM_PaintWithTrack/size:1/seen:0", "BM_PaintWithTrack/size:1/seen:1",
