@@ -38,24 +38,35 @@ struct Capture {
   }
 };
 
+// Ambrel on the SDL display of `display`. SDL unloads its X11 libraries at exit, leaving blocks the
+// leak checker cannot attribute: no leak check for these runs (address checks stay on; the headless
+// suite checks Ambrel's leaks).
+Settings DesktopSettings(const VirtualDisplay& display) {
+  return Settings{{"ORVAN_BACKEND", "sdl"},
+                  {"DISPLAY", display.Name()},
+                  {"ORVAN_SCALE", std::to_string(kScale)},
+                  {"ORVAN_INPUT", ""},
+                  {"ASAN_OPTIONS", "detect_leaks=0:halt_on_error=1"}};
+}
+
+// The program's desktop window, once it has one (0 if it never shows one).
+unsigned long WaitForWindow(VirtualDisplay& display, const AmbrelProcess& app) {
+  unsigned long window = 0;
+  WaitUntil([&] { return (window = display.WindowOfProcess(app.Pid())) != 0; }, AmbrelProcess::kStartTimeoutMs);
+  return window;
+}
+
 TEST(AmbrelDesktop, ClickOnZoomOutDrawsTheNewTilesAndTheOkSoftKeyCloses) {
   if (!VirtualDisplay::Available()) GTEST_SKIP() << "Xvfb or xdotool is not installed (scripts/setup.sh installs them)";
   VirtualDisplay display(kScreenWidth * kScale + 40, kScreenHeight * kScale + 40);
   TileServer server;
   ProxyEnvironment proxy(server);
-  // SDL unloads its X11 libraries at exit, leaving blocks the leak checker cannot attribute: no leak
-  // check for this run (address checks stay on; the headless suite checks Ambrel's leaks).
-  AmbrelProcess app(Settings{{"ORVAN_BACKEND", "sdl"},
-                             {"DISPLAY", display.Name()},
-                             {"ORVAN_SCALE", std::to_string(kScale)},
-                             {"ORVAN_INPUT", ""},
-                             {"ASAN_OPTIONS", "detect_leaks=0:halt_on_error=1"}});
+  AmbrelProcess app(DesktopSettings(display));
 
   const std::set<Tile> home = TilesCovering(kHomeLatitude, kHomeLongitude, 17);
   ASSERT_TRUE(app.WaitForLines("OMEventTypeMapLoaded", home.size())) << app.Stderr();
-  unsigned long window = 0;
-  ASSERT_TRUE(
-      WaitUntil([&] { return (window = display.WindowOfProcess(app.Pid())) != 0; }, AmbrelProcess::kStartTimeoutMs));
+  const unsigned long window = WaitForWindow(display, app);
+  ASSERT_NE(window, 0u);
   const WindowGeometry geometry = display.Geometry(window);
   ASSERT_EQ(geometry.width, kScreenWidth * kScale);
   ASSERT_EQ(geometry.height, kScreenHeight * kScale);
@@ -152,16 +163,11 @@ TEST(AmbrelDesktop, WheelZoomsAroundThePointerArrowsPanAFlickGlidesAndStopsAResi
   VirtualDisplay display(kWideWidth * kScale + 40, kWideHeight * kScale + 40);
   TileServer server;
   ProxyEnvironment proxy(server);
-  AmbrelProcess app(Settings{{"ORVAN_BACKEND", "sdl"},
-                             {"DISPLAY", display.Name()},
-                             {"ORVAN_SCALE", std::to_string(kScale)},
-                             {"ORVAN_INPUT", ""},
-                             {"ASAN_OPTIONS", "detect_leaks=0:halt_on_error=1"}});
+  AmbrelProcess app(DesktopSettings(display));
   const std::set<Tile> home = TilesCovering(kHomeLatitude, kHomeLongitude, 17);
   ASSERT_TRUE(app.WaitForLines("OMEventTypeMapLoaded", home.size())) << app.Stderr();
-  unsigned long window = 0;
-  ASSERT_TRUE(
-      WaitUntil([&] { return (window = display.WindowOfProcess(app.Pid())) != 0; }, AmbrelProcess::kStartTimeoutMs));
+  const unsigned long window = WaitForWindow(display, app);
+  ASSERT_NE(window, 0u);
   const std::string id = std::to_string(window);
   auto capture = [&] {
     Capture c;

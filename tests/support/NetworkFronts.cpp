@@ -17,7 +17,7 @@ std::string ReadFile(const std::string& path) {
 }
 
 void MakeCertificate(const TempFolder& folder, const std::string& key, const std::string& cert) {
-  const bool made = ChildProcess::Run(
+  const bool made = HelperProgram::Run(
       {"openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-keyout",
        folder.File(key), "-out", folder.File(cert), "-days", "2", "-subj", "/CN=127.0.0.1", "-addext",
        "subjectAltName=IP:127.0.0.1,DNS:localhost"},
@@ -28,15 +28,15 @@ void MakeCertificate(const TempFolder& folder, const std::string& key, const std
 }  // namespace
 
 std::string Http2Front::Unavailable() {
-  if (!ChildProcess::Installed("nghttpx")) return "nghttpx is not installed (Debian nghttp2-proxy)";
-  if (!ChildProcess::Installed("openssl")) return "openssl is not installed";
+  if (!HelperProgram::Installed("nghttpx")) return "nghttpx is not installed (Debian nghttp2-proxy)";
+  if (!HelperProgram::Installed("openssl")) return "openssl is not installed";
   return "";
 }
 
 Http2Front::Http2Front(uint16_t backendPort, bool http2) {
   MakeCertificate(folder_, "key.pem", "cert.pem");
   MakeCertificate(folder_, "other-key.pem", "other.pem");
-  port_ = ChildProcess::FreePort();
+  port_ = HelperProgram::FreePort();
   std::vector<std::string> argv{"nghttpx", "--conf=/dev/null", "--frontend=127.0.0.1," + std::to_string(port_),
                                 "--backend=127.0.0.1," + std::to_string(backendPort), "--workers=1", "--no-ocsp",
                                 // Every stream of a screen goes on to the backend at once.
@@ -47,8 +47,8 @@ Http2Front::Http2Front(uint16_t backendPort, bool http2) {
   if (!http2) argv.push_back("--npn-list=http/1.1");
   argv.push_back(folder_.File("key.pem"));
   argv.push_back(folder_.File("cert.pem"));
-  process_ = std::make_unique<ChildProcess>(argv, folder_.File("nghttpx.out"));
-  if (!ChildProcess::WaitForListener(port_, kStartTimeoutMs))
+  process_ = std::make_unique<HelperProgram>(argv, folder_.File("nghttpx.out"));
+  if (!HelperProgram::WaitForListener(port_, kStartTimeoutMs))
     throw std::runtime_error("nghttpx does not listen: " + ReadFile(folder_.File("error.log")));
 }
 
@@ -74,19 +74,19 @@ size_t Http2Front::Connections() const {
 }
 
 std::string ConnectProxy::Unavailable() {
-  return ChildProcess::Installed("tinyproxy") ? "" : "tinyproxy is not installed (Debian tinyproxy)";
+  return HelperProgram::Installed("tinyproxy") ? "" : "tinyproxy is not installed (Debian tinyproxy)";
 }
 
 ConnectProxy::ConnectProxy(uint16_t connectPort) {
-  port_ = ChildProcess::FreePort();
+  port_ = HelperProgram::FreePort();
   std::ofstream config(folder_.File("tinyproxy.conf"));
   config << "Port " << port_ << "\nListen 127.0.0.1\nTimeout 60\nAllow 127.0.0.1\nConnectPort " << connectPort
          << "\nMaxClients 16\nLogLevel Connect\nLogFile \"" << folder_.File("tinyproxy.log") << "\"\nPidFile \""
          << folder_.File("tinyproxy.pid") << "\"\n";
   config.close();
-  process_ = std::make_unique<ChildProcess>(
+  process_ = std::make_unique<HelperProgram>(
       std::vector<std::string>{"tinyproxy", "-d", "-c", folder_.File("tinyproxy.conf")}, folder_.File("tinyproxy.out"));
-  if (!ChildProcess::WaitForListener(port_, Http2Front::kStartTimeoutMs))
+  if (!HelperProgram::WaitForListener(port_, Http2Front::kStartTimeoutMs))
     throw std::runtime_error("tinyproxy does not listen: " + ReadFile(folder_.File("tinyproxy.out")));
 }
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/ChildProcess.h"
+#include "tests/support/HelperProgram.h"
 #include "tests/support/TempFolder.h"
 
 class Http2Front {
@@ -44,7 +44,7 @@ class Http2Front {
  private:
   TempFolder folder_{"http2-front"};
   uint16_t port_ = 0;
-  std::unique_ptr<ChildProcess> process_;
+  std::unique_ptr<HelperProgram> process_;
 };
 
 class ConnectProxy {
@@ -61,5 +61,5 @@ class ConnectProxy {
  private:
   TempFolder folder_{"connect-proxy"};
   uint16_t port_ = 0;
-  std::unique_ptr<ChildProcess> process_;
+  std::unique_ptr<HelperProgram> process_;
 };

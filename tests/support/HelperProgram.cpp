@@ -1,4 +1,4 @@
-#include "tests/support/ChildProcess.h"
+#include "tests/support/HelperProgram.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -24,7 +24,7 @@ constexpr int kPollStepMs = 10;
 
 }  // namespace
 
-ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::string& outputFile) {
+HelperProgram::HelperProgram(const std::vector<std::string>& argv, const std::string& outputFile) {
   const std::string program = FindProgram(argv.at(0));
   if (program.empty()) throw std::runtime_error("cannot start " + argv[0] + ": not found");
   std::vector<std::string> args = argv;
@@ -50,9 +50,9 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::stri
   pid_ = pid;
 }
 
-ChildProcess::~ChildProcess() { Stop(); }
+HelperProgram::~HelperProgram() { Stop(); }
 
-int ChildProcess::Wait(int timeoutMs) {
+int HelperProgram::Wait(int timeoutMs) {
   if (pid_ <= 0) return -1;
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
   int status = 0;
@@ -64,7 +64,7 @@ int ChildProcess::Wait(int timeoutMs) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-void ChildProcess::Stop() {
+void HelperProgram::Stop() {
   if (pid_ <= 0) return;
   ::kill(pid_, SIGTERM);
   if (Wait(kStopTimeoutMs) == -1 && pid_ > 0) {
@@ -75,14 +75,14 @@ void ChildProcess::Stop() {
   }
 }
 
-bool ChildProcess::Run(const std::vector<std::string>& argv, const std::string& outputFile, int timeoutMs) {
-  ChildProcess child(argv, outputFile);
+bool HelperProgram::Run(const std::vector<std::string>& argv, const std::string& outputFile, int timeoutMs) {
+  HelperProgram child(argv, outputFile);
   return child.Wait(timeoutMs) == 0;
 }
 
-bool ChildProcess::Installed(const std::string& program) { return !FindProgram(program).empty(); }
+bool HelperProgram::Installed(const std::string& program) { return !FindProgram(program).empty(); }
 
-std::string ChildProcess::FindProgram(const std::string& program) {
+std::string HelperProgram::FindProgram(const std::string& program) {
   if (program.find('/') != std::string::npos) return ::access(program.c_str(), X_OK) == 0 ? program : "";
   const char* path = std::getenv("PATH");
   std::string folders = path != nullptr ? path : "/usr/bin:/bin";
@@ -97,14 +97,14 @@ std::string ChildProcess::FindProgram(const std::string& program) {
   }
 }
 
-uint16_t ChildProcess::FreePort() {
+uint16_t HelperProgram::FreePort() {
   uint16_t port = 0;
   const int fd = loopback::Listen(1, &port);
   ::close(fd);
   return port;
 }
 
-bool ChildProcess::WaitForListener(uint16_t port, int timeoutMs) {
+bool HelperProgram::WaitForListener(uint16_t port, int timeoutMs) {
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
   for (;;) {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);

@@ -9,15 +9,15 @@
 #include <string>
 #include <vector>
 
-class ChildProcess {
+class HelperProgram {
  public:
   static constexpr int kStopTimeoutMs = 5000;
 
   // Runs `argv` (argv[0] found on PATH) with stdout and stderr appended to `outputFile`.
-  ChildProcess(const std::vector<std::string>& argv, const std::string& outputFile);
-  ~ChildProcess();
-  ChildProcess(const ChildProcess&) = delete;
-  ChildProcess& operator=(const ChildProcess&) = delete;
+  HelperProgram(const std::vector<std::string>& argv, const std::string& outputFile);
+  ~HelperProgram();
+  HelperProgram(const HelperProgram&) = delete;
+  HelperProgram& operator=(const HelperProgram&) = delete;
 
   // Waits (bounded) for the program to end; its exit status, or -1 when it did not end in time or
   // was ended by a signal.
