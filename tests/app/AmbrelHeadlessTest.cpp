@@ -223,6 +223,8 @@ TEST_F(AmbrelHeadless, ADragReleasedOverTheTaskBarMovesTheMapAndTheNextDragConti
 
   app.Input("down 120 150");
   for (int y = 130; y >= 10; y -= 30) app.Input("move 120 " + std::to_string(y));
+  // Held still before the lift: a lift while moving would flick the map on past the drag.
+  app.Input("wait 150");
   app.Input("up 120 10");  // over the task bar
   const int64_t centreRow = WorldPixel(kHomeLatitude, kHomeLongitude, 17).second + 140;
   const double latitude = LatitudeOfRow(centreRow, 17);

@@ -13,7 +13,8 @@ bool stylusDown = false;  // under the window system's lock
 HWND pressWindow = nullptr;
 
 // Input is routed when it arrives, but a window takes the capture only when its thread handles
-// the stylus-down. Until then the moves and the lift that follow go where the down went, as if
+// the stylus-down. Until then the moves and the lift that follow go where the down went (whoever
+// holds the capture now), as if
 // routed when that window's thread reads them: a drag that leaves the window at once, before its
 // thread has run, still reaches the window that will capture it.
 Window* DownStillQueued(WindowSystem& ws) {
@@ -23,6 +24,17 @@ Window* DownStillQueued(WindowSystem& ws) {
   for (size_t i = 0; i < posted.size(); ++i)
     if (posted[i].hwnd == pressWindow && posted[i].message == WM_LBUTTONDOWN) return window;
   return nullptr;
+}
+
+// A stylus-down that comes while the capture holder's lift is still in its queue is routed as if
+// that lift had been handled: the holder releases the stylus on the lift, so two quick taps on two
+// buttons reach one each, whenever the thread holding the capture gets to run.
+bool LiftStillQueued(Window* holder) {
+  const HWND handle = ToHandle(holder);
+  MessageRing& posted = holder->queue->posted;
+  for (size_t i = 0; i < posted.size(); ++i)
+    if (posted[i].hwnd == handle && posted[i].message == WM_LBUTTONUP) return true;
+  return false;
 }
 
 void NoteStylus(int32_t x, int32_t y) {
@@ -69,8 +81,9 @@ void PostStylus(UINT message, int32_t x, int32_t y) {
       if (!stylusDown) return;
       stylusDown = false;
     }
-    Window* target = ws.capture;
-    if (target == nullptr && message != WM_LBUTTONDOWN) target = DownStillQueued(ws);
+    Window* target = message == WM_LBUTTONDOWN ? nullptr : DownStillQueued(ws);
+    if (target == nullptr) target = ws.capture;
+    if (target != nullptr && message == WM_LBUTTONDOWN && LiftStillQueued(target)) target = nullptr;
     if (message == WM_LBUTTONUP || message == WM_LBUTTONDOWN) pressWindow = nullptr;
     if (target == nullptr) {
       if (y < TaskBarHeight()) {

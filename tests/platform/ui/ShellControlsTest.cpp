@@ -151,6 +151,24 @@ TEST_F(ShellControls, ButtonClicksOnlyWhenReleasedOverItAndEnabled) {
   PumpMessages();
   EXPECT_TRUE(owner.commands().empty());
 
+  // Two quick taps on two buttons, the second before the first button's thread has handled the
+  // first lift (it still holds the stylus): each button is clicked once.
+  owner.Clear();
+  HWND second = CreateWindowExW(0, u"BUTTON", u"Other", WS_CHILD | WS_VISIBLE, 20, 90, 100, 30, owner.handle(),
+                                reinterpret_cast<HMENU>(uintptr_t(4661)), GetModuleHandleW(nullptr), nullptr);
+  PumpMessages();
+  const POINT other = CentreOf(second);
+  InjectStylusDown(centre.x, centre.y);
+  PumpMessages();  // the first button takes the stylus
+  InjectStylusUp(centre.x, centre.y);
+  InjectStylusDown(other.x, other.y);
+  InjectStylusUp(other.x, other.y);
+  PumpMessages();
+  ASSERT_EQ(owner.commands().size(), 2u);
+  EXPECT_EQ(owner.commands()[0].id, 4660);
+  EXPECT_EQ(owner.commands()[1].id, 4661);
+
+  owner.Clear();
   EnableWindow(button, FALSE);
   Tap(centre);
   EXPECT_TRUE(owner.commands().empty());

@@ -160,6 +160,17 @@ bool RunInputLine(const std::string& line) {
     if (!(words >> combination) || (words >> extra)) return false;
     return PressKeys(combination);
   }
+  if (command == "wait") {
+    // The next line is run no sooner than this many milliseconds from now (so that the input that
+    // follows carries a later time, however late the file is read).
+    int ms = 0;
+    std::string extra;
+    if (!(words >> ms) || (words >> extra) || ms < 0 || ms > 60000) return false;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!stopping.load() && std::chrono::steady_clock::now() < until)
+      std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
+    return true;
+  }
   if (command == "screenshot" || command == "state") {
     std::string path;
     std::getline(words >> std::ws, path);

@@ -9,6 +9,8 @@
 //   key [ctrl+][shift+][alt+]NAME              a key pressed and released: a letter, a digit,
 //                                              return, escape, tab, back, left, right, up, down,
 //                                              home, plus, minus
+//   wait MS                                    the next line runs no sooner than MS milliseconds
+//                                              later (0..60000)
 //   screenshot PATH                            the screen as a PNG, written whole and then renamed
 //                                              to PATH, so PATH never holds half a file
 //   state PATH                                 the device's state as lines "foreground TITLE" and
