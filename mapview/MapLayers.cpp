@@ -1,12 +1,14 @@
 #include "mapview/MapLayers.h"
 
+#include "mapview/MapPicture.h"
 #include "mapview/PlaceholderImage.h"
 #include "mapview/SurfaceDrawing.h"
 
 namespace {
 
-void FreeSurface(HDC* dc, HBITMAP* oldBitmap, SizeCounts* size) {
+void FreeSurface(HDC* dc, HBITMAP* oldBitmap, SizeCounts* size, uint32_t** bits = nullptr) {
   *size = SizeCounts{0, 0};
+  if (bits != nullptr) *bits = nullptr;
   if (*dc == nullptr) return;
   HGDIOBJ bitmap = SelectObject(*dc, *oldBitmap);
   if (bitmap != nullptr) DeleteObject(bitmap);
@@ -17,10 +19,26 @@ void FreeSurface(HDC* dc, HBITMAP* oldBitmap, SizeCounts* size) {
 
 // A memory surface of the layers' size compatible with the window's display. The window's context
 // is taken before the caller takes `lock`, so this thread never waits for the window system while
-// a download thread waits for the lock.
-void MakeSurface(HDC windowDC, int32_t width, int32_t height, HDC* dc, HBITMAP* oldBitmap, SizeCounts* size) {
+// a download thread waits for the lock. With `bits`, the surface's pixels are also the caller's to
+// read (rows `width` pixels apart).
+void MakeSurface(HDC windowDC, int32_t width, int32_t height, HDC* dc, HBITMAP* oldBitmap, SizeCounts* size,
+                 uint32_t** bits = nullptr) {
   *dc = CreateCompatibleDC(windowDC);
-  HBITMAP bitmap = CreateCompatibleBitmap(windowDC != nullptr ? windowDC : *dc, width, height);
+  HBITMAP bitmap = nullptr;
+  if (bits == nullptr) {
+    bitmap = CreateCompatibleBitmap(windowDC != nullptr ? windowDC : *dc, width, height);
+  } else {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* pixels = nullptr;
+    bitmap = CreateDIBSection(windowDC != nullptr ? windowDC : *dc, &info, DIB_RGB_COLORS, &pixels, nullptr, 0);
+    *bits = bitmap != nullptr ? static_cast<uint32_t*>(pixels) : nullptr;
+  }
   *oldBitmap = bitmap != nullptr ? static_cast<HBITMAP>(SelectObject(*dc, bitmap)) : nullptr;
   *size = bitmap != nullptr ? SizeCounts{width, height} : SizeCounts{0, 0};
 }
@@ -50,6 +68,7 @@ int32_t RebuildMapLayer(OMMapView* view) {
     // row out, and a new bitmap is black, so a fill to the layer's own size would leave a black
     // line along the layer's far edges wherever no tile covers them (a failed tile, a pan).
     FillRectColor(view->mapDC, 0, 0, LayerWidth(view) + 1, LayerHeight(view) + 1, kColorKeyWhite);
+    MarkPictureStale(view);
   }
   if (windowDC != nullptr) ReleaseDC(view->window, windowDC);
   return 1;
@@ -62,9 +81,9 @@ int32_t RebuildPlaceholderLayer(OMMapView* view) {
   HDC windowDC = GetDC(view->window);
   {
     CriticalSectionLock guard(&view->lock);
-    FreeSurface(&view->placeholderDC, &view->placeholderOldBitmap, &view->placeholderSize);
+    FreeSurface(&view->placeholderDC, &view->placeholderOldBitmap, &view->placeholderSize, &view->placeholderBits);
     MakeSurface(windowDC, LayerWidth(view), LayerHeight(view), &view->placeholderDC, &view->placeholderOldBitmap,
-                &view->placeholderSize);
+                &view->placeholderSize, &view->placeholderBits);
   }
   if (windowDC != nullptr) ReleaseDC(view->window, windowDC);
   // Only the GUI thread uses the placeholder layer (painting, rebuilding), so the grid is drawn
@@ -78,5 +97,6 @@ int32_t RebuildPlaceholderLayer(OMMapView* view) {
 void FreeLayers(OMMapView* view) {
   CriticalSectionLock guard(&view->lock);
   FreeSurface(&view->mapDC, &view->mapOldBitmap, &view->mapSize);
-  FreeSurface(&view->placeholderDC, &view->placeholderOldBitmap, &view->placeholderSize);
+  FreeSurface(&view->placeholderDC, &view->placeholderOldBitmap, &view->placeholderSize, &view->placeholderBits);
+  FreePicture(view);
 }

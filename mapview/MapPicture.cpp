@@ -1,0 +1,172 @@
+#include "mapview/MapPicture.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include "mapview/MapLayers.h"
+#include "mapview/MapMarkers.h"
+#include "mapview/MapTracks.h"
+#include "mapview/SurfaceDrawing.h"
+
+namespace {
+
+// A key pixel of the map layer, marked in the picture while the overlays are drawn over it: every
+// drawing writes pixels whose top byte is 0, so a pixel still marked afterwards shows the
+// placeholder.
+constexpr uint32_t kKeyMark = 0xFF000000u | kColorKeyWhite;
+constexpr uint32_t kColourBits = 0x00FFFFFFu;
+
+void FreeSurface(MapPicture* p) {
+  if (p->dc != nullptr) {
+    HGDIOBJ bitmap = SelectObject(p->dc, p->oldBitmap);
+    if (bitmap != nullptr) DeleteObject(bitmap);
+    DeleteDC(p->dc);
+  }
+  p->dc = nullptr;
+  p->oldBitmap = nullptr;
+  p->bits = nullptr;
+  p->width = p->height = 0;
+  p->keys.clear();
+}
+
+bool MakeSurface(MapPicture* p, int32_t width, int32_t height) {
+  p->dc = CreateCompatibleDC(nullptr);
+  if (p->dc == nullptr) return false;
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(p->dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (bitmap == nullptr || bits == nullptr) {
+    if (bitmap != nullptr) DeleteObject(bitmap);
+    DeleteDC(p->dc);
+    p->dc = nullptr;
+    return false;
+  }
+  p->oldBitmap = static_cast<HBITMAP>(SelectObject(p->dc, bitmap));
+  p->bits = static_cast<uint32_t*>(bits);
+  p->width = width;
+  p->height = height;
+  p->keys.assign(size_t(height), {});
+  return true;
+}
+
+// Composes the picture's rectangle `r` (inside it) afresh: the map layer, its key pixels marked,
+// the tracks, the markers; then the row runs of the pixels still marked replace the rows' old runs
+// inside the rectangle's columns.
+void Compose(OMMapView* view, MapPicture* p, const PixelRect& r) {
+  const int32_t w = r.right - r.left;
+  BitBlt(p->dc, r.left, r.top, w, r.bottom - r.top, view->mapDC, r.left, r.top, SRCCOPY);
+  for (int32_t y = r.top; y < r.bottom; ++y) {
+    uint32_t* row = p->bits + ptrdiff_t(y) * p->width + r.left;
+    for (int32_t i = 0; i < w; ++i) row[i] = (row[i] & kColourBits) == kColorKeyWhite ? kKeyMark : row[i];
+  }
+  const int64_t originX = view->bufferRect.left, originY = view->bufferRect.top;
+  DrawTracksAt(view, p->dc, r, originX, originY);
+  DrawMarkersAt(view, p->dc, r, originX, originY);
+  std::vector<KeyRun> runs;
+  for (int32_t y = r.top; y < r.bottom; ++y) {
+    const uint32_t* row = p->bits + ptrdiff_t(y) * p->width;
+    std::vector<KeyRun>& keys = p->keys[size_t(y)];
+    runs.clear();
+    for (const KeyRun& k : keys) {
+      if (k.left < r.left) runs.push_back(KeyRun{k.left, std::min(k.right, r.left)});
+    }
+    for (int32_t x = r.left; x < r.right;) {
+      if (row[x] != kKeyMark) {
+        ++x;
+        continue;
+      }
+      const int32_t start = x;
+      while (x < r.right && row[x] == kKeyMark) ++x;
+      runs.push_back(KeyRun{start, x});
+    }
+    for (const KeyRun& k : keys) {
+      if (k.right > r.right) runs.push_back(KeyRun{std::max(k.left, r.right), k.right});
+    }
+    keys.assign(runs.begin(), runs.end());
+  }
+}
+
+}  // namespace
+
+MapPicture::~MapPicture() { FreeSurface(this); }
+
+void MarkPictureStale(OMMapView* view) {
+  if (view->picture) view->picture->whole = true;
+}
+
+void MarkPictureRect(OMMapView* view, const PixelRect& rect) {
+  if (!view->picture || view->picture->whole) return;
+  std::vector<PixelRect>& dirty = view->picture->dirty;
+  // A long fill marks many tiles between two paints; past a few, their bounds are composed once.
+  constexpr size_t kMostRects = 32;
+  if (dirty.size() >= kMostRects) {
+    PixelRect all = rect;
+    for (const PixelRect& d : dirty) {
+      all.left = std::min(all.left, d.left);
+      all.top = std::min(all.top, d.top);
+      all.right = std::max(all.right, d.right);
+      all.bottom = std::max(all.bottom, d.bottom);
+    }
+    dirty.assign(1, all);
+    return;
+  }
+  dirty.push_back(rect);
+}
+
+void FreePicture(OMMapView* view) { view->picture.reset(); }
+
+bool UpdatePicture(OMMapView* view) {
+  const int32_t bw = LayerWidth(view), bh = LayerHeight(view);
+  if (view->mapDC == nullptr || view->placeholderBits == nullptr || bw <= 0 || bh <= 0) return false;
+  if (!view->picture) view->picture = std::make_unique<MapPicture>();
+  MapPicture* p = view->picture.get();
+  if (p->width != bw || p->height != bh) {
+    FreeSurface(p);
+    if (!MakeSurface(p, bw, bh)) return false;
+    p->whole = true;
+  }
+  const PixelRect& b = view->bufferRect;
+  if (p->bufferRect.left != b.left || p->bufferRect.top != b.top || p->bufferRect.right != b.right ||
+      p->bufferRect.bottom != b.bottom || p->zoom != view->zoom || p->projection != view->projection ||
+      p->overlayGeneration != view->overlayGeneration)
+    p->whole = true;
+  if (p->whole) {
+    p->dirty.clear();
+    p->bufferRect = b;
+    p->zoom = view->zoom;
+    p->projection = view->projection;
+    p->overlayGeneration = view->overlayGeneration;
+    for (auto& row : p->keys) row.clear();
+    Compose(view, p, PixelRect{0, 0, bw, bh});
+    p->whole = false;
+    return true;
+  }
+  for (const PixelRect& d : p->dirty) {
+    const PixelRect r{std::max(d.left, 0), std::max(d.top, 0), std::min(d.right, bw), std::min(d.bottom, bh)};
+    if (r.left < r.right && r.top < r.bottom) Compose(view, p, r);
+  }
+  p->dirty.clear();
+  return true;
+}
+
+void ShowPicture(OMMapView* view, HDC target, int32_t x, int32_t y, int32_t width, int32_t height, int32_t u,
+                 int32_t v, int32_t ox, int32_t oy) {
+  MapPicture* p = view->picture.get();
+  const int32_t placeholderWidth = view->placeholderSize.width;
+  for (int32_t row = v; row < v + height; ++row) {
+    uint32_t* to = p->bits + ptrdiff_t(row) * p->width;
+    const uint32_t* from = view->placeholderBits + ptrdiff_t(row - oy) * placeholderWidth - ox;
+    for (const KeyRun& k : p->keys[size_t(row)]) {
+      const int32_t left = std::max(k.left, u), right = std::min(k.right, u + width);
+      if (left < right) std::memcpy(to + left, from + left, size_t(right - left) * sizeof(uint32_t));
+    }
+  }
+  BitBlt(target, x, y, width, height, p->dc, u, v, SRCCOPY);
+}
