@@ -58,10 +58,10 @@ Placement PlaceLayers(OMMapView* view, const PixelRect& client) {
   return p;
 }
 
-// Draws the window's rectangle `clip` (client pixels) from the layers as they are: the
-// placeholder layer, the map layer through its colour key, then the tracks and the markers. Both
-// layers go straight into the target: the window system puts a window's pixels on the screen only
-// when its painting ends, so no intermediate state is ever seen.
+}  // namespace
+
+// Both layers go straight into the target: the window system puts a window's pixels on the screen
+// only when its painting ends, so no intermediate state is ever seen.
 void PaintFromLayers(OMMapView* view, HDC target, const PixelRect& client, const PixelRect& clip) {
   if (Empty(clip)) return;
   {
@@ -82,8 +82,6 @@ void PaintFromLayers(OMMapView* view, HDC target, const PixelRect& client, const
   const PixelPoint shown{view->pendingX + view->dragX, view->pendingY + view->dragY};
   DrawMarkersAt(view, target, clip, int64_t(view->viewport.left) + shown.x, int64_t(view->viewport.top) + shown.y);
 }
-
-}  // namespace
 
 void Paint(OMMapView* view, HDC target) {
   FireEvent(view, OMEventTypeMapWillDraw);
