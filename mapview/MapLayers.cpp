@@ -88,7 +88,7 @@ int32_t RebuildPlaceholderLayer(OMMapView* view) {
   if (windowDC != nullptr) ReleaseDC(view->window, windowDC);
   // Only the GUI thread uses the placeholder layer (painting, rebuilding), so the grid is drawn
   // without holding up tile drawing.
-  DrawPlaceholderGrid(view->placeholderDC, PixelRect{0, 0, 256, 256},
+  DrawPlaceholderGrid(view->placeholderDC, PixelRect{0, 0, kPlaceholderCell, kPlaceholderCell},
                       PixelRect{0, 0, LayerWidth(view), LayerHeight(view)}, PlaceholderImageBytes(),
                       PlaceholderImageSize());
   return 1;

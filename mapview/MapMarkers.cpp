@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "mapview/MapPicture.h"
 #include "mapview/ViewPosition.h"
 #include "mapview/ViewQueries.h"
 
@@ -61,6 +62,17 @@ void Redraw(OMMapView* view) {
   if (view->window != nullptr) InvalidateRect(view->window, nullptr, TRUE);
 }
 
+// The kept picture draws the marker's rectangle again (where it was, or where it now is).
+void RedrawMarkerArea(OMMapView* view, const MapMarker& marker) {
+  RECT rect{0, 0, 0, 0};
+  {
+    CriticalSectionLock guard(&view->lock);
+    if (ImageRectAt(view, marker, view->bufferRect.left, view->bufferRect.top, &rect))
+      MarkPictureRect(view, PixelRect{rect.left, rect.top, rect.right, rect.bottom});
+  }
+  if (view->window != nullptr) InvalidateRect(view->window, nullptr, TRUE);
+}
+
 }  // namespace
 
 int32_t AddMarker(OMMapView* view, double latitude, double longitude, const uint8_t* image, uint32_t size,
@@ -84,7 +96,7 @@ int32_t AddMarker(OMMapView* view, double latitude, double longitude, const uint
   marker.image = std::move(decoded);
   view->markers.push_back(std::move(marker));
   view->lastError.clear();
-  Redraw(view);
+  RedrawMarkerArea(view, view->markers.back());
   return view->markers.back().id;
 }
 
@@ -93,10 +105,11 @@ int32_t MoveMarker(OMMapView* view, int32_t id, double latitude, double longitud
   if (marker == nullptr) return Refuse(view, "no marker has that id");
   if (!std::isfinite(latitude) || !std::isfinite(longitude))
     return Refuse(view, "a marker's position must be a finite latitude and longitude");
+  RedrawMarkerArea(view, *marker);
   marker->latitude = latitude;
   marker->longitude = longitude;
   view->lastError.clear();
-  Redraw(view);
+  RedrawMarkerArea(view, *marker);
   return 1;
 }
 
@@ -104,9 +117,10 @@ int32_t RemoveMarker(OMMapView* view, int32_t id) {
   auto found = std::find_if(view->markers.begin(), view->markers.end(),
                             [id](const MapMarker& marker) { return marker.id == id; });
   if (found == view->markers.end()) return Refuse(view, "no marker has that id");
+  const MapMarker removed = *found;
   view->markers.erase(found);
   view->lastError.clear();
-  Redraw(view);
+  RedrawMarkerArea(view, removed);
   return 1;
 }
 

@@ -16,6 +16,8 @@ namespace {
 // placeholder.
 constexpr uint32_t kKeyMark = 0xFF000000u | kColorKeyWhite;
 constexpr uint32_t kColourBits = 0x00FFFFFFu;
+// The bytes of picture rows shown at once.
+constexpr size_t kBandBytes = 256 * 1024;
 
 void FreeSurface(MapPicture* p) {
   if (p->dc != nullptr) {
@@ -93,6 +95,15 @@ void Compose(OMMapView* view, MapPicture* p, const PixelRect& r) {
   }
 }
 
+// Most runs are a road's width across: a call to memcpy costs more than such a copy.
+void CopyRun(uint32_t* __restrict to, const uint32_t* __restrict from, int32_t count) {
+  if (count >= 32) {
+    std::memcpy(to, from, size_t(count) * sizeof(uint32_t));
+    return;
+  }
+  for (int32_t i = 0; i < count; ++i) to[i] = from[i];
+}
+
 }  // namespace
 
 MapPicture::~MapPicture() { FreeSurface(this); }
@@ -160,13 +171,35 @@ void ShowPicture(OMMapView* view, HDC target, int32_t x, int32_t y, int32_t widt
                  int32_t v, int32_t ox, int32_t oy) {
   MapPicture* p = view->picture.get();
   const int32_t placeholderWidth = view->placeholderSize.width;
-  for (int32_t row = v; row < v + height; ++row) {
-    uint32_t* to = p->bits + ptrdiff_t(row) * p->width;
-    const uint32_t* from = view->placeholderBits + ptrdiff_t(row - oy) * placeholderWidth - ox;
-    for (const KeyRun& k : p->keys[size_t(row)]) {
-      const int32_t left = std::max(k.left, u), right = std::min(k.right, u + width);
-      if (left < right) std::memcpy(to + left, from + left, size_t(right - left) * sizeof(uint32_t));
+  // The placeholder layer repeats one cell from its left-top corner; runs read that cell, which
+  // stays in the cache, instead of rows all over a large layer.
+  const bool cells = placeholderWidth >= kPlaceholderCell && view->placeholderSize.height >= kPlaceholderCell;
+  // In bands of rows that fit the cache: the runs written into a band are still there when the
+  // band is copied, instead of being read back from memory.
+  const int32_t band = std::max<int32_t>(1, int32_t(kBandBytes / (size_t(p->width) * sizeof(uint32_t))));
+  for (int32_t first = v; first < v + height; first += band) {
+    const int32_t last = std::min(first + band, v + height);
+    for (int32_t row = first; row < last; ++row) {
+      const std::vector<KeyRun>& keys = p->keys[size_t(row)];
+      if (keys.empty()) continue;
+      uint32_t* to = p->bits + ptrdiff_t(row) * p->width;
+      const int32_t placeholderRow = cells ? (row - oy) % kPlaceholderCell : row - oy;
+      const uint32_t* from = view->placeholderBits + ptrdiff_t(placeholderRow) * placeholderWidth;
+      for (const KeyRun& k : keys) {
+        int32_t left = std::max(k.left, u);
+        const int32_t right = std::min(k.right, u + width);
+        while (left < right) {
+          // Picture column `left` lies over placeholder-layer column left - ox.
+          int32_t column = left - ox, count = right - left;
+          if (cells) {
+            column %= kPlaceholderCell;
+            count = std::min(count, kPlaceholderCell - column);
+          }
+          CopyRun(to + left, from + column, count);
+          left += count;
+        }
+      }
     }
+    BitBlt(target, x, y + (first - v), width, last - first, p->dc, u, first, SRCCOPY);
   }
-  BitBlt(target, x, y, width, height, p->dc, u, v, SRCCOPY);
 }

@@ -6,8 +6,9 @@
 // with the map; the picture keeps them as runs per row and fills them from the placeholder layer
 // at the drag's offset before each copy.
 //
-// A tile drawn marks its rectangle, which the next paint composes again; a scroll or rebuild of the
-// map layer, a move of `bufferRect`, a zoom or an overlay change makes the whole picture again.
+// A tile drawn, and a marker added, moved or removed, marks its rectangle, which the next paint
+// composes again; a scroll or rebuild of the map layer, a move of `bufferRect`, a zoom, a track
+// change or clearing the markers makes the whole picture again.
 #pragma once
 
 #include <cstdint>

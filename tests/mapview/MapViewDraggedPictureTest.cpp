@@ -120,9 +120,13 @@ TEST_F(DraggedPicture, ADragWithMarkersAndATrackShowsExactlyWhatTheLayersAndOver
   EXPECT_EQ(LayerPixel(view, 300, 300), kWhiteRgb);
   EXPECT_EQ(Mismatches(view, "after a tile was redrawn"), 0);
 
-  // A marker moved, and the drag carried past the layers' left edge (viewport.left - 250 < 256).
-  const GeoPoint elsewhere = PositionOf(560, 520, 2.0);
-  ASSERT_EQ(OMMapViewMoveMarker(view, 1, elsewhere.latitude, elsewhere.longitude), 1);
+  // A marker shown at both its places moves (the 8th pin, at world (528, 546)).
+  const GeoPoint elsewhere = PositionOf(600, 600, 2.0);
+  ASSERT_EQ(OMMapViewMoveMarker(view, 8, elsewhere.latitude, elsewhere.longitude), 1);
+  Pump();
+  EXPECT_EQ(Mismatches(view, "after a marker moved"), 0);
+
+  // The drag carried past the layers' left edge (viewport.left - 250 < 256).
   StylusMove(view, 120 + 250, 134 + 9);
   Pump();
   ASSERT_EQ(view->dragX, -250);
