@@ -18,6 +18,7 @@ constexpr uint32_t kKeyMark = 0xFF000000u | kColorKeyWhite;
 constexpr uint32_t kColourBits = 0x00FFFFFFu;
 // The bytes of picture rows shown at once.
 constexpr size_t kBandBytes = 256 * 1024;
+static_assert((kPlaceholderCell & (kPlaceholderCell - 1)) == 0, "the cell's side is a power of 2");
 
 void FreeSurface(MapPicture* p) {
   if (p->dc != nullptr) {
@@ -183,7 +184,8 @@ void ShowPicture(OMMapView* view, HDC target, int32_t x, int32_t y, int32_t widt
       const std::vector<KeyRun>& keys = p->keys[size_t(row)];
       if (keys.empty()) continue;
       uint32_t* to = p->bits + ptrdiff_t(row) * p->width;
-      const int32_t placeholderRow = cells ? (row - oy) % kPlaceholderCell : row - oy;
+      // Shown rows and columns lie inside the placeholder layer: never negative.
+      const int32_t placeholderRow = cells ? (row - oy) & (kPlaceholderCell - 1) : row - oy;
       const uint32_t* from = view->placeholderBits + ptrdiff_t(placeholderRow) * placeholderWidth;
       for (const KeyRun& k : keys) {
         int32_t left = std::max(k.left, u);
@@ -192,7 +194,7 @@ void ShowPicture(OMMapView* view, HDC target, int32_t x, int32_t y, int32_t widt
           // Picture column `left` lies over placeholder-layer column left - ox.
           int32_t column = left - ox, count = right - left;
           if (cells) {
-            column %= kPlaceholderCell;
+            column &= kPlaceholderCell - 1;
             count = std::min(count, kPlaceholderCell - column);
           }
           CopyRun(to + left, from + column, count);
