@@ -134,6 +134,35 @@ void MarkPictureRect(OMMapView* view, const PixelRect& rect) {
 
 void FreePicture(OMMapView* view) { view->picture.reset(); }
 
+void ScrollPicture(OMMapView* view, int32_t dx, int32_t dy) {
+  MapPicture* p = view->picture.get();
+  if (p == nullptr || p->whole) return;
+  const int32_t w = p->width, h = p->height;
+  const PixelRect& b = view->bufferRect;
+  const bool madeBefore = p->bufferRect.left == b.left - dx && p->bufferRect.top == b.top - dy &&
+                          p->bufferRect.right == b.right - dx && p->bufferRect.bottom == b.bottom - dy &&
+                          w == LayerWidth(view) && h == LayerHeight(view);
+  if (!madeBefore || dx <= -w || dx >= w || dy <= -h || dy >= h) {
+    p->whole = true;
+    return;
+  }
+  BitBlt(p->dc, 0, 0, w, h, p->dc, dx, dy, SRCCOPY);
+  std::vector<std::vector<KeyRun>> keys(static_cast<size_t>(h));
+  for (int32_t row = std::max(0, -dy); row < std::min(h, h - dy); ++row) {
+    for (const KeyRun& k : p->keys[size_t(row + dy)]) {
+      const int32_t left = std::max(k.left - dx, 0), right = std::min(k.right - dx, w);
+      if (left < right) keys[size_t(row)].push_back(KeyRun{left, right});
+    }
+  }
+  p->keys.swap(keys);
+  for (PixelRect& d : p->dirty) d = PixelRect{d.left - dx, d.top - dy, d.right - dx, d.bottom - dy};
+  p->bufferRect = b;
+  if (dx < 0) MarkPictureRect(view, PixelRect{0, 0, -dx, h});
+  if (dx > 0) MarkPictureRect(view, PixelRect{w - dx, 0, w, h});
+  if (dy < 0) MarkPictureRect(view, PixelRect{0, 0, w, -dy});
+  if (dy > 0) MarkPictureRect(view, PixelRect{0, h - dy, w, h});
+}
+
 bool UpdatePicture(OMMapView* view) {
   const int32_t bw = LayerWidth(view), bh = LayerHeight(view);
   if (view->mapDC == nullptr || view->placeholderBits == nullptr || bw <= 0 || bh <= 0) return false;

@@ -7,8 +7,9 @@
 // at the drag's offset before each copy.
 //
 // A tile drawn, and a marker added, moved or removed, marks its rectangle, which the next paint
-// composes again; a scroll or rebuild of the map layer, a move of `bufferRect`, a zoom, a track
-// change or clearing the markers makes the whole picture again.
+// composes again, and a scroll of the map layer scrolls the picture and composes the uncovered
+// strips; a rebuild of the map layer, another move of `bufferRect`, a zoom, a track change or
+// clearing the markers makes the whole picture again.
 #pragma once
 
 #include <cstdint>
@@ -45,6 +46,10 @@ struct MapPicture {
 void MarkPictureStale(OMMapView* view);
 // A rectangle of the map layer (its pixels) changed. The caller holds `lock`.
 void MarkPictureRect(OMMapView* view, const PixelRect& rect);
+// The map layer was scrolled by (dx, dy) (its pixel (dx, dy) moved to (0, 0)), `bufferRect` moved
+// with it and the uncovered columns and rows were filled: the picture is scrolled alike and only
+// those columns and rows are composed again. The caller holds `lock`.
+void ScrollPicture(OMMapView* view, int32_t dx, int32_t dy);
 // Frees the picture. The caller holds `lock`.
 void FreePicture(OMMapView* view);
 

@@ -1,7 +1,7 @@
 // The kept picture of the map against the layers it is made from: while the stylus drags the map
 // with markers (one translucent) and a track over it, each paint shows exactly what drawing from
 // the layers shows, pixel for pixel, also after a tile is redrawn mid-drag, after a marker moves,
-// and when the drag goes past the layers' edge.
+// when the drag goes past the layers' edge, and once the layers have scrolled after the lift.
 #include <png.h>
 
 #include <vector>
@@ -127,11 +127,21 @@ TEST_F(DraggedPicture, ADragWithMarkersAndATrackShowsExactlyWhatTheLayersAndOver
   EXPECT_EQ(Mismatches(view, "after a marker moved"), 0);
 
   // The drag carried past the layers' left edge (viewport.left - 250 < 256).
-  StylusMove(view, 120 + 250, 134 + 9);
+  StylusMove(view, 120 + 250, 134);
   Pump();
   ASSERT_EQ(view->dragX, -250);
   EXPECT_EQ(Mismatches(view, "past the layers' edge"), 0);
-  StylusUp(view, 120 + 250, 134 + 9);
+
+  // Lifted there, the pan leaves the layers: they scroll. The strip's tiles, no longer held, come
+  // late; meanwhile the window shows what was scrolled, and the placeholder over the strip.
+  view->tileLayer.cache.Clear();
+  server.AddRule("delay=1500");
+  StylusUp(view, 120 + 250, 134);
+  Pump();
+  ASSERT_EQ(view->bufferRect, (PixelRect{6, 256, 518, 768}));  // scrolled by (-250, 0)
+  EXPECT_EQ(Mismatches(view, "after the layers scrolled"), 0);
+  ASSERT_TRUE(WaitForTiles(view));
+  EXPECT_EQ(Mismatches(view, "once the strip's tiles came"), 0);
 }
 
 }  // namespace
