@@ -87,10 +87,20 @@ void Compose(OMMapView* view, MapPicture* p, const PixelRect& r) {
       }
       const int32_t start = x;
       while (x < r.right && row[x] == kKeyMark) ++x;
-      runs.push_back(KeyRun{start, x});
+      if (!runs.empty() && runs.back().right == start) {
+        runs.back().right = x;  // a run cut at the rectangle's left edge goes on
+      } else {
+        runs.push_back(KeyRun{start, x});
+      }
     }
     for (const KeyRun& k : keys) {
-      if (k.right > r.right) runs.push_back(KeyRun{std::max(k.left, r.right), k.right});
+      if (k.right <= r.right) continue;
+      const KeyRun rest{std::max(k.left, r.right), k.right};
+      if (!runs.empty() && runs.back().right == rest.left) {
+        runs.back().right = rest.right;  // a new run reaching the rectangle's right edge goes on
+      } else {
+        runs.push_back(rest);
+      }
     }
     keys.assign(runs.begin(), runs.end());
   }
@@ -217,6 +227,9 @@ void ShowPicture(OMMapView* view, HDC target, int32_t x, int32_t y, int32_t widt
       const int32_t placeholderRow = cells ? (row - oy) & (kPlaceholderCell - 1) : row - oy;
       const uint32_t* from = view->placeholderBits + ptrdiff_t(placeholderRow) * placeholderWidth;
       for (const KeyRun& k : keys) {
+        // Runs are in order: those left of the rectangle are passed, those right of it end the row.
+        if (k.right <= u) continue;
+        if (k.left >= u + width) break;
         int32_t left = std::max(k.left, u);
         const int32_t right = std::min(k.right, u + width);
         while (left < right) {
