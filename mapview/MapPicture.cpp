@@ -107,12 +107,25 @@ void Compose(OMMapView* view, MapPicture* p, const PixelRect& r) {
 }
 
 // Most runs are a road's width across: a call to memcpy costs more than such a copy.
-void CopyRun(uint32_t* __restrict to, const uint32_t* __restrict from, int32_t count) {
-  if (count >= 32) {
+[[gnu::always_inline]] inline void CopyRun(uint32_t* __restrict to, const uint32_t* __restrict from, int32_t count) {
+  if (count > 16) {
     std::memcpy(to, from, size_t(count) * sizeof(uint32_t));
     return;
   }
-  for (int32_t i = 0; i < count; ++i) to[i] = from[i];
+  // Two copies of 8 pixels at most, overlapping where the run is shorter (short runs pixel by pixel).
+  if (count >= 8) {
+    std::memcpy(to, from, 8 * sizeof(uint32_t));
+    std::memcpy(to + count - 8, from + count - 8, 8 * sizeof(uint32_t));
+    return;
+  }
+  if (count >= 4) {
+    std::memcpy(to, from, 4 * sizeof(uint32_t));
+    std::memcpy(to + count - 4, from + count - 4, 4 * sizeof(uint32_t));
+    return;
+  }
+  if (count >= 1) to[0] = from[0];
+  if (count >= 2) to[1] = from[1];
+  if (count >= 3) to[2] = from[2];
 }
 
 }  // namespace
@@ -217,30 +230,36 @@ void ShowPicture(OMMapView* view, HDC target, int32_t x, int32_t y, int32_t widt
   // In bands of rows that fit the cache: the runs written into a band are still there when the
   // band is copied, instead of being read back from memory.
   const int32_t band = std::max<int32_t>(1, int32_t(kBandBytes / (size_t(p->width) * sizeof(uint32_t))));
+  const int32_t end = u + width;
+  // Read once: the pixel writes below could alias them as far as the compiler knows.
+  uint32_t* const bits = p->bits;
+  const ptrdiff_t stride = p->width;
+  const uint32_t* const placeholder = view->placeholderBits;
+  const std::vector<KeyRun>* const runsOfRow = p->keys.data();
   for (int32_t first = v; first < v + height; first += band) {
     const int32_t last = std::min(first + band, v + height);
     for (int32_t row = first; row < last; ++row) {
-      const std::vector<KeyRun>& keys = p->keys[size_t(row)];
+      const std::vector<KeyRun>& keys = runsOfRow[row];
       if (keys.empty()) continue;
-      uint32_t* to = p->bits + ptrdiff_t(row) * p->width;
+      uint32_t* to = bits + row * stride;
       // Shown rows and columns lie inside the placeholder layer: never negative.
       const int32_t placeholderRow = cells ? (row - oy) & (kPlaceholderCell - 1) : row - oy;
-      const uint32_t* from = view->placeholderBits + ptrdiff_t(placeholderRow) * placeholderWidth;
+      const uint32_t* from = placeholder + ptrdiff_t(placeholderRow) * placeholderWidth;
       for (const KeyRun& k : keys) {
         // Runs are in order: those left of the rectangle are passed, those right of it end the row.
         if (k.right <= u) continue;
-        if (k.left >= u + width) break;
-        int32_t left = std::max(k.left, u);
-        const int32_t right = std::min(k.right, u + width);
-        while (left < right) {
-          // Picture column `left` lies over placeholder-layer column left - ox.
-          int32_t column = left - ox, count = right - left;
-          if (cells) {
-            column &= kPlaceholderCell - 1;
-            count = std::min(count, kPlaceholderCell - column);
-          }
+        if (k.left >= end) break;
+        const int32_t left = std::max(k.left, u), count = std::min(k.right, end) - left;
+        // Picture column `left` lies over placeholder-layer column left - ox.
+        const int32_t column = cells ? (left - ox) & (kPlaceholderCell - 1) : left - ox;
+        if (!cells || column + count <= kPlaceholderCell) {
           CopyRun(to + left, from + column, count);
-          left += count;
+        } else {
+          // The run crosses cells: the rest starts again at the cell's first column.
+          const int32_t head = kPlaceholderCell - column;
+          CopyRun(to + left, from + column, head);
+          for (int32_t done = head; done < count; done += kPlaceholderCell)
+            CopyRun(to + left + done, from, std::min(count - done, kPlaceholderCell));
         }
       }
     }
