@@ -28,16 +28,7 @@ void MakeSurface(HDC windowDC, int32_t width, int32_t height, HDC* dc, HBITMAP* 
   if (bits == nullptr) {
     bitmap = CreateCompatibleBitmap(windowDC != nullptr ? windowDC : *dc, width, height);
   } else {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* pixels = nullptr;
-    bitmap = CreateDIBSection(windowDC != nullptr ? windowDC : *dc, &info, DIB_RGB_COLORS, &pixels, nullptr, 0);
-    *bits = bitmap != nullptr ? static_cast<uint32_t*>(pixels) : nullptr;
+    bitmap = CreatePixelBitmap(windowDC != nullptr ? windowDC : *dc, width, height, bits);
   }
   *oldBitmap = bitmap != nullptr ? static_cast<HBITMAP>(SelectObject(*dc, bitmap)) : nullptr;
   *size = bitmap != nullptr ? SizeCounts{width, height} : SizeCounts{0, 0};

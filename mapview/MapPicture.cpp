@@ -36,15 +36,8 @@ void FreeSurface(MapPicture* p) {
 bool MakeSurface(MapPicture* p, int32_t width, int32_t height) {
   p->dc = CreateCompatibleDC(nullptr);
   if (p->dc == nullptr) return false;
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(p->dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  uint32_t* bits = nullptr;
+  HBITMAP bitmap = CreatePixelBitmap(p->dc, width, height, &bits);
   if (bitmap == nullptr || bits == nullptr) {
     if (bitmap != nullptr) DeleteObject(bitmap);
     DeleteDC(p->dc);
@@ -52,7 +45,7 @@ bool MakeSurface(MapPicture* p, int32_t width, int32_t height) {
     return false;
   }
   p->oldBitmap = static_cast<HBITMAP>(SelectObject(p->dc, bitmap));
-  p->bits = static_cast<uint32_t*>(bits);
+  p->bits = bits;
   p->width = width;
   p->height = height;
   p->keys.assign(size_t(height), {});
