@@ -186,7 +186,10 @@ void ScrollPicture(OMMapView* view, int32_t dx, int32_t dy) {
 
 bool UpdatePicture(OMMapView* view) {
   const int32_t bw = LayerWidth(view), bh = LayerHeight(view);
-  if (view->mapDC == nullptr || view->placeholderBits == nullptr || bw <= 0 || bh <= 0) return false;
+  // Showing reads the placeholder layer's pixels under the picture's: it must be the layers' size.
+  if (view->mapDC == nullptr || view->placeholderBits == nullptr || bw <= 0 || bh <= 0 ||
+      view->placeholderSize.width != bw || view->placeholderSize.height != bh)
+    return false;
   if (!view->picture) view->picture = std::make_unique<MapPicture>();
   MapPicture* p = view->picture.get();
   if (p->width != bw || p->height != bh) {
