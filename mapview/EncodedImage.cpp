@@ -2,6 +2,8 @@
 
 #include <initializer_list>
 
+#include "mapview/SurfaceDrawing.h"
+
 EncodedImage::~EncodedImage() {
   if (image_ != nullptr) image_->Release();
   if (factory_ != nullptr) factory_->Release();
@@ -59,4 +61,33 @@ bool EncodedImage::CoversPixel(int32_t x, int32_t y) const {
   if (bitmap != nullptr) DeleteObject(bitmap);
   DeleteDC(dc);
   return covers;
+}
+
+bool EncodedImage::HasPartialAlpha() const {
+  int32_t width = 0, height = 0;
+  if (!Size(&width, &height) || width <= 0 || height <= 0) return false;
+  HDC dc = CreateCompatibleDC(nullptr);
+  if (dc == nullptr) return false;
+  uint32_t* bits[2] = {nullptr, nullptr};
+  HBITMAP bitmaps[2] = {CreatePixelBitmap(dc, width, height, &bits[0]), CreatePixelBitmap(dc, width, height, &bits[1])};
+  bool partial = false;
+  if (bitmaps[0] != nullptr && bitmaps[1] != nullptr) {
+    const size_t count = size_t(width) * size_t(height);
+    HGDIOBJ old = SelectObject(dc, bitmaps[0]);
+    Draw(dc, 0, 0, width, height);
+    uint32_t* white = bits[1];
+    for (size_t i = 0; i < count; ++i) white[i] = 0x00FFFFFF;
+    SelectObject(dc, bitmaps[1]);
+    Draw(dc, 0, 0, width, height);
+    SelectObject(dc, old);
+    const uint32_t* black = bits[0];
+    for (size_t i = 0; i < count && !partial; ++i) {
+      const uint32_t b = black[i] & 0x00FFFFFF, w = white[i] & 0x00FFFFFF;
+      partial = b != w && !(b == 0 && w == 0x00FFFFFF);
+    }
+  }
+  for (HBITMAP bitmap : bitmaps)
+    if (bitmap != nullptr) DeleteObject(bitmap);
+  DeleteDC(dc);
+  return partial;
 }

@@ -30,6 +30,10 @@ class EncodedImage {
   // Whether the image's pixel (x, y), inside the image, is not fully transparent: it is drawn
   // on a black and on a white pixel, and a pixel that leaves both as they were has no alpha.
   bool CoversPixel(int32_t x, int32_t y) const;
+  // Whether some pixel of the image is neither opaque nor fully transparent: drawn on black and on
+  // white, such a pixel differs between the two yet is not left as black and white. false when
+  // nothing was decoded.
+  bool HasPartialAlpha() const;
 
  private:
   IImagingFactory* factory_ = nullptr;

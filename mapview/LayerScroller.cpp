@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "mapview/MapLayers.h"
+#include "mapview/MapPicture.h"
 #include "mapview/SurfaceDrawing.h"
 #include "mapview/TileDelivery.h"
 #include "mapview/ViewGeometry.h"
@@ -67,6 +68,7 @@ int32_t ScrollBy(OMMapView* view) {
     if (dx > 0) FillRectColor(view->mapDC, bw - dx, 0, bw + 1, bh + 1, kColorKeyWhite);
     if (dy < 0) FillRectColor(view->mapDC, 0, 0, bw + 1, -dy + 1, kColorKeyWhite);
     if (dy > 0) FillRectColor(view->mapDC, 0, bh - dy, bw + 1, bh + 1, kColorKeyWhite);
+    ScrollPicture(view, dx, dy);
   }
   const PixelRect side = InsideViewport(h.rect, view->viewport);
   if (h.present) RequestViewTiles(view, side);

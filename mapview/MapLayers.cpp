@@ -1,12 +1,14 @@
 #include "mapview/MapLayers.h"
 
+#include "mapview/MapPicture.h"
 #include "mapview/PlaceholderImage.h"
 #include "mapview/SurfaceDrawing.h"
 
 namespace {
 
-void FreeSurface(HDC* dc, HBITMAP* oldBitmap, SizeCounts* size) {
+void FreeSurface(HDC* dc, HBITMAP* oldBitmap, SizeCounts* size, uint32_t** bits = nullptr) {
   *size = SizeCounts{0, 0};
+  if (bits != nullptr) *bits = nullptr;
   if (*dc == nullptr) return;
   HGDIOBJ bitmap = SelectObject(*dc, *oldBitmap);
   if (bitmap != nullptr) DeleteObject(bitmap);
@@ -17,10 +19,17 @@ void FreeSurface(HDC* dc, HBITMAP* oldBitmap, SizeCounts* size) {
 
 // A memory surface of the layers' size compatible with the window's display. The window's context
 // is taken before the caller takes `lock`, so this thread never waits for the window system while
-// a download thread waits for the lock.
-void MakeSurface(HDC windowDC, int32_t width, int32_t height, HDC* dc, HBITMAP* oldBitmap, SizeCounts* size) {
+// a download thread waits for the lock. With `bits`, the surface's pixels are also the caller's to
+// read (rows `width` pixels apart).
+void MakeSurface(HDC windowDC, int32_t width, int32_t height, HDC* dc, HBITMAP* oldBitmap, SizeCounts* size,
+                 uint32_t** bits = nullptr) {
   *dc = CreateCompatibleDC(windowDC);
-  HBITMAP bitmap = CreateCompatibleBitmap(windowDC != nullptr ? windowDC : *dc, width, height);
+  HBITMAP bitmap = nullptr;
+  if (bits == nullptr) {
+    bitmap = CreateCompatibleBitmap(windowDC != nullptr ? windowDC : *dc, width, height);
+  } else {
+    bitmap = CreatePixelBitmap(windowDC != nullptr ? windowDC : *dc, width, height, bits);
+  }
   *oldBitmap = bitmap != nullptr ? static_cast<HBITMAP>(SelectObject(*dc, bitmap)) : nullptr;
   *size = bitmap != nullptr ? SizeCounts{width, height} : SizeCounts{0, 0};
 }
@@ -50,6 +59,7 @@ int32_t RebuildMapLayer(OMMapView* view) {
     // row out, and a new bitmap is black, so a fill to the layer's own size would leave a black
     // line along the layer's far edges wherever no tile covers them (a failed tile, a pan).
     FillRectColor(view->mapDC, 0, 0, LayerWidth(view) + 1, LayerHeight(view) + 1, kColorKeyWhite);
+    MarkPictureStale(view);
   }
   if (windowDC != nullptr) ReleaseDC(view->window, windowDC);
   return 1;
@@ -62,14 +72,14 @@ int32_t RebuildPlaceholderLayer(OMMapView* view) {
   HDC windowDC = GetDC(view->window);
   {
     CriticalSectionLock guard(&view->lock);
-    FreeSurface(&view->placeholderDC, &view->placeholderOldBitmap, &view->placeholderSize);
+    FreeSurface(&view->placeholderDC, &view->placeholderOldBitmap, &view->placeholderSize, &view->placeholderBits);
     MakeSurface(windowDC, LayerWidth(view), LayerHeight(view), &view->placeholderDC, &view->placeholderOldBitmap,
-                &view->placeholderSize);
+                &view->placeholderSize, &view->placeholderBits);
   }
   if (windowDC != nullptr) ReleaseDC(view->window, windowDC);
   // Only the GUI thread uses the placeholder layer (painting, rebuilding), so the grid is drawn
   // without holding up tile drawing.
-  DrawPlaceholderGrid(view->placeholderDC, PixelRect{0, 0, 256, 256},
+  DrawPlaceholderGrid(view->placeholderDC, PixelRect{0, 0, kPlaceholderCell, kPlaceholderCell},
                       PixelRect{0, 0, LayerWidth(view), LayerHeight(view)}, PlaceholderImageBytes(),
                       PlaceholderImageSize());
   return 1;
@@ -78,5 +88,6 @@ int32_t RebuildPlaceholderLayer(OMMapView* view) {
 void FreeLayers(OMMapView* view) {
   CriticalSectionLock guard(&view->lock);
   FreeSurface(&view->mapDC, &view->mapOldBitmap, &view->mapSize);
-  FreeSurface(&view->placeholderDC, &view->placeholderOldBitmap, &view->placeholderSize);
+  FreeSurface(&view->placeholderDC, &view->placeholderOldBitmap, &view->placeholderSize, &view->placeholderBits);
+  FreePicture(view);
 }

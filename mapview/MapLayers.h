@@ -4,6 +4,10 @@
 
 #include "mapview/MapViewRecord.h"
 
+// The placeholder layer repeats the placeholder image in cells of this side from its left-top
+// corner, so its pixel (x, y) is that of (x mod side, y mod side).
+constexpr int32_t kPlaceholderCell = 256;
+
 // Replaces the map layer with a white one of `bufferRect`'s size. Holds `lock` while it swaps the
 // layer, so a tile drawn on a download thread never meets a half-replaced layer. 1.
 int32_t RebuildMapLayer(OMMapView* view);

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 
+#include "mapview/MapPicture.h"
+#include "mapview/ViewPosition.h"
 #include "mapview/ViewQueries.h"
 
 // Generated from mapview/MarkerPin.png by orvan_embed_file.
@@ -12,17 +14,36 @@ extern "C" const unsigned int orvan_marker_pin_png_size;
 
 namespace {
 
-// The marker's image rectangle in client pixels; false when its position is not shown at this
-// zoom or the rectangle does not fit 32 bits.
-bool ImageRect(OMMapView* view, const MapMarker& marker, RECT* rect) {
-  PixelPoint point{0, 0};
-  if (PositionToClientPoint(view, marker.latitude, marker.longitude, &point) == 0) return false;
-  const int64_t left = int64_t(point.x) - marker.anchorX, top = int64_t(point.y) - marker.anchorY;
-  const int64_t right = left + marker.width, bottom = top + marker.height;
+// The marker's image rectangle in the pixels of a surface whose (0, 0) shows world pixel
+// (originX, originY); false when its position is not shown at this zoom or the rectangle does not
+// fit 32 bits.
+bool ImageRectAt(OMMapView* view, const MapMarker& marker, int64_t originX, int64_t originY, RECT* rect) {
+  if (!ZoomHasLevel(view) || !std::isfinite(marker.latitude) || !std::isfinite(marker.longitude)) return false;
+  const PixelPoint world = view->projection->LatLonToPixel(marker.latitude, marker.longitude, view->zoom);
+  // The projection saturates pixels beyond 32 bits; such a pixel is no real position's.
   constexpr int64_t kMin = std::numeric_limits<int32_t>::min(), kMax = std::numeric_limits<int32_t>::max();
+  if (world.x == kMax || world.x == kMin || world.y == kMax || world.y == kMin) return false;
+  const int64_t x = int64_t(world.x) - originX, y = int64_t(world.y) - originY;
+  if (x < kMin || x > kMax || y < kMin || y > kMax) return false;
+  const int64_t left = x - marker.anchorX, top = y - marker.anchorY;
+  const int64_t right = left + marker.width, bottom = top + marker.height;
   if (left < kMin || top < kMin || right > kMax || bottom > kMax) return false;
   *rect = RECT{LONG(left), LONG(top), LONG(right), LONG(bottom)};
   return true;
+}
+
+// The world pixel shown at client (0, 0), as painting places the map.
+void ClientOrigin(const OMMapView* view, int64_t* originX, int64_t* originY) {
+  const PixelPoint offset = ShownOffset(view);
+  *originX = int64_t(view->viewport.left) + offset.x;
+  *originY = int64_t(view->viewport.top) + offset.y;
+}
+
+// The marker's image rectangle in client pixels.
+bool ImageRect(OMMapView* view, const MapMarker& marker, RECT* rect) {
+  int64_t originX = 0, originY = 0;
+  ClientOrigin(view, &originX, &originY);
+  return ImageRectAt(view, marker, originX, originY, rect);
 }
 
 MapMarker* Find(OMMapView* view, int32_t id) {
@@ -37,6 +58,18 @@ int32_t Refuse(OMMapView* view, const char* reason) {
 }
 
 void Redraw(OMMapView* view) {
+  ++view->overlayGeneration;
+  if (view->window != nullptr) InvalidateRect(view->window, nullptr, TRUE);
+}
+
+// The kept picture draws the marker's rectangle again (where it was, or where it now is).
+void RedrawMarkerArea(OMMapView* view, const MapMarker& marker) {
+  RECT rect{0, 0, 0, 0};
+  {
+    CriticalSectionLock guard(&view->lock);
+    if (ImageRectAt(view, marker, view->bufferRect.left, view->bufferRect.top, &rect))
+      MarkPictureRect(view, PixelRect{rect.left, rect.top, rect.right, rect.bottom});
+  }
   if (view->window != nullptr) InvalidateRect(view->window, nullptr, TRUE);
 }
 
@@ -59,10 +92,11 @@ int32_t AddMarker(OMMapView* view, double latitude, double longitude, const uint
   marker.longitude = longitude;
   marker.anchorX = anchorX;
   marker.anchorY = anchorY;
+  marker.translucent = decoded->HasPartialAlpha();
   marker.image = std::move(decoded);
   view->markers.push_back(std::move(marker));
   view->lastError.clear();
-  Redraw(view);
+  RedrawMarkerArea(view, view->markers.back());
   return view->markers.back().id;
 }
 
@@ -71,10 +105,11 @@ int32_t MoveMarker(OMMapView* view, int32_t id, double latitude, double longitud
   if (marker == nullptr) return Refuse(view, "no marker has that id");
   if (!std::isfinite(latitude) || !std::isfinite(longitude))
     return Refuse(view, "a marker's position must be a finite latitude and longitude");
+  RedrawMarkerArea(view, *marker);
   marker->latitude = latitude;
   marker->longitude = longitude;
   view->lastError.clear();
-  Redraw(view);
+  RedrawMarkerArea(view, *marker);
   return 1;
 }
 
@@ -82,9 +117,10 @@ int32_t RemoveMarker(OMMapView* view, int32_t id) {
   auto found = std::find_if(view->markers.begin(), view->markers.end(),
                             [id](const MapMarker& marker) { return marker.id == id; });
   if (found == view->markers.end()) return Refuse(view, "no marker has that id");
+  const MapMarker removed = *found;
   view->markers.erase(found);
   view->lastError.clear();
-  Redraw(view);
+  RedrawMarkerArea(view, removed);
   return 1;
 }
 
@@ -96,16 +132,37 @@ int32_t ClearMarkers(OMMapView* view) {
 }
 
 void DrawMarkers(OMMapView* view, HDC target) {
-  if (view->markers.empty()) return;
   RECT client{0, 0, 0, 0};
   GetClientRect(view->window, &client);
+  int64_t originX = 0, originY = 0;
+  ClientOrigin(view, &originX, &originY);
+  DrawMarkersAt(view, target, PixelRect{client.left, client.top, client.right, client.bottom}, originX, originY);
+}
+
+void DrawMarkersAt(OMMapView* view, HDC target, const PixelRect& clip, int64_t originX, int64_t originY) {
+  if (view->markers.empty() || clip.right <= clip.left || clip.bottom <= clip.top) return;
+  const int saved = SaveDC(target);
+  IntersectClipRect(target, clip.left, clip.top, clip.right, clip.bottom);
   for (const MapMarker& marker : view->markers) {
     RECT rect{0, 0, 0, 0};
-    if (!ImageRect(view, marker, &rect)) continue;
-    if (rect.right <= client.left || rect.left >= client.right || rect.bottom <= client.top || rect.top >= client.bottom)
+    if (!ImageRectAt(view, marker, originX, originY, &rect)) continue;
+    if (rect.right <= clip.left || rect.left >= clip.right || rect.bottom <= clip.top || rect.top >= clip.bottom)
       continue;
     // Equal sizes: the image is copied pixel for pixel, its transparent pixels left out.
     marker.image->Draw(target, rect.left, rect.top, rect.right, rect.bottom);
+  }
+  RestoreDC(target, saved);
+}
+
+void TranslucentMarkerRects(OMMapView* view, const PixelRect& clip, std::vector<PixelRect>* rects) {
+  int64_t originX = 0, originY = 0;
+  ClientOrigin(view, &originX, &originY);
+  for (const MapMarker& marker : view->markers) {
+    RECT rect{0, 0, 0, 0};
+    if (!marker.translucent || !ImageRectAt(view, marker, originX, originY, &rect)) continue;
+    const PixelRect part{std::max<int32_t>(rect.left, clip.left), std::max<int32_t>(rect.top, clip.top),
+                         std::min<int32_t>(rect.right, clip.right), std::min<int32_t>(rect.bottom, clip.bottom)};
+    if (part.left < part.right && part.top < part.bottom) rects->push_back(part);
   }
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "mapview/EncodedImage.h"
 #include "mapview/MapViewRecord.h"
@@ -19,6 +20,7 @@ struct MapMarker {
   int32_t anchorY = 0;
   int32_t width = 0;
   int32_t height = 0;
+  bool translucent = false;  // the image has pixels neither opaque nor fully transparent
   std::shared_ptr<const EncodedImage> image;
 };
 
@@ -35,6 +37,12 @@ int32_t ClearMarkers(OMMapView* view);
 // Draws every marker at the point its position is shown (offsets included), clipped by the
 // target's clip. Nothing while the zoom has no tile level.
 void DrawMarkers(OMMapView* view, HDC target);
+// The same into any surface, only inside `clip` (the target's coordinates): (originX, originY) is
+// the world pixel at the target's (0, 0).
+void DrawMarkersAt(OMMapView* view, HDC target, const PixelRect& clip, int64_t originX, int64_t originY);
+// Appends the client rectangles, cut to `clip`, of the markers whose images are translucent
+// somewhere: over the placeholder such a pixel shows a blend that changes as the map is dragged.
+void TranslucentMarkerRects(OMMapView* view, const PixelRect& clip, std::vector<PixelRect>* rects);
 // The id of the last-added marker whose image covers client point (x, y) with a pixel that is not
 // fully transparent; 0 when none does.
 int32_t MarkerAt(OMMapView* view, int32_t x, int32_t y);

@@ -1,62 +1,120 @@
 #include "mapview/MapPainter.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "mapview/AttributionLabel.h"
 #include "mapview/MapLayers.h"
 #include "mapview/MapMarkers.h"
+#include "mapview/MapPicture.h"
 #include "mapview/MapTracks.h"
 #include "mapview/MapViewEvents.h"
 #include "mapview/SurfaceDrawing.h"
 
-void Paint(OMMapView* view, HDC target) {
-  FireEvent(view, OMEventTypeMapWillDraw);
+namespace {
+
+// Where the layers meet the window. The window shows the part of a bw x bh composition (the
+// placeholder layer, over it the map layer shifted by (-ox, -oy) without its white pixels) from
+// (sx, sy): target pixel (x, y) shows composition pixel (x + sx, y + sy). `part` is the rectangle
+// of the composition that reaches the window; outside it (an odd client size, layers smaller than
+// the window) the window keeps its pixels, as a copy from outside the composition would leave them.
+// `mapPart` is the part of `part` that the shifted map layer covers: its pixel (u + ox, v + oy)
+// lies over composition pixel (u, v).
+struct Placement {
+  int32_t sx = 0, sy = 0, ox = 0, oy = 0;
+  PixelRect part{0, 0, 0, 0};
+  PixelRect mapPart{0, 0, 0, 0};
+};
+
+bool Empty(const PixelRect& r) { return r.right <= r.left || r.bottom <= r.top; }
+
+PixelRect Intersect(const PixelRect& a, const PixelRect& b) {
+  return PixelRect{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+                   std::min(a.bottom, b.bottom)};
+}
+
+PixelRect Shift(const PixelRect& r, int32_t dx, int32_t dy) {
+  return PixelRect{r.left + dx, r.top + dy, r.right + dx, r.bottom + dy};
+}
+
+// Under `lock`.
+Placement PlaceLayers(OMMapView* view, const PixelRect& client) {
+  Placement p;
+  const int32_t cw = client.right - client.left, ch = client.bottom - client.top;
+  const int32_t bw = LayerWidth(view), bh = LayerHeight(view);
+  int32_t copyW = bw, copyH = bh;
+  if (!(bw < cw && bh < ch)) {
+    p.sx = view->viewport.left - view->bufferRect.left;
+    p.sy = view->viewport.top - view->bufferRect.top;
+    copyW = cw;
+    copyH = ch;
+  }
+  p.ox = view->pendingX + view->dragX;
+  p.oy = view->pendingY + view->dragY;
+  p.part = Intersect(PixelRect{p.sx, p.sy, p.sx + copyW, p.sy + copyH}, PixelRect{0, 0, bw, bh});
+  if (Empty(p.part)) p.part = PixelRect{0, 0, 0, 0};
+  p.mapPart = Intersect(p.part, PixelRect{-p.ox, -p.oy, bw - p.ox, bh - p.oy});
+  if (Empty(p.mapPart)) p.mapPart = PixelRect{0, 0, 0, 0};
+  return p;
+}
+
+}  // namespace
+
+// Both layers go straight into the target: the window system puts a window's pixels on the screen
+// only when its painting ends, so no intermediate state is ever seen.
+void PaintFromLayers(OMMapView* view, HDC target, const PixelRect& client, const PixelRect& clip) {
+  if (Empty(clip)) return;
   {
     CriticalSectionLock guard(&view->lock);
-    RECT client{0, 0, 0, 0};
-    GetClientRect(view->window, &client);
-    const int32_t cw = client.right - client.left;
-    const int32_t ch = client.bottom - client.top;
-    const int32_t bw = LayerWidth(view);
-    const int32_t bh = LayerHeight(view);
-    int32_t sx = 0, sy = 0, copyW = bw, copyH = bh;
-    if (!(bw < cw && bh < ch)) {
-      sx = view->viewport.left - view->bufferRect.left;
-      sy = view->viewport.top - view->bufferRect.top;
-      copyW = cw;
-      copyH = ch;
-    }
-    const int32_t ox = view->pendingX + view->dragX;
-    const int32_t oy = view->pendingY + view->dragY;
-    // The window shows the part of a bw x bh composition (the placeholder layer, over it the map
-    // layer shifted by (-ox, -oy) without its white pixels) from (sx, sy). Both layers are drawn
-    // straight into the window's context, clipped to the part that reaches the window: the window
-    // system puts a window's pixels on the screen only when its painting ends, so no intermediate
-    // state is ever seen, and the pixels are exactly those a separate composition surface copied
-    // in one piece would give, for one pass over the window's pixels less on every paint of a
-    // drag. Outside that part (an odd client size, layers smaller than the window) the window
-    // keeps its pixels, as a copy from outside the composition would leave them.
-    const int32_t left = std::max(sx, 0), top = std::max(sy, 0);
-    const int32_t width = std::min(sx + copyW, bw) - left;
-    const int32_t height = std::min(sy + copyH, bh) - top;
-    if (width > 0 && height > 0 && view->mapDC != nullptr) {
-      // Target pixel (x, y) shows composition pixel (x + sx, y + sy); the part drawn is the
-      // rectangle of the composition from (left, top), `width` x `height`.
-      const int32_t tx = left - sx, ty = top - sy;
-      BitBlt(target, tx, ty, width, height, view->placeholderDC, left, top, SRCCOPY);
-      // The map layer's pixel (u + ox, v + oy) lies over composition pixel (u, v); clipped to the part.
-      const int32_t u0 = std::max(left, -ox), v0 = std::max(top, -oy);
-      const int32_t u1 = std::min(left + width, bw - ox), v1 = std::min(top + height, bh - oy);
-      if (u1 > u0 && v1 > v0)
-        TransparentImage(target, u0 - sx, v0 - sy, u1 - u0, v1 - v0, view->mapDC, u0 + ox, v0 + oy, u1 - u0, v1 - v0,
-                         kColorKeyWhite);
+    const Placement p = PlaceLayers(view, client);
+    const PixelRect part = Intersect(p.part, Shift(clip, p.sx, p.sy));
+    if (!Empty(part) && view->mapDC != nullptr) {
+      BitBlt(target, part.left - p.sx, part.top - p.sy, part.right - part.left, part.bottom - part.top,
+             view->placeholderDC, part.left, part.top, SRCCOPY);
+      const PixelRect m = Intersect(p.mapPart, part);
+      if (!Empty(m))
+        TransparentImage(target, m.left - p.sx, m.top - p.sy, m.right - m.left, m.bottom - m.top, view->mapDC,
+                         m.left + p.ox, m.top + p.oy, m.right - m.left, m.bottom - m.top, kColorKeyWhite);
     }
   }
-  // Tracks over the map, markers over them, the attribution, which stays legible, over all.
-  RECT repainted{0, 0, 0, 0};
-  GetClientRect(view->window, &repainted);
-  DrawTracks(view, target, PixelRect{repainted.left, repainted.top, repainted.right, repainted.bottom});
-  DrawMarkers(view, target);
+  // Tracks over the map, markers over them.
+  DrawTracks(view, target, clip);
+  const PixelPoint shown{view->pendingX + view->dragX, view->pendingY + view->dragY};
+  DrawMarkersAt(view, target, clip, int64_t(view->viewport.left) + shown.x, int64_t(view->viewport.top) + shown.y);
+}
+
+void Paint(OMMapView* view, HDC target) {
+  FireEvent(view, OMEventTypeMapWillDraw);
+  RECT area{0, 0, 0, 0};
+  GetClientRect(view->window, &area);
+  const PixelRect client{area.left, area.top, area.right, area.bottom};
+  // Where the map layer reaches the window, the kept picture (map, tracks and markers) is copied
+  // in one piece; the rest of the window, if any, is drawn from the layers.
+  PixelRect shown{0, 0, 0, 0};
+  {
+    CriticalSectionLock guard(&view->lock);
+    const Placement p = PlaceLayers(view, client);
+    const PixelRect& m = p.mapPart;
+    if (!Empty(m) && UpdatePicture(view)) {
+      ShowPicture(view, target, m.left - p.sx, m.top - p.sy, m.right - m.left, m.bottom - m.top, m.left + p.ox,
+                  m.top + p.oy, p.ox, p.oy);
+      shown = Shift(m, -p.sx, -p.sy);
+    }
+  }
+  if (Empty(shown)) {
+    PaintFromLayers(view, target, client, client);
+  } else {
+    PaintFromLayers(view, target, client, PixelRect{client.left, client.top, client.right, shown.top});
+    PaintFromLayers(view, target, client, PixelRect{client.left, shown.bottom, client.right, client.bottom});
+    PaintFromLayers(view, target, client, PixelRect{client.left, shown.top, shown.left, shown.bottom});
+    PaintFromLayers(view, target, client, PixelRect{shown.right, shown.top, client.right, shown.bottom});
+    // A translucent marker pixel over the placeholder blends with a placeholder pixel that moves
+    // against the map: the picture cannot hold it, so such markers' rectangles are drawn afresh.
+    std::vector<PixelRect> translucent;
+    TranslucentMarkerRects(view, shown, &translucent);
+    for (const PixelRect& r : translucent) PaintFromLayers(view, target, client, r);
+  }
+  // The attribution, which stays legible, over all.
   DrawAttribution(view, target);
   FireEvent(view, OMEventTypeMapDrawn);
 }

@@ -17,6 +17,7 @@ int32_t Refuse(OMMapView* view, const char* reason) {
 }
 
 void Redraw(OMMapView* view) {
+  ++view->overlayGeneration;
   if (view->window != nullptr) InvalidateRect(view->window, nullptr, TRUE);
 }
 
@@ -185,12 +186,15 @@ const TrackLevel& TrackAtLevel(OMMapView* view, MapTrack& track, int32_t level) 
 }
 
 void DrawTracks(OMMapView* view, HDC target, const PixelRect& clip) {
+  // The world pixel shown at client (0, 0), as painting places the map.
+  const PixelPoint offset = ShownOffset(view);
+  DrawTracksAt(view, target, clip, int64_t(view->viewport.left) + offset.x, int64_t(view->viewport.top) + offset.y);
+}
+
+void DrawTracksAt(OMMapView* view, HDC target, const PixelRect& clip, int64_t originX, int64_t originY) {
   if (view->tracks.empty() || !ZoomHasLevel(view)) return;
   if (clip.right <= clip.left || clip.bottom <= clip.top) return;
   const int32_t level = ZoomLevelOf(view->zoom);
-  // The world pixel shown at client (0, 0), as painting places the map.
-  const PixelPoint offset = ShownOffset(view);
-  const int64_t originX = int64_t(view->viewport.left) + offset.x, originY = int64_t(view->viewport.top) + offset.y;
   const int saved = SaveDC(target);
   IntersectClipRect(target, clip.left, clip.top, clip.right, clip.bottom);
   std::vector<POINT> run;

@@ -44,3 +44,6 @@ const TrackLevel& TrackAtLevel(OMMapView* view, MapTrack& track, int32_t level);
 // coordinates, right and bottom exclusive), and nothing outside it. Nothing while the zoom has no
 // tile level.
 void DrawTracks(OMMapView* view, HDC target, const PixelRect& clip);
+// The same into any surface: (originX, originY) is the world pixel at the target's (0, 0), and
+// `clip` is in the target's coordinates.
+void DrawTracksAt(OMMapView* view, HDC target, const PixelRect& clip, int64_t originX, int64_t originY);

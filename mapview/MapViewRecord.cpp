@@ -2,6 +2,7 @@
 
 #include "mapview/MapLayers.h"
 #include "mapview/MapMarkers.h"
+#include "mapview/MapPicture.h"
 #include "mapview/MapTracks.h"
 #include "mapview/ViewRegistry.h"
 

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -20,6 +21,7 @@
 
 struct MapMarker;  // mapview/MapMarkers.h
 struct MapTrack;   // mapview/MapTracks.h
+struct MapPicture;  // mapview/MapPicture.h
 
 struct OMMapView {
   OMMapView();
@@ -97,6 +99,14 @@ struct OMMapView {
   // thread only).
   std::vector<MapTrack> tracks;
   int32_t nextTrackId = 1;
+  // Counts the changes of markers and tracks (GUI thread only), so that the picture below knows
+  // when to draw them again.
+  uint32_t overlayGeneration = 0;
+
+  // What painting shows, kept between paints (mapview/MapPicture.h; under `lock`), and the
+  // placeholder layer's pixels (row after row, placeholderSize.width each), which it reads.
+  std::unique_ptr<MapPicture> picture;
+  uint32_t* placeholderBits = nullptr;
 
   // Desktop input (GUI thread only): the wheel's turn short of a whole notch, and where
   // OMMapViewSetMap last put the view (the Home key returns there).

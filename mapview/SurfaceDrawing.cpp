@@ -2,6 +2,20 @@
 
 #include "mapview/EncodedImage.h"
 
+HBITMAP CreatePixelBitmap(HDC reference, int32_t width, int32_t height, uint32_t** bits) {
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;  // top-down
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* pixels = nullptr;
+  HBITMAP bitmap = CreateDIBSection(reference, &info, DIB_RGB_COLORS, &pixels, nullptr, 0);
+  *bits = bitmap != nullptr ? static_cast<uint32_t*>(pixels) : nullptr;
+  return bitmap;
+}
+
 int32_t DrawImage(HDC surface, int32_t left, int32_t top, int32_t right, int32_t bottom, const uint8_t* bytes,
                   uint32_t count) {
   EncodedImage image;

@@ -9,6 +9,10 @@
 
 constexpr COLORREF kColorKeyWhite = 0x00FFFFFF;  // map-layer pixels of this colour show the placeholder
 
+// A 32-bit top-down bitmap of `width` x `height` whose pixels (0x00RRGGBB, rows `width` apart) the
+// caller reads and writes at *bits; null (and *bits null) when it cannot be made.
+HBITMAP CreatePixelBitmap(HDC reference, int32_t width, int32_t height, uint32_t** bits);
+
 // Decodes the bytes through the imaging factory and draws the whole image scaled into the
 // rectangle. 1, or 0 (nothing drawn) when the factory cannot be made or the bytes are no image.
 int32_t DrawImage(HDC surface, int32_t left, int32_t top, int32_t right, int32_t bottom, const uint8_t* bytes,

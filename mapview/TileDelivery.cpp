@@ -1,6 +1,7 @@
 #include "mapview/TileDelivery.h"
 
 #include "mapview/EncodedImage.h"
+#include "mapview/MapPicture.h"
 #include "mapview/MapViewEvents.h"
 #include "mapview/SurfaceDrawing.h"
 
@@ -29,6 +30,7 @@ void OnTileReady(const TileDrawInfo* info, void* context) {
         FillRectColor(view->mapDC, left, top, right, bottom, kColorKeyWhite);
       }
       // Bytes that are no image draw nothing: the rectangle keeps what it had.
+      MarkPictureRect(view, PixelRect{left, top, right, bottom});
     }
     InvalidateRect(view->window, nullptr, FALSE);
   }

@@ -90,6 +90,27 @@ HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height) {
   return Publish(std::move(bitmap));
 }
 
+HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section, DWORD offset) {
+  if (bits != nullptr) *bits = nullptr;
+  if (dc != nullptr && !LiveContext(dc)) return nullptr;
+  const BITMAPINFOHEADER* header = info != nullptr ? &info->bmiHeader : nullptr;
+  if (header == nullptr || bits == nullptr || section != nullptr || offset != 0 || usage != DIB_RGB_COLORS ||
+      header->biSize < sizeof(BITMAPINFOHEADER) || header->biPlanes != 1 || header->biBitCount != 32 ||
+      header->biCompression != BI_RGB || header->biWidth <= 0 || header->biHeight >= 0 ||
+      header->biHeight < -kMaxBitmapSide) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  HDC reference = dc != nullptr ? dc : CreateCompatibleDC(nullptr);
+  HBITMAP bitmap = CreateCompatibleBitmap(reference, int(header->biWidth), int(-header->biHeight));
+  if (reference != dc) DeleteDC(reference);
+  if (bitmap == nullptr) return nullptr;
+  // The bitmap's own rows are already laid out as a top-down DIB's: stride == width.
+  auto object = ObjectRegistry::Instance().Find(bitmap);
+  *bits = object ? object->pixels.get() : nullptr;
+  return bitmap;
+}
+
 HBRUSH CreateSolidBrush(COLORREF color) {
   auto brush = std::make_shared<GraphicsObject>();
   brush->kind = ObjectKind::Brush;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "GfxTestSupport.h"
@@ -174,6 +175,48 @@ TEST(Contexts, BitmapSizesAreChecked) {
   EXPECT_EQ(CreatePen(PS_SOLID, -1, 0), nullptr);
   EXPECT_EQ(CreateFontIndirectW(nullptr), nullptr);
   EXPECT_TRUE(DeleteDC(dc));
+}
+
+// A DIB section's bits are the bitmap's pixels, both ways: a word written there is what GDI
+// reads and copies, and what GDI draws is in the words at once, row after row without gaps.
+TEST(Contexts, ADibSectionsBitsAreItsPixelsAndOnlyTopDown32BitDescriptionsAreMade) {
+  BITMAPINFO info{};
+  info.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), 5, -3, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  HBITMAP dib = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  ASSERT_NE(dib, nullptr);
+  ASSERT_NE(bits, nullptr);
+  auto* words = static_cast<uint32_t*>(bits);
+  EXPECT_EQ(words[14], 0u);  // black
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, dib);
+  words[2 * 5 + 4] = 0x00123456;  // last row, last column
+  EXPECT_EQ(GetPixel(dc, 4, 2), RGB(0x12, 0x34, 0x56));
+  Canvas copy(5, 3);
+  ASSERT_TRUE(BitBlt(copy.dc(), 0, 0, 5, 3, dc, 0, 0, SRCCOPY));
+  EXPECT_EQ(copy.At(4, 2), 0x00123456u);
+  HBRUSH brush = CreateSolidBrush(RGB(1, 2, 3));
+  const RECT second{0, 1, 5, 2};
+  FillRect(dc, &second, brush);
+  DeleteObject(brush);
+  for (int x = 0; x < 5; ++x) {
+    EXPECT_EQ(words[x], 0u);
+    EXPECT_EQ(words[5 + x], 0x00010203u);
+  }
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  EXPECT_TRUE(DeleteObject(dib));
+
+  // Bottom-up rows, another depth, a section handle: refused, the bits pointer cleared.
+  for (const auto& [height, depth, section] :
+       {std::tuple{3L, 32, false}, std::tuple{-3L, 24, false}, std::tuple{-3L, 32, true}}) {
+    info.bmiHeader.biHeight = height;
+    info.bmiHeader.biBitCount = WORD(depth);
+    bits = &info;
+    EXPECT_EQ(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, section ? HANDLE(&info) : nullptr, 0), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(bits, nullptr);
+  }
 }
 
 TEST(SurfaceContexts, DrawAtTheirOriginClippedToTheirArea) {

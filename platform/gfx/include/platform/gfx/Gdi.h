@@ -65,6 +65,13 @@ BOOL DeleteDC(HDC dc);
 // ERROR_INVALID_PARAMETER for a negative size or one beyond the limits, ERROR_NOT_ENOUGH_MEMORY
 // when the pixels cannot be allocated, ERROR_INVALID_HANDLE when `dc` is not a live context.
 HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height);
+// A black bitmap whose pixels the caller reads and writes directly: *bits receives the first row,
+// rows follow one another without gaps (4 * width bytes each), and the pointer stays valid until
+// the bitmap is deleted. Drawing into a context the bitmap is selected into shows in the bits at
+// once, and the bits are what copies from it read. Only 32-bit BI_RGB top-down descriptions
+// (negative biHeight), DIB_RGB_COLORS, no section handle: anything else, or a size beyond the
+// limits of CreateCompatibleBitmap, gives null with ERROR_INVALID_PARAMETER (*bits null).
+HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section, DWORD offset);
 
 HBRUSH CreateSolidBrush(COLORREF color);
 // `style` PS_SOLID or PS_NULL, `width` 0 to kMaxPenWidth; null with ERROR_INVALID_PARAMETER

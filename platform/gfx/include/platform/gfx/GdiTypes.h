@@ -36,3 +36,35 @@ struct SIZE {
   LONG cx;
   LONG cy;
 };
+
+// A device-independent bitmap's description (CreateDIBSection). Only 32 bits per pixel without
+// compression (BI_RGB) and top-down rows (a negative biHeight) are made: each pixel is then one
+// little-endian 32-bit word 0x00RRGGBB, the stand-in's own pixel format.
+struct BITMAPINFOHEADER {
+  DWORD biSize;
+  LONG biWidth;
+  LONG biHeight;
+  WORD biPlanes;
+  WORD biBitCount;
+  DWORD biCompression;
+  DWORD biSizeImage;
+  LONG biXPelsPerMeter;
+  LONG biYPelsPerMeter;
+  DWORD biClrUsed;
+  DWORD biClrImportant;
+};
+
+struct RGBQUAD {
+  BYTE rgbBlue;
+  BYTE rgbGreen;
+  BYTE rgbRed;
+  BYTE rgbReserved;
+};
+
+struct BITMAPINFO {
+  BITMAPINFOHEADER bmiHeader;
+  RGBQUAD bmiColors[1];
+};
+
+constexpr DWORD BI_RGB = 0;
+constexpr UINT DIB_RGB_COLORS = 0;
