@@ -21,36 +21,55 @@ void Compositor::Start(int32_t width, int32_t height, int32_t taskBarHeight) {
   changed_ = RECT{0, 0, width, height};
 }
 
-void Compositor::Snapshot(std::vector<Layer>* layers, std::u16string* title, bool* ok) {
+void Compositor::Snapshot(std::vector<Layer>* layers) {
   WindowSystem& ws = WindowSystem::Get();
   std::lock_guard<std::mutex> held(ws.lock);
   for (Window* window : ws.zOrder) {
     if (!window->IsVisibleFlag() || !window->store) continue;
     layers->push_back(Layer{window->store, window->rect});
   }
-  if (ws.foreground != nullptr) {
-    *title = ws.foreground->text;
-    *ok = ws.foreground->doneButton;
-  }
+}
+
+bool Compositor::TitleSnapshot(std::u16string* title, bool* ok) {
+  WindowSystem& ws = WindowSystem::Get();
+  std::lock_guard<std::mutex> held(ws.lock);
+  if (ws.foreground == nullptr) return false;
+  *title = ws.foreground->text;
+  *ok = ws.foreground->doneButton;
+  return true;
 }
 
 void Compositor::Damage(const RECT& damage) {
-  std::vector<Layer> layers;
+  // The task bar is kept current at once: input reads its OK button without composing.
   std::u16string title;
   bool ok = false;
-  Snapshot(&layers, &title, &ok);
+  TitleSnapshot(&title, &ok);
   {
     std::lock_guard<std::mutex> held(screenLock_);
     // The size is read under the lock: the display thread changes it when its window is resized.
     if (width_ == 0) return;
-    RECT area = RectIntersect(RectUnion(damage, pending_), RECT{0, 0, width_, height_});
-    pending_ = RECT{0, 0, 0, 0};
+    RECT area = RectIntersect(damage, RECT{0, 0, width_, height_});
     if (taskBar_.Update(width_, taskBarHeight_, title, ok)) area = RectUnion(area, RECT{0, 0, width_, taskBarHeight_});
     if (RectEmpty(area)) return;
-    ComposeLocked(area, layers);
-    changed_ = RectUnion(changed_, area);
+    pending_ = RectUnion(pending_, area);
   }
   if (DisplayBackend* backend = CurrentDisplayBackend()) backend->ScreenChanged();
+}
+
+void Compositor::Compose() {
+  {
+    std::lock_guard<std::mutex> held(screenLock_);
+    if (RectEmpty(pending_)) return;
+  }
+  // The windows are listed before the screen's lock is taken (the window system's lock comes first).
+  std::vector<Layer> layers;
+  Snapshot(&layers);
+  std::lock_guard<std::mutex> held(screenLock_);
+  const RECT area = RectIntersect(pending_, RECT{0, 0, width_, height_});
+  pending_ = RECT{0, 0, 0, 0};
+  if (RectEmpty(area)) return;
+  ComposeLocked(area, layers);
+  changed_ = RectUnion(changed_, area);
 }
 
 void Compositor::Copy(const PixelSurface& from, int32_t fromX, int32_t fromY, const RECT& to) {
@@ -106,6 +125,7 @@ RECT Compositor::TakeChangedLocked() {
 }
 
 uint32_t Compositor::Pixel(int32_t x, int32_t y) {
+  Compose();
   std::lock_guard<std::mutex> held(screenLock_);
   if (x < 0 || y < 0 || x >= width_ || y >= height_) return 0xFFFFFFFFu;
   return screen_[size_t(y) * size_t(width_) + size_t(x)];
@@ -113,6 +133,7 @@ uint32_t Compositor::Pixel(int32_t x, int32_t y) {
 
 BOOL Compositor::WritePng(const char* path) {
   DamageAll();
+  Compose();
   std::lock_guard<std::mutex> held(screenLock_);
   return WritePngFile(PixelSurface{screen_.data(), width_, height_, width_}, path);
 }

@@ -1,7 +1,11 @@
 // The device screen's pixels: the task bar on top, then every visible top-level window's pixels
-// in z-order, over the desktop colour. Recomposes only damaged rectangles; a window whose pixels
-// are being drawn at that moment is left for the painter's own EndPaint to bring in, so composing
-// never waits on a paint. Call its functions without the window system's lock held.
+// in z-order, over the desktop colour. Damage only records the rectangle (and keeps the task bar
+// up to date); the windows' pixels are copied when the screen is looked at (a pixel, a screenshot,
+// the display presenting), so a window painting many times between two looks costs one copy, and
+// the copying is done by whoever looks (the display's thread), not by the painting thread. Only
+// damaged rectangles are composed; a window whose pixels are being drawn at that moment is left
+// for the next look, so composing never waits on a paint. Call its functions without the window
+// system's lock held.
 #pragma once
 
 #include <atomic>
@@ -27,8 +31,10 @@ class Compositor {
   int32_t Width() const { return width_; }
   int32_t Height() const { return height_; }
 
-  // Recomposes `damage` (screen coordinates) and tells the display.
+  // Records `damage` (screen coordinates) for the next composition and tells the display.
   void Damage(const RECT& damage);
+  // Brings the screen up to date with the damage recorded so far.
+  void Compose();
   void DamageAll() { Damage(RECT{0, 0, width_, height_}); }
 
   uint32_t Pixel(int32_t x, int32_t y);
@@ -45,7 +51,7 @@ class Compositor {
     std::shared_ptr<BackingStore> store;
     RECT rect;  // screen coordinates of the store's (0, 0) .. size
   };
-  void Snapshot(std::vector<Layer>* layers, std::u16string* title, bool* ok);
+  void Snapshot(std::vector<Layer>* layers);
   void ComposeLocked(const RECT& area, const std::vector<Layer>& layers);
   void Copy(const PixelSurface& from, int32_t fromX, int32_t fromY, const RECT& to);
 
@@ -57,6 +63,7 @@ class Compositor {
   std::atomic<int32_t> height_{0};
   int32_t taskBarHeight_ = 0;
   TaskBar taskBar_;
-  RECT pending_{};  // areas a busy window kept out of a composition
+  RECT pending_{};  // damaged, or kept out of the last composition by a busy window
+  bool TitleSnapshot(std::u16string* title, bool* ok);
   RECT changed_{};
 };

@@ -184,6 +184,7 @@ class SdlBackend final : public DisplayBackend {
   void PresentIfChanged() {
     if (raise_.exchange(false)) SDL_RaiseWindow(window_);
     Compositor& compositor = Compositor::Get();
+    compositor.Compose();
     RECT changed;
     {
       std::lock_guard<std::mutex> held(compositor.ScreenLock());
