@@ -6,7 +6,9 @@
 bool OverflowBuffer::Push(const uint8_t* data, size_t count) {
   if (count > Free()) return false;
   if (count == 0) return true;
-  if (!storage_) storage_ = std::make_unique<uint8_t[]>(capacity_);
+  // Not zeroed: only bytes pushed are ever read, and zeroing the whole capacity for every transfer
+  // cost more than the tile it held.
+  if (!storage_) storage_.reset(new uint8_t[capacity_]);
   const size_t tail = (head_ + size_) % capacity_;
   const size_t first = std::min(count, capacity_ - tail);
   std::memcpy(storage_.get() + tail, data, first);
