@@ -58,6 +58,9 @@ bool CommitPages(ReservationTable& table, uintptr_t base, Reservation& r, uintpt
   for (uintptr_t page = start; page < end; page += PageSize()) {
     if (!r.committed[(page - base) / PageSize()]) ++newPages;
   }
+  // Committing pages that are all committed already changes nothing: no call into the kernel (a
+  // receive buffer commits every chunk it appends, mostly inside the page it is filling).
+  if (newPages == 0) return true;
   const size_t newBytes = newPages * PageSize();
   if (newBytes > table.commitLimit || table.committedBytes > table.commitLimit - newBytes) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);

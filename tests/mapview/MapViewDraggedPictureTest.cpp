@@ -2,7 +2,6 @@
 // with markers (one translucent) and a track over it, each paint shows exactly what drawing from
 // the layers shows, pixel for pixel, also after a tile is redrawn mid-drag, after a marker moves,
 // when the drag goes past the layers' edge, and once the layers have scrolled after the lift.
-#include <png.h>
 
 #include <vector>
 
@@ -20,17 +19,7 @@ constexpr int32_t kGlassSide = 16;
 std::vector<uint8_t> GlassPng() {
   std::vector<uint8_t> rgba(kGlassSide * kGlassSide * 4);
   for (size_t i = 0; i < rgba.size(); i += 4) rgba[i] = 200, rgba[i + 1] = 30, rgba[i + 2] = 30, rgba[i + 3] = 128;
-  png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  image.width = kGlassSide;
-  image.height = kGlassSide;
-  image.format = PNG_FORMAT_RGBA;
-  png_alloc_size_t size = 0;
-  EXPECT_NE(png_image_write_to_memory(&image, nullptr, &size, 0, rgba.data(), 0, nullptr), 0);
-  std::vector<uint8_t> png(size);
-  EXPECT_NE(png_image_write_to_memory(&image, png.data(), &size, 0, rgba.data(), 0, nullptr), 0);
-  png.resize(size);
-  return png;
+  return EncodeRgbaPng(kGlassSide, kGlassSide, rgba);
 }
 
 class DraggedPicture : public MapViewTest {

@@ -1,5 +1,7 @@
 #include "tests/mapview/MapViewHarness.h"
 
+#include <png.h>
+
 #include <chrono>
 #include <thread>
 
@@ -249,4 +251,18 @@ int MapViewTest::MismatchesOnScreen(OMMapView* view, int32_t ox, int32_t oy, int
     }
   }
   return mismatches;
+}
+
+std::vector<uint8_t> EncodeRgbaPng(int32_t width, int32_t height, const std::vector<uint8_t>& rgba) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  image.width = png_uint_32(width);
+  image.height = png_uint_32(height);
+  image.format = PNG_FORMAT_RGBA;
+  png_alloc_size_t size = 0;
+  EXPECT_NE(png_image_write_to_memory(&image, nullptr, &size, 0, rgba.data(), 0, nullptr), 0);
+  std::vector<uint8_t> png(size);
+  EXPECT_NE(png_image_write_to_memory(&image, png.data(), &size, 0, rgba.data(), 0, nullptr), 0);
+  png.resize(size);
+  return png;
 }

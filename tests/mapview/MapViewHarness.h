@@ -35,6 +35,9 @@ struct RecordedEvent {
 
 // Every event of every control, in the order they fired (the handler is process-wide because the
 // user data is a plain 32-bit value).
+// A PNG of `width` x `height` straight-alpha RGBA bytes, encoded by libpng.
+std::vector<uint8_t> EncodeRgbaPng(int32_t width, int32_t height, const std::vector<uint8_t>& rgba);
+
 class EventRecord {
  public:
   static void Handler(OMMapView* view, int32_t type, int32_t r1, int32_t r2, uint32_t userData);

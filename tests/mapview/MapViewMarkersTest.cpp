@@ -1,7 +1,6 @@
 // Markers on the real painted screen: an image with transparent corners drawn at its position over
 // the tiles and moving with a drag, taps on it reported instead of panning (and taps beside it or
 // on its transparent pixels not), removal, and images the imaging service refuses.
-#include <png.h>
 #include <zlib.h>
 
 #include <cmath>
@@ -26,17 +25,7 @@ std::vector<uint8_t> MarkerPng() {
       p[0] = 0x0A, p[1] = 0xC8, p[2] = 0x1E, p[3] = corner ? 0 : 255;
     }
   }
-  png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  image.width = kSide;
-  image.height = kSide;
-  image.format = PNG_FORMAT_RGBA;
-  png_alloc_size_t size = 0;
-  EXPECT_NE(png_image_write_to_memory(&image, nullptr, &size, 0, rgba.data(), 0, nullptr), 0);
-  std::vector<uint8_t> png(size);
-  EXPECT_NE(png_image_write_to_memory(&image, png.data(), &size, 0, rgba.data(), 0, nullptr), 0);
-  png.resize(size);
-  return png;
+  return EncodeRgbaPng(kSide, kSide, rgba);
 }
 
 void AppendBigEndian(std::vector<uint8_t>* out, uint32_t value) {
