@@ -20,8 +20,7 @@ struct Strip {
 // from the new viewport all the way back to the old layers, and its tiles beyond the viewport would
 // be downloaded only to fall outside the layer.
 PixelRect InsideViewport(const PixelRect& strip, const PixelRect& viewport) {
-  return PixelRect{std::max(strip.left, viewport.left), std::max(strip.top, viewport.top),
-                   std::min(strip.right, viewport.right), std::min(strip.bottom, viewport.bottom)};
+  return IntersectRects(strip, viewport);
 }
 
 }  // namespace

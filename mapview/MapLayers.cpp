@@ -4,9 +4,7 @@
 #include "mapview/PlaceholderImage.h"
 #include "mapview/SurfaceDrawing.h"
 
-namespace {
-
-void FreeSurface(HDC* dc, HBITMAP* oldBitmap, SizeCounts* size, uint32_t** bits = nullptr) {
+void FreeLayerSurface(HDC* dc, HBITMAP* oldBitmap, SizeCounts* size, uint32_t** bits) {
   *size = SizeCounts{0, 0};
   if (bits != nullptr) *bits = nullptr;
   if (*dc == nullptr) return;
@@ -17,12 +15,8 @@ void FreeSurface(HDC* dc, HBITMAP* oldBitmap, SizeCounts* size, uint32_t** bits 
   *oldBitmap = nullptr;
 }
 
-// A memory surface of the layers' size compatible with the window's display. The window's context
-// is taken before the caller takes `lock`, so this thread never waits for the window system while
-// a download thread waits for the lock. With `bits`, the surface's pixels are also the caller's to
-// read (rows `width` pixels apart).
-void MakeSurface(HDC windowDC, int32_t width, int32_t height, HDC* dc, HBITMAP* oldBitmap, SizeCounts* size,
-                 uint32_t** bits = nullptr) {
+void MakeLayerSurface(HDC windowDC, int32_t width, int32_t height, HDC* dc, HBITMAP* oldBitmap, SizeCounts* size,
+                      uint32_t** bits) {
   *dc = CreateCompatibleDC(windowDC);
   HBITMAP bitmap = nullptr;
   if (bits == nullptr) {
@@ -33,6 +27,8 @@ void MakeSurface(HDC windowDC, int32_t width, int32_t height, HDC* dc, HBITMAP* 
   *oldBitmap = bitmap != nullptr ? static_cast<HBITMAP>(SelectObject(*dc, bitmap)) : nullptr;
   *size = bitmap != nullptr ? SizeCounts{width, height} : SizeCounts{0, 0};
 }
+
+namespace {
 
 // Whether a layer's surface was made at the layers' present size (and can be kept).
 bool SurfaceFits(const OMMapView* view, HDC dc, const SizeCounts& size) {
@@ -52,8 +48,8 @@ int32_t RebuildMapLayer(OMMapView* view) {
     // A position change keeps the layers' size: the surface is kept and only cleared, sparing a
     // new bitmap (and its first-touch page faults) on every move.
     if (!SurfaceFits(view, view->mapDC, view->mapSize)) {
-      FreeSurface(&view->mapDC, &view->mapOldBitmap, &view->mapSize);
-      MakeSurface(windowDC, LayerWidth(view), LayerHeight(view), &view->mapDC, &view->mapOldBitmap, &view->mapSize);
+      FreeLayerSurface(&view->mapDC, &view->mapOldBitmap, &view->mapSize);
+      MakeLayerSurface(windowDC, LayerWidth(view), LayerHeight(view), &view->mapDC, &view->mapOldBitmap, &view->mapSize);
     }
     // One larger on the right and at the bottom: the null-pen rectangle leaves its last column and
     // row out, and a new bitmap is black, so a fill to the layer's own size would leave a black
@@ -72,8 +68,8 @@ int32_t RebuildPlaceholderLayer(OMMapView* view) {
   HDC windowDC = GetDC(view->window);
   {
     CriticalSectionLock guard(&view->lock);
-    FreeSurface(&view->placeholderDC, &view->placeholderOldBitmap, &view->placeholderSize, &view->placeholderBits);
-    MakeSurface(windowDC, LayerWidth(view), LayerHeight(view), &view->placeholderDC, &view->placeholderOldBitmap,
+    FreeLayerSurface(&view->placeholderDC, &view->placeholderOldBitmap, &view->placeholderSize, &view->placeholderBits);
+    MakeLayerSurface(windowDC, LayerWidth(view), LayerHeight(view), &view->placeholderDC, &view->placeholderOldBitmap,
                 &view->placeholderSize, &view->placeholderBits);
   }
   if (windowDC != nullptr) ReleaseDC(view->window, windowDC);
@@ -87,7 +83,7 @@ int32_t RebuildPlaceholderLayer(OMMapView* view) {
 
 void FreeLayers(OMMapView* view) {
   CriticalSectionLock guard(&view->lock);
-  FreeSurface(&view->mapDC, &view->mapOldBitmap, &view->mapSize);
-  FreeSurface(&view->placeholderDC, &view->placeholderOldBitmap, &view->placeholderSize, &view->placeholderBits);
+  FreeLayerSurface(&view->mapDC, &view->mapOldBitmap, &view->mapSize);
+  FreeLayerSurface(&view->placeholderDC, &view->placeholderOldBitmap, &view->placeholderSize, &view->placeholderBits);
   FreePicture(view);
 }

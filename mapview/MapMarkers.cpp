@@ -18,14 +18,10 @@ namespace {
 // (originX, originY); false when its position is not shown at this zoom or the rectangle does not
 // fit 32 bits.
 bool ImageRectAt(OMMapView* view, const MapMarker& marker, int64_t originX, int64_t originY, RECT* rect) {
-  if (!ZoomHasLevel(view) || !std::isfinite(marker.latitude) || !std::isfinite(marker.longitude)) return false;
-  const PixelPoint world = view->projection->LatLonToPixel(marker.latitude, marker.longitude, view->zoom);
-  // The projection saturates pixels beyond 32 bits; such a pixel is no real position's.
+  PixelPoint point{0, 0};
+  if (PositionToPointAt(view, marker.latitude, marker.longitude, originX, originY, &point) == 0) return false;
   constexpr int64_t kMin = std::numeric_limits<int32_t>::min(), kMax = std::numeric_limits<int32_t>::max();
-  if (world.x == kMax || world.x == kMin || world.y == kMax || world.y == kMin) return false;
-  const int64_t x = int64_t(world.x) - originX, y = int64_t(world.y) - originY;
-  if (x < kMin || x > kMax || y < kMin || y > kMax) return false;
-  const int64_t left = x - marker.anchorX, top = y - marker.anchorY;
+  const int64_t left = int64_t(point.x) - marker.anchorX, top = int64_t(point.y) - marker.anchorY;
   const int64_t right = left + marker.width, bottom = top + marker.height;
   if (left < kMin || top < kMin || right > kMax || bottom > kMax) return false;
   *rect = RECT{LONG(left), LONG(top), LONG(right), LONG(bottom)};
@@ -160,9 +156,8 @@ void TranslucentMarkerRects(OMMapView* view, const PixelRect& clip, std::vector<
   for (const MapMarker& marker : view->markers) {
     RECT rect{0, 0, 0, 0};
     if (!marker.translucent || !ImageRectAt(view, marker, originX, originY, &rect)) continue;
-    const PixelRect part{std::max<int32_t>(rect.left, clip.left), std::max<int32_t>(rect.top, clip.top),
-                         std::min<int32_t>(rect.right, clip.right), std::min<int32_t>(rect.bottom, clip.bottom)};
-    if (part.left < part.right && part.top < part.bottom) rects->push_back(part);
+    const PixelRect part = IntersectRects(PixelRect{rect.left, rect.top, rect.right, rect.bottom}, clip);
+    if (!IsEmptyRect(part)) rects->push_back(part);
   }
 }
 

@@ -26,17 +26,6 @@ struct Placement {
   PixelRect mapPart{0, 0, 0, 0};
 };
 
-bool Empty(const PixelRect& r) { return r.right <= r.left || r.bottom <= r.top; }
-
-PixelRect Intersect(const PixelRect& a, const PixelRect& b) {
-  return PixelRect{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
-                   std::min(a.bottom, b.bottom)};
-}
-
-PixelRect Shift(const PixelRect& r, int32_t dx, int32_t dy) {
-  return PixelRect{r.left + dx, r.top + dy, r.right + dx, r.bottom + dy};
-}
-
 // Under `lock`.
 Placement PlaceLayers(OMMapView* view, const PixelRect& client) {
   Placement p;
@@ -51,10 +40,10 @@ Placement PlaceLayers(OMMapView* view, const PixelRect& client) {
   }
   p.ox = view->pendingX + view->dragX;
   p.oy = view->pendingY + view->dragY;
-  p.part = Intersect(PixelRect{p.sx, p.sy, p.sx + copyW, p.sy + copyH}, PixelRect{0, 0, bw, bh});
-  if (Empty(p.part)) p.part = PixelRect{0, 0, 0, 0};
-  p.mapPart = Intersect(p.part, PixelRect{-p.ox, -p.oy, bw - p.ox, bh - p.oy});
-  if (Empty(p.mapPart)) p.mapPart = PixelRect{0, 0, 0, 0};
+  p.part = IntersectRects(PixelRect{p.sx, p.sy, p.sx + copyW, p.sy + copyH}, PixelRect{0, 0, bw, bh});
+  if (IsEmptyRect(p.part)) p.part = PixelRect{0, 0, 0, 0};
+  p.mapPart = IntersectRects(p.part, PixelRect{-p.ox, -p.oy, bw - p.ox, bh - p.oy});
+  if (IsEmptyRect(p.mapPart)) p.mapPart = PixelRect{0, 0, 0, 0};
   return p;
 }
 
@@ -63,16 +52,16 @@ Placement PlaceLayers(OMMapView* view, const PixelRect& client) {
 // Both layers go straight into the target: the window system puts a window's pixels on the screen
 // only when its painting ends, so no intermediate state is ever seen.
 void PaintFromLayers(OMMapView* view, HDC target, const PixelRect& client, const PixelRect& clip) {
-  if (Empty(clip)) return;
+  if (IsEmptyRect(clip)) return;
   {
     CriticalSectionLock guard(&view->lock);
     const Placement p = PlaceLayers(view, client);
-    const PixelRect part = Intersect(p.part, Shift(clip, p.sx, p.sy));
-    if (!Empty(part) && view->mapDC != nullptr) {
+    const PixelRect part = IntersectRects(p.part, ShiftedRect(clip, p.sx, p.sy));
+    if (!IsEmptyRect(part) && view->mapDC != nullptr) {
       BitBlt(target, part.left - p.sx, part.top - p.sy, part.right - part.left, part.bottom - part.top,
              view->placeholderDC, part.left, part.top, SRCCOPY);
-      const PixelRect m = Intersect(p.mapPart, part);
-      if (!Empty(m))
+      const PixelRect m = IntersectRects(p.mapPart, part);
+      if (!IsEmptyRect(m))
         TransparentImage(target, m.left - p.sx, m.top - p.sy, m.right - m.left, m.bottom - m.top, view->mapDC,
                          m.left + p.ox, m.top + p.oy, m.right - m.left, m.bottom - m.top, kColorKeyWhite);
     }
@@ -95,13 +84,13 @@ void Paint(OMMapView* view, HDC target) {
     CriticalSectionLock guard(&view->lock);
     const Placement p = PlaceLayers(view, client);
     const PixelRect& m = p.mapPart;
-    if (!Empty(m) && UpdatePicture(view)) {
+    if (!IsEmptyRect(m) && UpdatePicture(view)) {
       ShowPicture(view, target, m.left - p.sx, m.top - p.sy, m.right - m.left, m.bottom - m.top, m.left + p.ox,
                   m.top + p.oy, p.ox, p.oy);
-      shown = Shift(m, -p.sx, -p.sy);
+      shown = ShiftedRect(m, -p.sx, -p.sy);
     }
   }
-  if (Empty(shown)) {
+  if (IsEmptyRect(shown)) {
     PaintFromLayers(view, target, client, client);
   } else {
     PaintFromLayers(view, target, client, PixelRect{client.left, client.top, client.right, shown.top});

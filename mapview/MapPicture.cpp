@@ -21,33 +21,16 @@ constexpr size_t kBandBytes = 256 * 1024;
 static_assert((kPlaceholderCell & (kPlaceholderCell - 1)) == 0, "the cell's side is a power of 2");
 
 void FreeSurface(MapPicture* p) {
-  if (p->dc != nullptr) {
-    HGDIOBJ bitmap = SelectObject(p->dc, p->oldBitmap);
-    if (bitmap != nullptr) DeleteObject(bitmap);
-    DeleteDC(p->dc);
-  }
-  p->dc = nullptr;
-  p->oldBitmap = nullptr;
-  p->bits = nullptr;
-  p->width = p->height = 0;
+  FreeLayerSurface(&p->dc, &p->oldBitmap, &p->size, &p->bits);
   p->keys.clear();
 }
 
 bool MakeSurface(MapPicture* p, int32_t width, int32_t height) {
-  p->dc = CreateCompatibleDC(nullptr);
-  if (p->dc == nullptr) return false;
-  uint32_t* bits = nullptr;
-  HBITMAP bitmap = CreatePixelBitmap(p->dc, width, height, &bits);
-  if (bitmap == nullptr || bits == nullptr) {
-    if (bitmap != nullptr) DeleteObject(bitmap);
-    DeleteDC(p->dc);
-    p->dc = nullptr;
+  MakeLayerSurface(nullptr, width, height, &p->dc, &p->oldBitmap, &p->size, &p->bits);
+  if (p->bits == nullptr) {
+    FreeSurface(p);
     return false;
   }
-  p->oldBitmap = static_cast<HBITMAP>(SelectObject(p->dc, bitmap));
-  p->bits = bits;
-  p->width = width;
-  p->height = height;
   p->keys.assign(size_t(height), {});
   return true;
 }
@@ -59,7 +42,7 @@ void Compose(OMMapView* view, MapPicture* p, const PixelRect& r) {
   const int32_t w = r.right - r.left;
   BitBlt(p->dc, r.left, r.top, w, r.bottom - r.top, view->mapDC, r.left, r.top, SRCCOPY);
   for (int32_t y = r.top; y < r.bottom; ++y) {
-    uint32_t* row = p->bits + ptrdiff_t(y) * p->width + r.left;
+    uint32_t* row = p->bits + ptrdiff_t(y) * p->size.width + r.left;
     for (int32_t i = 0; i < w; ++i) row[i] = (row[i] & kColourBits) == kColorKeyWhite ? kKeyMark : row[i];
   }
   const int64_t originX = view->bufferRect.left, originY = view->bufferRect.top;
@@ -67,7 +50,7 @@ void Compose(OMMapView* view, MapPicture* p, const PixelRect& r) {
   DrawMarkersAt(view, p->dc, r, originX, originY);
   std::vector<KeyRun> runs;
   for (int32_t y = r.top; y < r.bottom; ++y) {
-    const uint32_t* row = p->bits + ptrdiff_t(y) * p->width;
+    const uint32_t* row = p->bits + ptrdiff_t(y) * p->size.width;
     std::vector<KeyRun>& keys = p->keys[size_t(y)];
     runs.clear();
     for (const KeyRun& k : keys) {
@@ -141,12 +124,7 @@ void MarkPictureRect(OMMapView* view, const PixelRect& rect) {
   constexpr size_t kMostRects = 32;
   if (dirty.size() >= kMostRects) {
     PixelRect all = rect;
-    for (const PixelRect& d : dirty) {
-      all.left = std::min(all.left, d.left);
-      all.top = std::min(all.top, d.top);
-      all.right = std::max(all.right, d.right);
-      all.bottom = std::max(all.bottom, d.bottom);
-    }
+    for (const PixelRect& d : dirty) all = BoundRects(all, d);
     dirty.assign(1, all);
     return;
   }
@@ -158,11 +136,9 @@ void FreePicture(OMMapView* view) { view->picture.reset(); }
 void ScrollPicture(OMMapView* view, int32_t dx, int32_t dy) {
   MapPicture* p = view->picture.get();
   if (p == nullptr || p->whole) return;
-  const int32_t w = p->width, h = p->height;
+  const int32_t w = p->size.width, h = p->size.height;
   const PixelRect& b = view->bufferRect;
-  const bool madeBefore = p->bufferRect.left == b.left - dx && p->bufferRect.top == b.top - dy &&
-                          p->bufferRect.right == b.right - dx && p->bufferRect.bottom == b.bottom - dy &&
-                          w == LayerWidth(view) && h == LayerHeight(view);
+  const bool madeBefore = p->bufferRect == ShiftedRect(b, -dx, -dy) && w == LayerWidth(view) && h == LayerHeight(view);
   if (!madeBefore || dx <= -w || dx >= w || dy <= -h || dy >= h) {
     p->whole = true;
     return;
@@ -176,7 +152,7 @@ void ScrollPicture(OMMapView* view, int32_t dx, int32_t dy) {
     }
   }
   p->keys.swap(keys);
-  for (PixelRect& d : p->dirty) d = PixelRect{d.left - dx, d.top - dy, d.right - dx, d.bottom - dy};
+  for (PixelRect& d : p->dirty) d = ShiftedRect(d, -dx, -dy);
   p->bufferRect = b;
   if (dx < 0) MarkPictureRect(view, PixelRect{0, 0, -dx, h});
   if (dx > 0) MarkPictureRect(view, PixelRect{w - dx, 0, w, h});
@@ -192,14 +168,13 @@ bool UpdatePicture(OMMapView* view) {
     return false;
   if (!view->picture) view->picture = std::make_unique<MapPicture>();
   MapPicture* p = view->picture.get();
-  if (p->width != bw || p->height != bh) {
+  if (p->size.width != bw || p->size.height != bh) {
     FreeSurface(p);
     if (!MakeSurface(p, bw, bh)) return false;
     p->whole = true;
   }
   const PixelRect& b = view->bufferRect;
-  if (p->bufferRect.left != b.left || p->bufferRect.top != b.top || p->bufferRect.right != b.right ||
-      p->bufferRect.bottom != b.bottom || p->zoom != view->zoom || p->projection != view->projection ||
+  if (!(p->bufferRect == b) || p->zoom != view->zoom || p->projection != view->projection ||
       p->overlayGeneration != view->overlayGeneration)
     p->whole = true;
   if (p->whole) {
@@ -214,8 +189,8 @@ bool UpdatePicture(OMMapView* view) {
     return true;
   }
   for (const PixelRect& d : p->dirty) {
-    const PixelRect r{std::max(d.left, 0), std::max(d.top, 0), std::min(d.right, bw), std::min(d.bottom, bh)};
-    if (r.left < r.right && r.top < r.bottom) Compose(view, p, r);
+    const PixelRect r = IntersectRects(d, PixelRect{0, 0, bw, bh});
+    if (!IsEmptyRect(r)) Compose(view, p, r);
   }
   p->dirty.clear();
   return true;
@@ -230,11 +205,11 @@ void ShowPicture(OMMapView* view, HDC target, int32_t x, int32_t y, int32_t widt
   const bool cells = placeholderWidth >= kPlaceholderCell && view->placeholderSize.height >= kPlaceholderCell;
   // In bands of rows that fit the cache: the runs written into a band are still there when the
   // band is copied, instead of being read back from memory.
-  const int32_t band = std::max<int32_t>(1, int32_t(kBandBytes / (size_t(p->width) * sizeof(uint32_t))));
+  const int32_t band = std::max<int32_t>(1, int32_t(kBandBytes / (size_t(p->size.width) * sizeof(uint32_t))));
   const int32_t end = u + width;
   // Read once: the pixel writes below could alias them as far as the compiler knows.
   uint32_t* const bits = p->bits;
-  const ptrdiff_t stride = p->width;
+  const ptrdiff_t stride = p->size.width;
   const uint32_t* const placeholder = view->placeholderBits;
   const std::vector<KeyRun>* const runsOfRow = p->keys.data();
   for (int32_t first = v; first < v + height; first += band) {

@@ -29,9 +29,8 @@ struct MapPicture {
 
   HDC dc = nullptr;
   HBITMAP oldBitmap = nullptr;
-  uint32_t* bits = nullptr;  // row after row, `width` pixels each
-  int32_t width = 0;
-  int32_t height = 0;
+  uint32_t* bits = nullptr;  // row after row
+  SizeCounts size{0, 0};  // rows of `size.width` pixels
   // What the picture shows: made for this `bufferRect`, zoom, projection and overlays.
   PixelRect bufferRect{0, 0, 0, 0};
   double zoom = 0.0;

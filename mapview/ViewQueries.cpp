@@ -46,18 +46,24 @@ int32_t ClientPointToPosition(OMMapView* view, int32_t x, int32_t y, GeoPoint* p
   return 1;
 }
 
-int32_t PositionToClientPoint(OMMapView* view, double latitude, double longitude, PixelPoint* point) {
+int32_t PositionToPointAt(OMMapView* view, double latitude, double longitude, int64_t originX, int64_t originY,
+                          PixelPoint* point) {
   if (!ZoomHasLevel(view) || !std::isfinite(latitude) || !std::isfinite(longitude)) return 0;
   const PixelPoint world = view->projection->LatLonToPixel(latitude, longitude, view->zoom);
   // The projection saturates pixels beyond 32 bits; such a pixel is no real position's.
   constexpr int32_t kMax = std::numeric_limits<int32_t>::max(), kMin = std::numeric_limits<int32_t>::min();
   if (world.x == kMax || world.x == kMin || world.y == kMax || world.y == kMin) return 0;
-  const PixelPoint offset = ShownOffset(view);
-  const int64_t x = int64_t(world.x) - view->viewport.left - offset.x;
-  const int64_t y = int64_t(world.y) - view->viewport.top - offset.y;
+  const int64_t x = int64_t(world.x) - originX;
+  const int64_t y = int64_t(world.y) - originY;
   if (!FitsInt32(x) || !FitsInt32(y)) return 0;
   *point = PixelPoint{int32_t(x), int32_t(y)};
   return 1;
+}
+
+int32_t PositionToClientPoint(OMMapView* view, double latitude, double longitude, PixelPoint* point) {
+  const PixelPoint offset = ShownOffset(view);
+  return PositionToPointAt(view, latitude, longitude, int64_t(view->viewport.left) + offset.x,
+                           int64_t(view->viewport.top) + offset.y, point);
 }
 
 int32_t FitBox(OMMapView* view, double south, double west, double north, double east) {

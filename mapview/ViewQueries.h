@@ -13,6 +13,11 @@ GeoPoint ShownCenter(OMMapView* view);
 // The position of the north-west corner of the pixel shown at client point (x, y). 0 while the
 // zoom has no tile level or when the world pixel does not fit 32 bits, else 1.
 int32_t ClientPointToPosition(OMMapView* view, int32_t x, int32_t y, GeoPoint* position);
+// The pixel of a surface whose (0, 0) shows world pixel (originX, originY) at which the position
+// is shown; 0 while the zoom has no tile level, for a position that is not finite, or when the
+// pixel does not fit 32 bits.
+int32_t PositionToPointAt(OMMapView* view, double latitude, double longitude, int64_t originX, int64_t originY,
+                          PixelPoint* point);
 // The client point at which a position is shown, through the projection's own conversion. 0 while
 // the zoom has no tile level, for NaN or infinity, or when the point does not fit 32 bits, else 1.
 int32_t PositionToClientPoint(OMMapView* view, double latitude, double longitude, PixelPoint* point);

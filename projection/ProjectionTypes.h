@@ -1,6 +1,7 @@
 // Small value types that the projection returns.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 
 // World pixel position at one zoom level: origin at the north-west corner, x east, y south.
@@ -39,3 +40,19 @@ struct PixelRect {
   int32_t bottom;
   bool operator==(const PixelRect&) const = default;
 };
+
+// Rectangles are right and bottom exclusive; one with no pixel is empty, whatever its corners.
+inline bool IsEmptyRect(const PixelRect& r) { return r.right <= r.left || r.bottom <= r.top; }
+// The pixels in both (possibly empty).
+inline PixelRect IntersectRects(const PixelRect& a, const PixelRect& b) {
+  return PixelRect{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+                   std::min(a.bottom, b.bottom)};
+}
+// The smallest rectangle holding both (neither empty).
+inline PixelRect BoundRects(const PixelRect& a, const PixelRect& b) {
+  return PixelRect{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+                   std::max(a.bottom, b.bottom)};
+}
+inline PixelRect ShiftedRect(const PixelRect& r, int32_t dx, int32_t dy) {
+  return PixelRect{r.left + dx, r.top + dy, r.right + dx, r.bottom + dy};
+}

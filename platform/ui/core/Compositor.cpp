@@ -30,13 +30,12 @@ void Compositor::Snapshot(std::vector<Layer>* layers) {
   }
 }
 
-bool Compositor::TitleSnapshot(std::u16string* title, bool* ok) {
+void Compositor::TitleSnapshot(std::u16string* title, bool* ok) {
   WindowSystem& ws = WindowSystem::Get();
   std::lock_guard<std::mutex> held(ws.lock);
-  if (ws.foreground == nullptr) return false;
+  if (ws.foreground == nullptr) return;
   *title = ws.foreground->text;
   *ok = ws.foreground->doneButton;
-  return true;
 }
 
 void Compositor::Damage(const RECT& damage) {

@@ -64,6 +64,7 @@ class Compositor {
   int32_t taskBarHeight_ = 0;
   TaskBar taskBar_;
   RECT pending_{};  // damaged, or kept out of the last composition by a busy window
-  bool TitleSnapshot(std::u16string* title, bool* ok);
+  // The foreground window's title and whether it shows an OK button; nothing when none.
+  void TitleSnapshot(std::u16string* title, bool* ok);
   RECT changed_{};
 };

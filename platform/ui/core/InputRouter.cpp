@@ -12,29 +12,23 @@ bool stylusDown = false;  // under the window system's lock
 // The window the latest stylus-down went to, while the stylus touches (under the lock).
 HWND pressWindow = nullptr;
 
+// Whether a `message` for `window` waits in its queue, not yet retrieved.
+bool StillQueued(Window* window, UINT message) {
+  const HWND handle = ToHandle(window);
+  MessageRing& posted = window->queue->posted;
+  for (size_t i = 0; i < posted.size(); ++i)
+    if (posted[i].hwnd == handle && posted[i].message == message) return true;
+  return false;
+}
+
 // Input is routed when it arrives, but a window takes the capture only when its thread handles
 // the stylus-down. Until then the moves and the lift that follow go where the down went (whoever
-// holds the capture now), as if
-// routed when that window's thread reads them: a drag that leaves the window at once, before its
-// thread has run, still reaches the window that will capture it.
+// holds the capture now), as if routed when that window's thread reads them: a drag that leaves
+// the window at once, before its thread has run, still reaches the window that will capture it.
 Window* DownStillQueued(WindowSystem& ws) {
   Window* window = pressWindow != nullptr ? ws.Find(pressWindow) : nullptr;
   if (window == nullptr || window->destroying) return nullptr;
-  MessageRing& posted = window->queue->posted;
-  for (size_t i = 0; i < posted.size(); ++i)
-    if (posted[i].hwnd == pressWindow && posted[i].message == WM_LBUTTONDOWN) return window;
-  return nullptr;
-}
-
-// A stylus-down that comes while the capture holder's lift is still in its queue is routed as if
-// that lift had been handled: the holder releases the stylus on the lift, so two quick taps on two
-// buttons reach one each, whenever the thread holding the capture gets to run.
-bool LiftStillQueued(Window* holder) {
-  const HWND handle = ToHandle(holder);
-  MessageRing& posted = holder->queue->posted;
-  for (size_t i = 0; i < posted.size(); ++i)
-    if (posted[i].hwnd == handle && posted[i].message == WM_LBUTTONUP) return true;
-  return false;
+  return StillQueued(window, WM_LBUTTONDOWN) ? window : nullptr;
 }
 
 void NoteStylus(int32_t x, int32_t y) {
@@ -83,7 +77,10 @@ void PostStylus(UINT message, int32_t x, int32_t y) {
     }
     Window* target = message == WM_LBUTTONDOWN ? nullptr : DownStillQueued(ws);
     if (target == nullptr) target = ws.capture;
-    if (target != nullptr && message == WM_LBUTTONDOWN && LiftStillQueued(target)) target = nullptr;
+    // A down that comes while the capture holder's lift is still in its queue is routed as if that
+    // lift had been handled: the holder releases the stylus on the lift, so two quick taps on two
+    // buttons reach one each, whenever the thread holding the capture gets to run.
+    if (target != nullptr && message == WM_LBUTTONDOWN && StillQueued(target, WM_LBUTTONUP)) target = nullptr;
     if (message == WM_LBUTTONUP || message == WM_LBUTTONDOWN) pressWindow = nullptr;
     if (target == nullptr) {
       if (y < TaskBarHeight()) {

@@ -57,8 +57,8 @@ class ShellControls : public ::testing::Test {
   void SetUp() override { StartHeadlessScreen(); }
 };
 
-HWND MakeButton(HWND parent, int id) {
-  return CreateWindowExW(0, u"BUTTON", u"Press", WS_CHILD | WS_VISIBLE, 20, 40, 100, 30, parent,
+HWND MakeButton(HWND parent, int id, int top = 40) {
+  return CreateWindowExW(0, u"BUTTON", u"Press", WS_CHILD | WS_VISIBLE, 20, top, 100, 30, parent,
                          reinterpret_cast<HMENU>(uintptr_t(id)), GetModuleHandleW(nullptr), nullptr);
 }
 
@@ -154,8 +154,7 @@ TEST_F(ShellControls, ButtonClicksOnlyWhenReleasedOverItAndEnabled) {
   // Two quick taps on two buttons, the second before the first button's thread has handled the
   // first lift (it still holds the stylus): each button is clicked once.
   owner.Clear();
-  HWND second = CreateWindowExW(0, u"BUTTON", u"Other", WS_CHILD | WS_VISIBLE, 20, 90, 100, 30, owner.handle(),
-                                reinterpret_cast<HMENU>(uintptr_t(4661)), GetModuleHandleW(nullptr), nullptr);
+  HWND second = MakeButton(owner.handle(), 4661, 90);
   PumpMessages();
   const POINT other = CentreOf(second);
   InjectStylusDown(centre.x, centre.y);
