@@ -51,9 +51,10 @@ test-asan: build-asan
 	cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:halt_on_error=1 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest $(CTEST_FLAGS)
 
-# The threaded suites carry the label "threaded".
+# The threaded suites carry the label "threaded". The suppressions cover Mesa's software GL driver
+# only (see the file).
 test-tsan: build-tsan
-	cd build-tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest $(CTEST_FLAGS) -L threaded
+	cd build-tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(CURDIR)/tests/tsan-suppressions.txt ctest $(CTEST_FLAGS) -L threaded
 
 test: test-plain test-asan test-tsan
 	@echo "make test: all suites passed (plain, ASan+UBSan, TSan)"
