@@ -94,7 +94,7 @@ TEST_F(AmbrelHeadless, FirstScreenAsksForTheTilesUnderTheMapAndShowsThemWithButt
   ASSERT_NE(shot, nullptr) << app.Stderr();
 
   // Exactly the tiles under the map view's client area, each once, from the regional server.
-  const std::vector<TileServerLogEntry> log = server.Log();
+  const std::vector<TileServerLogEntry> log = server.AnsweredLog();
   EXPECT_EQ(Sorted(TilesAskedFor(log)), Sorted(homeTiles));
   for (const TileServerLogEntry& entry : log) {
     EXPECT_TRUE(EndsWith(entry.host, kRegionalDomain)) << entry.host;
@@ -176,7 +176,7 @@ TEST_F(AmbrelHeadless, HomeButtonMovesTheCentreAtTheCurrentZoomThenZoomsToSix) {
   ASSERT_NE(WaitForTilesOnScreen(app, 2 * homeTiles.size() + atSix.size(), atSix, kWorldBackground), nullptr)
       << app.Stderr();
 
-  const std::vector<TileServerLogEntry> log = server.Log();
+  const std::vector<TileServerLogEntry> log = server.AnsweredLog();
   std::vector<Tile> expected(homeTiles.begin(), homeTiles.end());
   expected.insert(expected.end(), atSix.begin(), atSix.end());
   EXPECT_EQ(Sorted(TilesAskedFor(log)), Sorted(expected));

@@ -9,6 +9,7 @@
 
 #include <httplib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -191,6 +192,17 @@ TileServerCounters TileServer::Counters() {
   const std::string text = Control("GET", "/_control/counters");
   return TileServerCounters{CounterValue(text, "requests"), CounterValue(text, "inFlight"),
                             CounterValue(text, "maxInFlight"), CounterValue(text, "connections")};
+}
+
+std::vector<TileServerLogEntry> TileServer::AnsweredLog(int timeoutMs) {
+  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    std::vector<TileServerLogEntry> log = Log();
+    const bool answered =
+        std::none_of(log.begin(), log.end(), [](const TileServerLogEntry& e) { return e.outcome == "pending"; });
+    if (answered || MsLeft(deadline) == 0) return log;
+    std::this_thread::sleep_for(std::chrono::milliseconds(kPollStepMs));
+  }
 }
 
 bool TileServer::WaitForRequests(size_t count, int timeoutMs) {

@@ -48,6 +48,10 @@ class TileServer {
   void AddRule(const std::string& rule);  // same text syntax as --rule; throws when rejected
   void Reset();                           // clear run-time rules, log and counters
   std::vector<TileServerLogEntry> Log();  // parsed request log, oldest first
+  // The log once no request in it is "pending" (at most timeoutMs, then as it stands). A request is
+  // logged when it starts and its outcome filled in after the answer is written, so a client can
+  // hold the whole answer before the server has recorded how it went.
+  std::vector<TileServerLogEntry> AnsweredLog(int timeoutMs = kControlTimeoutMs);
   TileServerCounters Counters();
   bool WaitForRequests(size_t count, int timeoutMs);  // polls the counters
   // Ends the server at once with SIGKILL, as a crash or a power cut would, and reaps it.

@@ -100,7 +100,7 @@ TEST(TileServerProcess, CountsSixtyFourConcurrentRequestsInFlight) {
   EXPECT_EQ(after.requests, kConcurrent);
   EXPECT_EQ(after.inFlight, 0u);
   EXPECT_EQ(after.maxInFlight, kConcurrent);
-  const std::vector<TileServerLogEntry> log = server.Log();
+  const std::vector<TileServerLogEntry> log = server.AnsweredLog();
   ASSERT_EQ(log.size(), kConcurrent);
   for (const TileServerLogEntry& entry : log) EXPECT_EQ(entry.outcome, "200 tile");
 }

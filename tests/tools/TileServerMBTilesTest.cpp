@@ -87,7 +87,7 @@ TEST(MBTilesSource, ServesTheStoredBytesWithRowsFlippedAndNeverWritesTheFile) {
     EXPECT_EQ(drawn.At(tileserver::style::kProbeX, tileserver::style::kProbeY), tileserver::style::kRegionalBackground);
 
     std::vector<std::string> outcomes;
-    for (const TileServerLogEntry& e : server.Log()) outcomes.push_back(e.outcome);
+    for (const TileServerLogEntry& e : server.AnsweredLog()) outcomes.push_back(e.outcome);
     EXPECT_EQ(outcomes, (std::vector<std::string>{"200 tile", "200 tile", "404 missing", "404 missing",
                                                   "304 not-modified", "200 tile", "200 tile"}));
   }
@@ -264,7 +264,7 @@ TEST(MBTilesSource, TilesThatAreNoImageOrTakeTooLongAnswer500) {
   EXPECT_EQ(Fetch(server, TileRequestText(World(1), 0, 1, 1, true)).status, 200);
 
   std::vector<std::string> outcomes;
-  for (const TileServerLogEntry& e : server.Log()) outcomes.push_back(e.outcome);
+  for (const TileServerLogEntry& e : server.AnsweredLog()) outcomes.push_back(e.outcome);
   std::sort(outcomes.begin(), outcomes.end());
   EXPECT_EQ(outcomes, (std::vector<std::string>{"200 tile", "200 tile", "200 tile", "500 not-an-image",
                                                 "500 not-an-image", "500 not-an-image", "500 unreadable"}));

@@ -79,7 +79,7 @@ TEST_F(TileServerTiles, ProxyAndOriginFormsAreLoggedWithTheirHost) {
                      "/mt?v=kr1.9&hl=ko&x=111&y=48&z=7 HTTP/1.1\r\nHost: 127.0.0.1\r\n"
                      "User-Agent: unknown\r\n\r\n");
   Fetch(server_, TileRequestText(World(1), 53, 24, 6, false));
-  const std::vector<TileServerLogEntry> log = server_.Log();
+  const std::vector<TileServerLogEntry> log = server_.AnsweredLog();
   ASSERT_EQ(log.size(), 2u);
   EXPECT_EQ(log[0].form, "absolute");
   EXPECT_EQ(log[0].host, Regional(3));
@@ -141,7 +141,7 @@ TEST_F(TileServerTiles, PathsAndPositionsThatNameNoTileAre404) {
     const RawHttpReply reply = Fetch(server_, "GET " + c.target + " HTTP/1.1\r\nHost: " + World(0) + "\r\n\r\n");
     EXPECT_EQ(reply.status, 404) << c.target;
   }
-  const std::vector<TileServerLogEntry> log = server_.Log();
+  const std::vector<TileServerLogEntry> log = server_.AnsweredLog();
   ASSERT_EQ(log.size(), cases.size());
   for (size_t i = 0; i < cases.size(); ++i) EXPECT_EQ(log[i].outcome, cases[i].outcome) << cases[i].target;
 }

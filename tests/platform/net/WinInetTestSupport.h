@@ -118,20 +118,15 @@ inline int DownloadOnThreads(TileServer& server, int threads, int each, int leve
   return good.load();
 }
 
-// The server's log once it holds at least `count` lines and none of them is still "pending",
-// waiting at most a few seconds. A request is logged when it starts and its outcome filled in once
-// the answer is written: a client may have read the whole answer before the server records it.
+// The server's log once it holds at least `count` lines, all of them answered, waiting at most a
+// few seconds.
 inline std::vector<TileServerLogEntry> WaitForLog(TileServer& server, size_t count) {
   constexpr int kWaitMs = 5000;
   constexpr int kStepMs = 10;
-  const auto finished = [count](const std::vector<TileServerLogEntry>& log) {
-    return log.size() >= count &&
-           std::none_of(log.begin(), log.end(), [](const TileServerLogEntry& e) { return e.outcome == "pending"; });
-  };
-  std::vector<TileServerLogEntry> log = server.Log();
-  for (int waited = 0; !finished(log) && waited < kWaitMs; waited += kStepMs) {
+  std::vector<TileServerLogEntry> log = server.AnsweredLog(kWaitMs);
+  for (int waited = 0; log.size() < count && waited < kWaitMs; waited += kStepMs) {
     std::this_thread::sleep_for(std::chrono::milliseconds(kStepMs));
-    log = server.Log();
+    log = server.AnsweredLog(kWaitMs);
   }
   return log;
 }
