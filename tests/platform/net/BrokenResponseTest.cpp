@@ -2,10 +2,12 @@
 // stalls end by the receive time-out; declared lengths that lie still reach the caller as text.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 
 #include "platform/net/WinInet.h"
 #include "tests/platform/net/WinInetTestSupport.h"
+#include "tests/support/LoopbackListen.h"
 
 namespace {
 
@@ -106,6 +108,27 @@ TEST(WinInetBrokenResponse, ClosedPortFailsTheSendWithCannotConnect) {
   OpenRequest open(kLoopback, closedPort, kTile);
   EXPECT_FALSE(open.Send());
   EXPECT_EQ(GetLastError(), ERROR_INTERNET_CANNOT_CONNECT);
+}
+
+// A host that never answers the connection (down, or behind a firewall that drops): no refusal
+// comes, and the send fails by the connect time-out instead of waiting for the system's own. A
+// listener that never accepts, its queue already full, makes the kernel drop further attempts.
+TEST(WinInetBrokenResponse, AHostThatNeverAnswersFailsTheSendByTheConnectTimeout) {
+  constexpr DWORD kShortConnectMs = 400;
+  DeviceTimeoutsScope timeouts(kShortConnectMs, kInternetDefaultReceiveTimeoutMs);
+  uint16_t port = 0;
+  const int listener = loopback::Listen(0, &port);
+  const int queued = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address = loopback::Address(port);
+  ASSERT_EQ(::connect(queued, reinterpret_cast<sockaddr*>(&address), sizeof address), 0) << std::strerror(errno);
+  OpenRequest open(kLoopback, port, kTile);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(open.Send());
+  EXPECT_EQ(GetLastError(), ERROR_INTERNET_TIMEOUT);
+  // Bounded far below the default 60 s: the short time-out is what ended it.
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+  ::close(queued);
+  ::close(listener);
 }
 
 // Declared lengths that are no valid number: the caller reads the text as sent (and can refuse the
