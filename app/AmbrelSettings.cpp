@@ -174,6 +174,6 @@ std::string UsageText() {
          "and the map starts without it.\n";
 }
 
-std::string VersionText() { return "ambrel 1.0\n"; }
+std::string VersionText() { return std::string("ambrel ") + AMBREL_VERSION + "\n"; }
 
 }  // namespace ambrel

@@ -41,6 +41,12 @@ for f in usr/bin/ambrel usr/bin/orvan-tileserver usr/share/orvanmap/world.mbtile
   [[ -e "$root/$f" ]] || fail "no package holds /$f"
 done
 
+# The program names the version its package carries.
+ambrel_deb=$(printf '%s\n' "${packages[@]}" | grep '/ambrel_')
+version=$(dpkg-deb -f "$ambrel_deb" Version)
+said=$(LD_LIBRARY_PATH="$libdir" ORVAN_BACKEND=headless "$root/usr/bin/ambrel" --version) || fail "the packaged ambrel --version ended with status $?"
+[[ "$said" == "ambrel $version" ]] || fail "the packaged ambrel --version says '$said', its package is $version"
+
 # The desktop entry and the AppStream metadata as packaged.
 desktop-file-validate "$root/usr/share/applications/ambrel.desktop" || fail "desktop-file-validate: ambrel.desktop"
 appstreamcli validate --no-net "$root/usr/share/metainfo/org.orvanmap.ambrel.metainfo.xml" >"$work/appstream.out" 2>&1 ||
