@@ -155,8 +155,8 @@ TEST(AmbrelDesktop, ClickOnZoomOutDrawsTheNewTilesAndTheOkSoftKeyCloses) {
 // The desktop's habits, as a person at a desktop would use them: the wheel over a point of the map
 // zooms out around that point (the tiles asked for are those that keep it under the pointer); an
 // arrow key pans the focused map by a quarter of it; a fast drag released while moving glides on
-// further than the drag and then stops; and a resized desktop window gives a device screen of the
-// new size, with the map laid out again to fill it.
+// further than the drag and then stops; + zooms in and Home returns to the start; and a resized
+// desktop window gives a device screen of the new size, with the map laid out again to fill it.
 TEST(AmbrelDesktop, WheelZoomsAroundThePointerArrowsPanAFlickGlidesAndStopsAResizeRelaysTheMap) {
   if (!VirtualDisplay::Available()) GTEST_SKIP() << "Xvfb or xdotool is not installed (scripts/setup.sh installs them)";
   constexpr int kWideWidth = 320, kWideHeight = 400;  // the device screen after the resize
@@ -196,6 +196,7 @@ TEST(AmbrelDesktop, WheelZoomsAroundThePointerArrowsPanAFlickGlidesAndStopsAResi
   auto move = [&](int x, int y) {
     display.Xdotool({"mousemove", "--window", id, std::to_string(x * kScale), std::to_string(y * kScale)});
   };
+  const Capture first = settled();
 
   // The wheel, one notch towards the user over the map's lower left: zoom 16 around that point.
   const Point pointer{20, 240};
@@ -277,6 +278,25 @@ TEST(AmbrelDesktop, WheelZoomsAroundThePointerArrowsPanAFlickGlidesAndStopsAResi
   const Capture later = capture();
   EXPECT_TRUE(later.width == glided.width && later.pixels == glided.pixels) << "the map still moves after the glide: " << later.width << " " << glided.width << " " << glided.DifferingMapPixels(later);
 
+  // The keys on the focused map: + zooms in at the centre (level 17 tiles are asked for there), and
+  // Home brings back the position the program set at start: the first picture again.
+  display.Xdotool({"windowfocus", "--sync", id});
+  const size_t asked17 = AtZoom(TilesAskedFor(server.Log()), 17).size();
+  display.Xdotool({"key", "KP_Add"});
+  ASSERT_TRUE(WaitUntil([&] { return AtZoom(TilesAskedFor(server.Log()), 17).size() > asked17; },
+                        AmbrelProcess::kStartTimeoutMs))
+      << app.Stderr();
+  settled();
+  display.Xdotool({"key", "Home"});
+  Capture homeAgain;
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        homeAgain = capture();
+        return homeAgain.width == first.width && shiftedDifferences(first, homeAgain, 0, 0) == 0;
+      },
+      AmbrelProcess::kStartTimeoutMs))
+      << shiftedDifferences(first, homeAgain, 0, 0) << " pixels differ from the first picture after Home";
+
   // The desktop window made larger: the device screen takes its size (divided by the scale), and
   // the map view fills the new width, tiles and all.
   // (Moved to the display's corner first: a window reaching past the display cannot be read.)
@@ -307,7 +327,7 @@ TEST(AmbrelDesktop, WheelZoomsAroundThePointerArrowsPanAFlickGlidesAndStopsAResi
     int n = 0;
     for (int y = (kMapTop + 1) * kScale; y < (kMapBottom - 1) * kScale; ++y)
       for (int x = kScale; x < (kScreenWidth - 1) * kScale; ++x)
-        n += (glided.pixels[size_t(y) * glided.width + x] == kRegionalBackground) !=
+        n += (homeAgain.pixels[size_t(y) * homeAgain.width + x] == kRegionalBackground) !=
              (after.pixels[size_t(y + moveY + dy) * after.width + x + moveX + dx] == kRegionalBackground);
     return n;
   };
