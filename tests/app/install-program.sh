@@ -5,11 +5,12 @@
 # must run as orvan-tileserver; the manual pages must render; no binary may carry a run path into
 # the build tree. Then the installed ambrel runs the InstalledAmbrel tests of AMBREL_TESTS (the
 # ambrel_tests program): an MBTiles file and a tile service on loopback, end to end.
-#   install-program.sh BUILD_DIR SOURCE_DIR AMBREL_TESTS
+#   install-program.sh BUILD_DIR SOURCE_DIR AMBREL_TESTS VERSION
 set -euo pipefail
 build=$(cd "$1" && pwd)
 source_dir=$(cd "$2" && pwd)
 ambrel_tests=$3
+version=$4
 [[ -x "$ambrel_tests" ]] || { echo "FAIL: no test program $ambrel_tests (build the ambrel_tests target)" >&2; exit 1; }
 work=$(mktemp -d "${TMPDIR:-/tmp}/ambrel-install-program.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -73,7 +74,7 @@ ambrel --zoom 4 && fail "an unknown option was accepted" || status=$?
 grep -qxF "ambrel: unknown option '--zoom' (see ambrel --help)" "$work/err" || fail "no line names --zoom: $(cat "$work/err")"
 
 ambrel --version || fail "--version ended with status $?"
-grep -qx 'ambrel 1\.0' "$work/out" || fail "--version printed: $(cat "$work/out")"
+grep -qxF "ambrel $version" "$work/out" || fail "--version printed: $(cat "$work/out")"
 ambrel --help || fail "--help ended with status $?"
 grep -q '^Usage: ambrel' "$work/out" && grep -q 'AMBREL_TILES' "$work/out" || fail "--help printed: $(cat "$work/out")"
 
