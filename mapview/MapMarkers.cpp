@@ -5,7 +5,6 @@
 #include <limits>
 
 #include "mapview/MapPicture.h"
-#include "mapview/ViewPosition.h"
 #include "mapview/ViewQueries.h"
 
 // Generated from mapview/MarkerPin.png by orvan_embed_file.
@@ -28,18 +27,10 @@ bool ImageRectAt(OMMapView* view, const MapMarker& marker, int64_t originX, int6
   return true;
 }
 
-// The world pixel shown at client (0, 0), as painting places the map.
-void ClientOrigin(const OMMapView* view, int64_t* originX, int64_t* originY) {
-  const PixelPoint offset = ShownOffset(view);
-  *originX = int64_t(view->viewport.left) + offset.x;
-  *originY = int64_t(view->viewport.top) + offset.y;
-}
-
 // The marker's image rectangle in client pixels.
 bool ImageRect(OMMapView* view, const MapMarker& marker, RECT* rect) {
-  int64_t originX = 0, originY = 0;
-  ClientOrigin(view, &originX, &originY);
-  return ImageRectAt(view, marker, originX, originY, rect);
+  const WorldPixel64 origin = ShownClientOrigin(view);
+  return ImageRectAt(view, marker, origin.x, origin.y, rect);
 }
 
 MapMarker* Find(OMMapView* view, int32_t id) {
@@ -127,12 +118,9 @@ int32_t ClearMarkers(OMMapView* view) {
   return 1;
 }
 
-void DrawMarkers(OMMapView* view, HDC target) {
-  RECT client{0, 0, 0, 0};
-  GetClientRect(view->window, &client);
-  int64_t originX = 0, originY = 0;
-  ClientOrigin(view, &originX, &originY);
-  DrawMarkersAt(view, target, PixelRect{client.left, client.top, client.right, client.bottom}, originX, originY);
+void DrawMarkers(OMMapView* view, HDC target, const PixelRect& clip) {
+  const WorldPixel64 origin = ShownClientOrigin(view);
+  DrawMarkersAt(view, target, clip, origin.x, origin.y);
 }
 
 void DrawMarkersAt(OMMapView* view, HDC target, const PixelRect& clip, int64_t originX, int64_t originY) {
@@ -151,11 +139,9 @@ void DrawMarkersAt(OMMapView* view, HDC target, const PixelRect& clip, int64_t o
 }
 
 void TranslucentMarkerRects(OMMapView* view, const PixelRect& clip, std::vector<PixelRect>* rects) {
-  int64_t originX = 0, originY = 0;
-  ClientOrigin(view, &originX, &originY);
   for (const MapMarker& marker : view->markers) {
     RECT rect{0, 0, 0, 0};
-    if (!marker.translucent || !ImageRectAt(view, marker, originX, originY, &rect)) continue;
+    if (!marker.translucent || !ImageRect(view, marker, &rect)) continue;
     const PixelRect part = IntersectRects(PixelRect{rect.left, rect.top, rect.right, rect.bottom}, clip);
     if (!IsEmptyRect(part)) rects->push_back(part);
   }

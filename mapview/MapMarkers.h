@@ -34,9 +34,9 @@ int32_t MoveMarker(OMMapView* view, int32_t id, double latitude, double longitud
 int32_t RemoveMarker(OMMapView* view, int32_t id);
 // Removes every marker. 1.
 int32_t ClearMarkers(OMMapView* view);
-// Draws every marker at the point its position is shown (offsets included), clipped by the
-// target's clip. Nothing while the zoom has no tile level.
-void DrawMarkers(OMMapView* view, HDC target);
+// Draws every marker at the client point its position is shown (offsets included), only inside
+// `clip` (client pixels). Nothing while the zoom has no tile level.
+void DrawMarkers(OMMapView* view, HDC target, const PixelRect& clip);
 // The same into any surface, only inside `clip` (the target's coordinates): (originX, originY) is
 // the world pixel at the target's (0, 0).
 void DrawMarkersAt(OMMapView* view, HDC target, const PixelRect& clip, int64_t originX, int64_t originY);

@@ -10,6 +10,7 @@
 #include "mapview/MapTracks.h"
 #include "mapview/MapViewEvents.h"
 #include "mapview/SurfaceDrawing.h"
+#include "mapview/ViewQueries.h"
 
 namespace {
 
@@ -38,8 +39,9 @@ Placement PlaceLayers(OMMapView* view, const PixelRect& client) {
     copyW = cw;
     copyH = ch;
   }
-  p.ox = view->pendingX + view->dragX;
-  p.oy = view->pendingY + view->dragY;
+  const PixelPoint shown = ShownOffset(view);
+  p.ox = shown.x;
+  p.oy = shown.y;
   p.part = IntersectRects(PixelRect{p.sx, p.sy, p.sx + copyW, p.sy + copyH}, PixelRect{0, 0, bw, bh});
   if (IsEmptyRect(p.part)) p.part = PixelRect{0, 0, 0, 0};
   p.mapPart = IntersectRects(p.part, PixelRect{-p.ox, -p.oy, bw - p.ox, bh - p.oy});
@@ -68,8 +70,7 @@ void PaintFromLayers(OMMapView* view, HDC target, const PixelRect& client, const
   }
   // Tracks over the map, markers over them.
   DrawTracks(view, target, clip);
-  const PixelPoint shown{view->pendingX + view->dragX, view->pendingY + view->dragY};
-  DrawMarkersAt(view, target, clip, int64_t(view->viewport.left) + shown.x, int64_t(view->viewport.top) + shown.y);
+  DrawMarkers(view, target, clip);
 }
 
 void Paint(OMMapView* view, HDC target) {

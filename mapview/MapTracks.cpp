@@ -186,9 +186,8 @@ const TrackLevel& TrackAtLevel(OMMapView* view, MapTrack& track, int32_t level) 
 }
 
 void DrawTracks(OMMapView* view, HDC target, const PixelRect& clip) {
-  // The world pixel shown at client (0, 0), as painting places the map.
-  const PixelPoint offset = ShownOffset(view);
-  DrawTracksAt(view, target, clip, int64_t(view->viewport.left) + offset.x, int64_t(view->viewport.top) + offset.y);
+  const WorldPixel64 origin = ShownClientOrigin(view);
+  DrawTracksAt(view, target, clip, origin.x, origin.y);
 }
 
 void DrawTracksAt(OMMapView* view, HDC target, const PixelRect& clip, int64_t originX, int64_t originY) {

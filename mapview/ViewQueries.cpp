@@ -28,6 +28,11 @@ PixelPoint ShownOffset(const OMMapView* view) {
   return PixelPoint{view->pendingX + view->dragX, view->pendingY + view->dragY};
 }
 
+WorldPixel64 ShownClientOrigin(const OMMapView* view) {
+  const PixelPoint offset = ShownOffset(view);
+  return WorldPixel64{int64_t(view->viewport.left) + offset.x, int64_t(view->viewport.top) + offset.y};
+}
+
 GeoPoint ShownCenter(OMMapView* view) {
   const PixelPoint offset = ShownOffset(view);
   // Without an offset the stored centre is exact; converting its pixel back would round it.
@@ -37,10 +42,8 @@ GeoPoint ShownCenter(OMMapView* view) {
 
 int32_t ClientPointToPosition(OMMapView* view, int32_t x, int32_t y, GeoPoint* position) {
   if (!ZoomHasLevel(view)) return 0;
-  const PixelPoint offset = ShownOffset(view);
-  // Client pixel (x, y) shows world pixel viewport's left-top + offset + (x, y), as painting draws it.
-  const int64_t worldX = int64_t(view->viewport.left) + offset.x + x;
-  const int64_t worldY = int64_t(view->viewport.top) + offset.y + y;
+  const WorldPixel64 origin = ShownClientOrigin(view);
+  const int64_t worldX = origin.x + x, worldY = origin.y + y;
   if (!FitsInt32(worldX) || !FitsInt32(worldY)) return 0;
   *position = view->projection->PixelToLatLon(int32_t(worldX), int32_t(worldY), view->zoom);
   return 1;
@@ -61,9 +64,8 @@ int32_t PositionToPointAt(OMMapView* view, double latitude, double longitude, in
 }
 
 int32_t PositionToClientPoint(OMMapView* view, double latitude, double longitude, PixelPoint* point) {
-  const PixelPoint offset = ShownOffset(view);
-  return PositionToPointAt(view, latitude, longitude, int64_t(view->viewport.left) + offset.x,
-                           int64_t(view->viewport.top) + offset.y, point);
+  const WorldPixel64 origin = ShownClientOrigin(view);
+  return PositionToPointAt(view, latitude, longitude, origin.x, origin.y, point);
 }
 
 int32_t FitBox(OMMapView* view, double south, double west, double north, double east) {

@@ -7,6 +7,13 @@
 // The offset, in world pixels, between the committed viewport and what the window shows: the pan
 // not yet folded into the centre plus the drag in progress (as painting applies it).
 PixelPoint ShownOffset(const OMMapView* view);
+// A world pixel that may lie past 32 bits (a client point far off the map).
+struct WorldPixel64 {
+  int64_t x, y;
+};
+// The world pixel shown at client (0, 0): the viewport's left-top moved by the shown offset, as
+// painting places the map.
+WorldPixel64 ShownClientOrigin(const OMMapView* view);
 // The position shown at the window's centre; the stored centre while the zoom has no tile level.
 // Needs a projection.
 GeoPoint ShownCenter(OMMapView* view);
